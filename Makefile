@@ -1,0 +1,49 @@
+# Front door of the build. Every target first makes sure the Debian packages
+# it needs are present, so a fresh Debian 12 machine needs nothing by hand.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+BENCH_BUILD ?= build-bench
+JOBS       ?= 2
+
+PACKAGES       := cmake g++ make qtbase5-dev libsqlite3-dev pkg-config
+BENCH_PACKAGES := libbenchmark-dev
+
+GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+
+.PHONY: all build test demo asan bench deps bench-deps clean
+
+all: build
+
+deps:
+	@bash tools/ensure-packages.sh $(PACKAGES)
+
+bench-deps:
+	@bash tools/ensure-packages.sh $(PACKAGES) $(BENCH_PACKAGES)
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@bash tools/demo.sh $(BUILD)/bin/strategyctl
+
+asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DSTRATEGYLOGIC_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+bench: bench-deps
+	cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DSTRATEGYLOGIC_BENCH=ON -DBUILD_TESTING=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target strategylogic_bench
+	$(BENCH_BUILD)/bin/strategylogic_bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)

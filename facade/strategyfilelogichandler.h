@@ -1,0 +1,218 @@
+#ifndef STRATEGYFILELOGICHANDLER_H
+#define STRATEGYFILELOGICHANDLER_H
+
+#include "strategylogic_global.h"
+
+#include "registry/fixedstrategyinfo.h"
+#include "registry/sarvekgroupinfo.h"
+#include "services/fundaccountdata.h"
+#include "services/productdata.h"
+#include "storage/backtestcashinfo.h"
+#include "storage/instanceinfo.h"
+
+#include <zinstancemonitordata.h>
+#include <zparamdata.h>
+#include <zqpluginbaseobject.h>
+#include <zqthread.h>
+
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QReadWriteLock>
+#include <QRegExp>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <atomic>
+
+// The plug-in object of the quantitative-strategy screens: the one object
+// the client reaches, through instance().
+//
+// It owns the in-memory registry of fixed strategies (by id and by file
+// path), the strategy groups, the list of locked strategy files, the cached
+// user id and the remembered product and fund account. Instances, backtest
+// cash, fund accounts, the run mode and the Python path belong to the
+// internal service object, the databases and the data file to the store;
+// the methods of those subjects forward to them unchanged.
+//
+// Lifecycle: the client calls initialize() once, on the thread that first
+// called instance(); the object then lives on its worker thread
+// "StrategyFileLogicHandler_Thread", which runs only what reaches it by
+// queued delivery. exit() saves the groups and stops the worker thread; a
+// stopped object is not initialised again (initialize() refuses with a log
+// line). When the client ends without exit(), the same is done before
+// QCoreApplication goes, or at process exit.
+//
+// Threads: every public method may be called from any thread; it runs on
+// the caller's thread. Signals are emitted on the calling thread (the
+// relayed service signals on the worker thread).
+//
+// Failures are results: false, an empty value, a default record (id -1),
+// or for addGroup/renameGroup a message for the user.
+class STRATEGYLOGIC_EXPORT StrategyFileLogicHandler : public ZqPluginBaseObject
+{
+    Q_OBJECT
+public:
+    explicit StrategyFileLogicHandler(QObject *parent = nullptr);
+    ~StrategyFileLogicHandler() override;
+
+    static StrategyFileLogicHandler &instance();
+
+    void initialize() override;
+    void exit();
+    bool isInitialized() const { return m_initialized.load(); }
+
+    QString getLastProduct() const;
+    QString getLastFundaccount() const;
+    void setLastProduct(const QString &product);
+    void setLastFundaccount(const QString &fundAccount);
+
+    // Strategy-file locks.
+    bool changeFileLockState(QString filePath, bool lock);
+    bool getFileLockState(QString filePath);
+
+    // Name rules and display labels.
+    static bool containsChinesePuntuation(QString &text);
+    static bool isValidStrategyName(QString name);
+    bool isInValidFileName(QString name);
+    bool isValidDirectoryName(QString name);
+    bool isValidStrictFileName(QString path);
+    static QString getAbsoulteFilePath(const QString &path);
+    static QString getCoverFlag(const QString &symbol, const QString &coveredFlag);
+    static QString getInvestType(const QString &symbol, const QString &investTypeCode);
+    static QString getPositionEffectString(const QString &symbol, const QString &positionEffectCode);
+
+    // Fixed-strategy registry.
+    QList<FixedStrategyInfo> getFixedStrategyList();
+    FixedStrategyInfo getFixedStrateyInfoByID(const int &id);
+    QStringList getFixedStrateNameList(const QString &filePath);
+    FixedStrategyInfo getLastFixedStrategyInfo();
+    bool isFixedStrategy(const QString &filePath);
+    bool isContainsFixedStrategy(const QString &filePath, const QString &name);
+
+    QString GetDefaultFixedStrategyName(const QString &filePath);
+    bool addFixedStrategy(QString filePath, QString name, QString group, QString extraInfo, int count);
+    bool modifyFixedStrategyInfo(int id, const FixedStrategyInfo &info);
+    bool modifyeStrategyFilePath(QString oldFilePath, QString newFilePath);
+    bool delFixedStrategyInfoByID(qint64 id);
+    bool delFixedStrategyInfoByFilePath(QString filePath);
+
+    // Strategy groups.
+    QString addGroup(const QString &name);
+    QString renameGroup(const QString &oldName, const QString &newName);
+    bool deleteGroup(QString name, bool deleteStrategies);
+    bool cleanupGroup(const QString &name);
+    bool regroupAllStrategy(const QString &fromGroup, const QString &toGroup, bool removeFrom);
+    QList<SarvekGroupInfo> getAllStrategyGroups();
+    QStringList getAllStrategyGroupNameSorted();
+    void checkAutoStart();
+
+    // Simulated-trade history.
+    QList<QMap<QString, QVariant>> querySimuEntrust(const QString &instanceId);
+    QList<QMap<QString, QVariant>> querySimuDeal(const QString &instanceId);
+
+    // Run mode and Python path.
+    int getCurrentRunMode() const;
+    void setCurrentRunMode(int mode);
+    QString getPYInstallPath();
+    void setPYInstallPath(const QString &path);
+
+    // Fund accounts and products.
+    QList<FundAccountData> getFundAccountList(QString productId);
+    bool getFundAccountRelaInfo(const QString &fundAccount, QString &productId, FundAccountData &data);
+    QString getFundAccountTypeName_py(const QString &accountType);
+    QList<ProductData> getProductList();
+    void refreshAccount();
+
+    // Strategy instances.
+    bool addInstanceRunMode(QString instanceId, int runMode, QString fundAccount, QString returnRegInfo);
+    OPERATEMODE getInstanceRunMode(QString instanceId);
+    QString getInstanceFundAccount(QString instanceId);
+    InstanceInfo getInstanceInfo(QString instanceId);
+    QString getReturnInstanceInfo(QString instanceId);
+    InstanceInfo getLastReturnInstanceRegInfo();
+    bool setInstanceStartEndTime(QString instanceId, QDateTime startTime, QDateTime endTime);
+    QList<ZParamData> getInstanceParams(const QString &instanceId);
+    void updateInstanceParams(const ZInstanceMonitorData &data);
+
+    // Backtest day cash.
+    void addBackTestInitCashInfo(QString instanceId, QDate date, double initialFunds);
+    void addBackTestInitCashEndInfo(QString instanceId, QDate date, double endFunds);
+    bool queryBackTestCashInfo(const QString &instanceId, QList<BackTestCashInfo> &records);
+    bool queryBackTestCashInfo(const QString &instanceId, const QDate &date, double &initialFunds, double &endFunds);
+
+signals:
+    void signalInitData();
+    void signalStrategyModifyed(int fixedstrategyid);
+    void signalFixedStrategyFileChanged(QString oldfilePath, QString newfilePath);
+    void signalFixedStrategyFileRemoved(int fixedstrategyid);
+    void signalAddStrategy();
+    void signalDelStrategySuccess();
+    void sigFundAccountChanged();
+    void sigInstanceRunModeChange(QString instanceid, int mode);
+    void signalInstanceRunModeLoaded();
+    void signalChangeFileLockState(QString filepath);
+
+public slots:
+    QString getCurUserId();
+    void slotQueryStrategyInstRsp(const QHash<QString, QVariantMap> &instLst, bool hasAllData, int pageNo,
+                                  int pageSize);
+
+private:
+    void initConnect();
+    void initStrategyFileInfo();
+    bool checkAndAddAutoStart();
+    void saveFixedStrategyGroup();
+
+    void readFixedStrategyGroups();
+    void loadLockFileList();
+    void stopWorkThread();
+    void writeDataFile();
+    // Removes the records of `group` from the registry and the store;
+    // m_fixedStrategyLock must be held for writing.
+    void removeGroupStrategiesLocked(const QString &group);
+    QString groupsFilePath();
+
+    // Lock order: m_initMutex, then m_fixedStrategyLock, then the store's
+    // locks; m_lockFileListLock on its own; m_userIdMutex innermost.
+    // No facade lock is held while a file is written.
+
+    QMutex m_initMutex;                 // serialises initialize()
+    std::atomic<bool> m_initialized{false};
+
+    // State below is protected by m_fixedStrategyLock: the registry by id,
+    // the names registered per strategy file, and the groups.
+    QReadWriteLock m_fixedStrategyLock;
+    QMap<qint64, FixedStrategyInfo> m_fixedStrategyMap;
+    QMap<QString, QStringList> m_fixedSrategyNameMap;
+    QMap<QString, SarvekGroupInfo> m_groupMap;
+
+    // State below is protected by m_lockFileListLock.
+    QReadWriteLock m_lockFileListLock;
+    QStringList m_lockFileList;
+
+    ZqThread m_workThread;
+
+    // State below is protected by m_userIdMutex.
+    QMutex m_userIdMutex;
+    QString m_curUserId;
+
+    // Written by initialize() and the host's setters; m_rememberedMutex
+    // lets readers on other threads see whole values.
+    QString m_lastProduct;
+    QString m_lastFundaccount;
+
+    QRegExp m_strictNameRegExp; // read-only after construction
+
+    mutable QMutex m_rememberedMutex;
+    // One groups-file save at a time, from its snapshot to its rename, so
+    // that an older snapshot never lands after a newer one.
+    QMutex m_groupsFileMutex;
+    std::atomic<bool> m_stopped{false}; // exit() ran: the object is not initialised again
+};
+
+#endif // STRATEGYFILELOGICHANDLER_H

@@ -1,0 +1,65 @@
+#include "cppsqlite3query.h"
+
+#include <cstring>
+
+CppSQLite3Query::CppSQLite3Query() = default;
+
+CppSQLite3Query::CppSQLite3Query(std::shared_ptr<const Result> result)
+    : m_result(std::move(result))
+{
+}
+
+bool CppSQLite3Query::eof() const
+{
+    return !m_result || m_row >= m_result->rowCount;
+}
+
+int CppSQLite3Query::numFields() const
+{
+    return m_result ? int(m_result->columns.size()) : 0;
+}
+
+const char *CppSQLite3Query::fieldName(int col) const
+{
+    if (col < 0 || col >= numFields())
+        return nullptr;
+    return m_result->columns[size_t(col)].c_str();
+}
+
+int CppSQLite3Query::fieldIndex(const char *name) const
+{
+    if (!name)
+        return -1;
+    for (int i = 0; i < numFields(); ++i) {
+        if (m_result->columns[size_t(i)] == name)
+            return i;
+    }
+    return -1;
+}
+
+const char *CppSQLite3Query::fieldValue(int col) const
+{
+    if (eof() || col < 0 || col >= numFields())
+        return nullptr;
+    const size_t at = m_row * m_result->columns.size() + size_t(col);
+    if (m_result->nulls[at])
+        return nullptr;
+    return m_result->values[at].c_str();
+}
+
+bool CppSQLite3Query::fieldIsNull(int col) const
+{
+    return fieldValue(col) == nullptr;
+}
+
+void CppSQLite3Query::nextRow()
+{
+    if (!eof())
+        ++m_row;
+}
+
+void CppSQLite3Query::finalize()
+{
+    m_result.reset();
+    m_row = 0;
+}

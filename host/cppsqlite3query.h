@@ -1,0 +1,50 @@
+#ifndef CPPSQLITE3QUERY_H
+#define CPPSQLITE3QUERY_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// The result of one SELECT sent through ZqMemSqliteMgr::execQuery.
+//
+// The rows are read in full while the manager holds its lock, so a query
+// can be walked on any thread, at any later time, without touching the
+// connection. A failed statement gives an empty query (eof() at once).
+// Copies share the rows; each copy has its own position.
+class CppSQLite3Query
+{
+public:
+    CppSQLite3Query();
+
+    bool eof() const;
+    int numFields() const;
+    // The column's name, or nullptr for a position outside the result.
+    const char *fieldName(int col) const;
+    // The position of the named column, or -1.
+    int fieldIndex(const char *name) const;
+    // The value's text in UTF-8, valid until nextRow() or finalize();
+    // nullptr for NULL and for a position outside the row.
+    const char *fieldValue(int col) const;
+    bool fieldIsNull(int col) const;
+    void nextRow();
+    void finalize();
+
+private:
+    friend class ZqMemSqliteMgr;
+
+    struct Result
+    {
+        std::vector<std::string> columns;
+        // Row-major: rows.size() == rowCount * columns.size().
+        std::vector<std::string> values;
+        std::vector<char> nulls;
+        size_t rowCount = 0;
+    };
+
+    explicit CppSQLite3Query(std::shared_ptr<const Result> result);
+
+    std::shared_ptr<const Result> m_result;
+    size_t m_row = 0;
+};
+
+#endif // CPPSQLITE3QUERY_H

@@ -1,0 +1,223 @@
+#include "zqmemsqlitemgr.h"
+
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <sqlite3.h>
+
+Q_LOGGING_CATEGORY(lcZqSqlite, "zq.sqlite")
+
+ZqMemSqliteMgr::ZqMemSqliteMgr() = default;
+
+ZqMemSqliteMgr::~ZqMemSqliteMgr()
+{
+    QMutexLocker locker(&m_mutex);
+    closeLocked();
+}
+
+void ZqMemSqliteMgr::closeLocked()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+void ZqMemSqliteMgr::setDbFilePath(const char *utf8Path)
+{
+    QMutexLocker locker(&m_mutex);
+    closeLocked();
+    m_path = QByteArray(utf8Path ? utf8Path : "");
+    m_readOnly = false;
+    ensureOpenLocked();
+}
+
+void ZqMemSqliteMgr::setDbFilePathReadOnly(const char *utf8Path)
+{
+    QMutexLocker locker(&m_mutex);
+    closeLocked();
+    m_path = QByteArray(utf8Path ? utf8Path : "");
+    m_readOnly = true;
+    ensureOpenLocked();
+}
+
+QByteArray ZqMemSqliteMgr::dbFilePath() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_path;
+}
+
+bool ZqMemSqliteMgr::ensureOpenLocked()
+{
+    if (m_db)
+        return true;
+    if (m_path.isEmpty())
+        return false;
+    const QFileInfo info(QString::fromUtf8(m_path));
+    if (info.isDir()) {
+        qCWarning(lcZqSqlite) << "cannot open database" << info.filePath() << ": it is a directory";
+        return false;
+    }
+    if (m_readOnly && !info.exists())
+        return false;
+
+    const int flags = SQLITE_OPEN_FULLMUTEX
+                      | (m_readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE));
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(m_path.constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        qCWarning(lcZqSqlite) << "cannot open database" << info.filePath() << ":" << sqlite3_errstr(rc);
+        sqlite3_close_v2(db);
+        return false;
+    }
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+
+    // sqlite3_open_v2 defers reading the file; read the schema now so that a
+    // file that is not a database counts as not open. A busy file is a
+    // database all the same.
+    rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK && rc != SQLITE_BUSY && rc != SQLITE_LOCKED) {
+        qCWarning(lcZqSqlite) << "cannot use database" << info.filePath() << ":" << sqlite3_errstr(rc);
+        sqlite3_close_v2(db);
+        return false;
+    }
+    m_db = db;
+    return true;
+}
+
+CppSQLite3DB ZqMemSqliteMgr::getConn()
+{
+    QMutexLocker locker(&m_mutex);
+    return CppSQLite3DB(ensureOpenLocked());
+}
+
+int ZqMemSqliteMgr::execDML(const char *sql, int &err)
+{
+    QMutexLocker locker(&m_mutex);
+    if (!ensureOpenLocked()) {
+        err = SQLITE_CANTOPEN;
+        return 0;
+    }
+    char *message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        err = rc;
+        qCDebug(lcZqSqlite) << "statement failed:" << rc << (message ? message : "") << sql;
+        sqlite3_free(message);
+        return 0;
+    }
+    return sqlite3_changes(m_db);
+}
+
+CppSQLite3Query ZqMemSqliteMgr::execQuery(const char *sql, int &err)
+{
+    QMutexLocker locker(&m_mutex);
+    if (!ensureOpenLocked()) {
+        err = SQLITE_CANTOPEN;
+        return CppSQLite3Query();
+    }
+    sqlite3_stmt *stmt = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr);
+    if (rc != SQLITE_OK || !stmt) {
+        err = rc != SQLITE_OK ? rc : SQLITE_MISUSE;
+        qCDebug(lcZqSqlite) << "query failed:" << err << sqlite3_errmsg(m_db) << sql;
+        sqlite3_finalize(stmt);
+        return CppSQLite3Query();
+    }
+
+    auto result = std::make_shared<CppSQLite3Query::Result>();
+    const int columns = sqlite3_column_count(stmt);
+    result->columns.reserve(size_t(columns));
+    for (int i = 0; i < columns; ++i) {
+        const char *name = sqlite3_column_name(stmt, i);
+        result->columns.emplace_back(name ? name : "");
+    }
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        for (int i = 0; i < columns; ++i) {
+            const unsigned char *text = sqlite3_column_text(stmt, i);
+            if (text) {
+                result->values.emplace_back(reinterpret_cast<const char *>(text),
+                                            size_t(sqlite3_column_bytes(stmt, i)));
+                result->nulls.push_back(0);
+            } else {
+                result->values.emplace_back();
+                result->nulls.push_back(1);
+            }
+        }
+        ++result->rowCount;
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        err = rc;
+        qCDebug(lcZqSqlite) << "query failed:" << rc << sqlite3_errmsg(m_db) << sql;
+        return CppSQLite3Query();
+    }
+    return CppSQLite3Query(std::move(result));
+}
+
+bool ZqMemSqliteMgr::tableExists(const char *table)
+{
+    QMutexLocker locker(&m_mutex);
+    if (!ensureOpenLocked() || !table)
+        return false;
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, "SELECT count(*) FROM sqlite_master WHERE type='table' AND name=?1",
+                           -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return false;
+    }
+    sqlite3_bind_text(stmt, 1, table, -1, SQLITE_TRANSIENT);
+    const bool exists = sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) > 0;
+    sqlite3_finalize(stmt);
+    return exists;
+}
+
+int ZqMemSqliteMgr::transaction()
+{
+    m_mutex.lock(); // held until commit() or rollback() of this thread
+    if (!ensureOpenLocked()) {
+        m_mutex.unlock();
+        return SQLITE_CANTOPEN;
+    }
+    const int rc = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        m_mutex.unlock();
+        return rc;
+    }
+    ++m_txDepth;
+    m_txOwner = QThread::currentThreadId();
+    return SQLITE_OK;
+}
+
+int ZqMemSqliteMgr::endTransaction(const char *sql)
+{
+    QMutexLocker locker(&m_mutex);
+    if (m_txDepth == 0 || m_txOwner != QThread::currentThreadId())
+        return SQLITE_MISUSE;
+    const bool commit = qstrcmp(sql, "COMMIT") == 0;
+    int rc = SQLITE_OK;
+    if (sqlite3_get_autocommit(m_db)) {
+        // SQLite ended the transaction by itself (an I/O error, a full disk):
+        // its changes are gone, so a commit cannot succeed.
+        rc = commit ? SQLITE_ABORT : SQLITE_OK;
+    } else {
+        rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK && commit && !sqlite3_get_autocommit(m_db))
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    --m_txDepth;
+    if (m_txDepth == 0)
+        m_txOwner = nullptr;
+    m_mutex.unlock(); // the lock taken by transaction()
+    return rc;
+}
+
+int ZqMemSqliteMgr::commit()
+{
+    return endTransaction("COMMIT");
+}
+
+int ZqMemSqliteMgr::rollback()
+{
+    return endTransaction("ROLLBACK");
+}

@@ -1,0 +1,78 @@
+#ifndef ZQMEMSQLITEMGR_H
+#define ZQMEMSQLITEMGR_H
+
+#include "cppsqlite3db.h"
+#include "cppsqlite3query.h"
+
+#include <QByteArray>
+#include <QRecursiveMutex>
+#include <QThread>
+
+struct sqlite3;
+
+// Access to one SQLite database file.
+//
+// Statements are UTF-8 text. Every call that takes `int &err` leaves it
+// untouched on success (callers preset it to 0) and sets it to the SQLite
+// result code on failure; 5 (SQLITE_BUSY) means another connection holds
+// the file locked beyond the busy timeout.
+//
+// Thread-safety: every method may be called from any thread at any time;
+// the manager runs one statement at a time. A transaction belongs to the
+// thread that began it: until that thread commits or rolls back, the
+// statements of other threads wait, so they never land inside it.
+class ZqMemSqliteMgr
+{
+public:
+    // How long a statement waits for a lock held by another connection
+    // before it fails with 5. Long enough to ride out another process's
+    // short write; short enough that a caller that retries on 5 (the
+    // instance load, every second) gets its answer instead of hanging
+    // behind a long-held lock.
+    static constexpr int BusyTimeoutMs = 200;
+
+    ZqMemSqliteMgr();
+    ~ZqMemSqliteMgr();
+    ZqMemSqliteMgr(const ZqMemSqliteMgr &) = delete;
+    ZqMemSqliteMgr &operator=(const ZqMemSqliteMgr &) = delete;
+
+    // Opens the file for reading and writing, creating it when missing.
+    // A path that cannot be opened as a database leaves getConn().isOpen()
+    // false; every statement then fails.
+    void setDbFilePath(const char *utf8Path);
+    // Opens another program's database for reading only: the file is never
+    // created, written or switched to another journal mode. A missing file
+    // is looked for again at each statement.
+    void setDbFilePathReadOnly(const char *utf8Path);
+    QByteArray dbFilePath() const;
+
+    CppSQLite3DB getConn();
+
+    // Runs the statement(s); returns the number of changed rows.
+    int execDML(const char *sql, int &err);
+    // Runs one SELECT and reads all its rows; a failure gives an empty query.
+    CppSQLite3Query execQuery(const char *sql, int &err);
+    bool tableExists(const char *table);
+
+    // Each returns 0 or the SQLite result code. commit() that fails rolls
+    // the transaction back, so the database never stays locked by it.
+    int transaction();
+    int commit();
+    int rollback();
+
+private:
+    bool ensureOpenLocked();
+    void closeLocked();
+    int endTransaction(const char *sql);
+
+    // State below is protected by m_mutex. A transaction keeps one extra
+    // lock on it, taken by transaction() and released by commit()/rollback().
+    mutable QRecursiveMutex m_mutex;
+    sqlite3 *m_db = nullptr;
+    QByteArray m_path;
+    bool m_readOnly = false;
+    int m_txDepth = 0;
+    Qt::HANDLE m_txOwner = nullptr;
+};
+
+#endif // ZQMEMSQLITEMGR_H

@@ -1,0 +1,14 @@
+#include "zqthread.h"
+
+ZqThread::ZqThread(QObject *parent)
+    : QThread(parent)
+{
+}
+
+ZqThread::~ZqThread()
+{
+    if (isRunning() && QThread::currentThread() != this) {
+        quit();
+        wait();
+    }
+}

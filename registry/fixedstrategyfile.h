@@ -1,0 +1,41 @@
+#ifndef FIXEDSTRATEGYFILE_H
+#define FIXEDSTRATEGYFILE_H
+
+#include "registry/fixedstrategyinfo.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// The fixed-strategy data file "SarvekFixStrategy.dat": one record per
+// line, six fields joined by ",%&", each line ended by a line feed, UTF-8
+// without a byte order mark. Fields are written verbatim, so a text that
+// holds the separator, a line feed or a carriage return cannot be stored.
+class FixedStrategyFile
+{
+public:
+    static constexpr const char *FileName = "SarvekFixStrategy.dat";
+    static constexpr const char *Separator = ",%&";
+
+    // "<applicationDir>/work/<userFolder lower-cased>/SarvekFixStrategy.dat".
+    static QString path(const QString &applicationDir, const QString &userFolder);
+
+    // The record's line, line feed included.
+    static QString formatLine(const FixedStrategyInfo &info);
+    static void appendLine(QByteArray &out, const FixedStrategyInfo &info);
+
+    // Every line with at least six fields, in file order; the first six
+    // fields count. An id or copy index that is not a 32-bit decimal
+    // number reads as 0.
+    static QList<FixedStrategyInfo> parse(const QByteArray &content);
+
+    // Whether a text survives a write and a read unchanged.
+    static bool canHold(const QString &value);
+    static bool canHold(const FixedStrategyInfo &info);
+
+    // Replaces the file whole (temporary file, then rename), creating its
+    // folder when missing. False with a reason when the old file stays.
+    static bool replace(const QString &path, const QByteArray &content, QString *error);
+};
+
+#endif // FIXEDSTRATEGYFILE_H

@@ -1,0 +1,311 @@
+// The fixed-strategy store of StrategySqlite: the records of the logged-in
+// user, their data file, id allocation and the legacy-table migration.
+
+#include "storage/strategysqlite.h"
+
+#include "facade/strategylogic_global.h"
+#include "registry/fixedstrategyfile.h"
+
+#include <interprocidservice.h>
+#include <zqapplicationdir.h>
+#include <zqmemsqlitemgr.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+namespace {
+constexpr char FixStrategyIdService[] = "FixStrategyIDSrv";
+const QString DefaultGroup = QStringLiteral("默认分组");
+} // namespace
+
+QString StrategySqlite::getFixedStrategyFilePath(QString userFolder)
+{
+    return FixedStrategyFile::path(ZqApplicationDir::path(), userFolder);
+}
+
+QString StrategySqlite::formatFixedStrategyLine(const FixedStrategyInfo &info)
+{
+    return FixedStrategyFile::formatLine(info);
+}
+
+qint64 StrategySqlite::allocateFixedStrategyId()
+{
+    InterProcIdService &ids = InterProcIdService::instance();
+    qint64 id = ids.getId(FixStrategyIdService);
+    if (id == 0)
+        id = ids.getId(FixStrategyIdService);
+    return id;
+}
+
+QList<FixedStrategyInfo> StrategySqlite::queryFixedStrategyInfoList(QString userFolder)
+{
+    QList<FixedStrategyInfo> list;
+    bool loaded = false;
+    {
+        QReadLocker locker(&m_fixedInfoLock);
+        loaded = m_fixedInfoLoaded;
+        if (loaded)
+            list = m_fixedInfoHash.values();
+    }
+    if (!loaded)
+        list = LoadFixedStrategyInfo(userFolder);
+    SL_DEBUG << "StrategySqlite::queryFixedStrategyInfoList" << list.size();
+    return list;
+}
+
+QList<FixedStrategyInfo> StrategySqlite::LoadFixedStrategyInfo(QString userFolder)
+{
+    SL_DEBUG << "StrategySqlite::LoadFixedStrategyInfo" << userFolder;
+    QList<FixedStrategyInfo> list;
+    const QString path = getFixedStrategyFilePath(userFolder);
+    bool unreadable = false;
+    if (QFileInfo::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            SL_CRITICAL << "open fix strategy file failed:" << file.errorString();
+            unreadable = true;
+        } else {
+            const QByteArray content = file.readAll();
+            if (file.error() != QFileDevice::NoError) {
+                SL_CRITICAL << "open fix strategy file failed:" << file.errorString();
+                unreadable = true;
+            } else {
+                list = FixedStrategyFile::parse(content);
+            }
+            file.close();
+        }
+    }
+
+    QWriteLocker locker(&m_fixedInfoLock);
+    // A later line of the same id replaces an earlier one in the store; the
+    // list keeps both.
+    m_fixedInfoHash.reserve(m_fixedInfoHash.size() + list.size());
+    for (const FixedStrategyInfo &info : qAsConst(list))
+        m_fixedInfoHash.insert(info.id, info);
+    if (unreadable)
+        m_unreadableDataFile = path;
+    m_fixedInfoLoaded = true;
+    return list;
+}
+
+qint64 StrategySqlite::insertStrategyInfo(QString name, QString filePath, QString group, QString extraInfo,
+                                          int copyIndex)
+{
+    const qint64 id = allocateFixedStrategyId();
+    // An id the id service should never give (0 on failure, or one already
+    // held) is handed back for the caller to reject; the store keeps what it
+    // has, so that memory and the data file never lose a record over it.
+    if (id < 1) {
+        SL_WARNING << "StrategySqlite::insertStrategyInfo" << "the id service gave no id:" << id;
+        return id;
+    }
+    FixedStrategyInfo info;
+    info.id = id;
+    info.name = name;
+    info.filePath = filePath;
+    info.group = group;
+    info.extraInfo = extraInfo;
+    info.copyIndex = copyIndex;
+
+    QWriteLocker locker(&m_fixedInfoLock);
+    if (m_fixedInfoHash.contains(id)) {
+        SL_WARNING << "StrategySqlite::insertStrategyInfo" << "the id service repeated id" << id;
+        return id;
+    }
+    m_fixedInfoHash.insert(id, info);
+    m_fixedInfoDirty = true;
+    return id;
+}
+
+bool StrategySqlite::delFixedStrategyInfo(qint64 id)
+{
+    QWriteLocker locker(&m_fixedInfoLock);
+    if (m_fixedInfoHash.remove(id) > 0)
+        m_fixedInfoDirty = true;
+    return true;
+}
+
+bool StrategySqlite::modifyFixedStrategyInfo(const FixedStrategyInfo &info)
+{
+    QWriteLocker locker(&m_fixedInfoLock);
+    auto it = m_fixedInfoHash.find(info.id);
+    if (it != m_fixedInfoHash.end()) {
+        *it = info;
+        m_fixedInfoDirty = true;
+    }
+    return true;
+}
+
+bool StrategySqlite::modifyFixedStrategyFilePath(qint64 id, QString filePath)
+{
+    QWriteLocker locker(&m_fixedInfoLock);
+    auto it = m_fixedInfoHash.find(id);
+    if (it != m_fixedInfoHash.end()) {
+        it->filePath = filePath;
+        m_fixedInfoDirty = true;
+    }
+    return true;
+}
+
+bool StrategySqlite::keepUnreadableDataFileLocked()
+{
+    const QString unreadable = m_unreadableDataFile;
+    if (!QFileInfo::exists(unreadable)) {
+        m_unreadableDataFile.clear();
+        return true;
+    }
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString aside = unreadable + QLatin1String(".unreadable-") + stamp;
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = unreadable + QLatin1String(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
+    if (!QDir().rename(unreadable, aside)) {
+        SL_CRITICAL << "StrategySqlite::writeFixedStrategyInfoToFile"
+                    << "the data file could not be read and cannot be moved aside; not rewriting it:" << unreadable;
+        return false;
+    }
+    SL_CRITICAL << "StrategySqlite::writeFixedStrategyInfoToFile" << "the data file could not be read; kept as"
+                << aside;
+    m_unreadableDataFile.clear();
+    return true;
+}
+
+void StrategySqlite::writeFixedStrategyInfoToFile(QString userFolder)
+{
+    // Held for writing across the rewrite: two rewrites never interleave,
+    // and no change slips in between the snapshot and the clean flag.
+    QWriteLocker locker(&m_fixedInfoLock);
+    if (!m_fixedInfoDirty)
+        return;
+    const QString path = getFixedStrategyFilePath(userFolder);
+    SL_DEBUG << "StrategySqlite::writeFixedStrategyInfoToFile" << userFolder << path;
+    if (!m_unreadableDataFile.isEmpty() && !keepUnreadableDataFileLocked())
+        return;
+
+    QByteArray content;
+    content.reserve(m_fixedInfoHash.size() * 96);
+    for (auto it = m_fixedInfoHash.cbegin(); it != m_fixedInfoHash.cend(); ++it)
+        FixedStrategyFile::appendLine(content, it.value());
+    QString error;
+    if (!FixedStrategyFile::replace(path, content, &error)) {
+        SL_WARNING << "open file failed:" << path << error;
+        return;
+    }
+    m_fixedInfoDirty = false;
+}
+
+void StrategySqlite::backupFixStrategyInfo()
+{
+    if (!m_dbMgr->tableExists("fixedstrategyinfo"))
+        return;
+
+    // Each legacy row is given its new id once, and the id is kept beside
+    // the row until the row is removed: a start that dies after writing
+    // some data files finds those ids there and does not add the rows twice.
+    int err = 0;
+    m_dbMgr->execDML("alter table fixedstrategyinfo add column migrated_id INTEGER", err);
+    err = 0;
+    CppSQLite3Query pending = m_dbMgr->execQuery("select rowid from fixedstrategyinfo where migrated_id is null", err);
+    if (err != 0)
+        return;
+    if (!pending.eof() && m_dbMgr->transaction() == 0) {
+        for (; !pending.eof(); pending.nextRow()) {
+            const qint64 id = allocateFixedStrategyId();
+            if (id < 1)
+                break; // the rest waits for the next start
+            err = 0;
+            const QByteArray sql = QStringLiteral("update fixedstrategyinfo set migrated_id=%1 where rowid=%2")
+                                       .arg(QString::number(id), QString::fromUtf8(pending.fieldValue(0)))
+                                       .toUtf8();
+            m_dbMgr->execDML(sql.constData(), err);
+        }
+        if (m_dbMgr->commit() != 0)
+            return;
+    }
+
+    const char *select = "select * from fixedstrategyinfo;";
+    err = 0;
+    CppSQLite3Query query = m_dbMgr->execQuery(select, err);
+    if (err != 0)
+        return;
+    SL_INFO << "queryFixedStrategyInfoListOld 1" << select;
+    const int idColumn = query.fieldIndex("migrated_id");
+    if (idColumn < 0)
+        return;
+    auto column = [&](int col) {
+        return col < idColumn ? QString::fromUtf8(query.fieldValue(col)) : QString();
+    };
+
+    QMap<QString, QList<FixedStrategyInfo>> byFolder;
+    for (; !query.eof(); query.nextRow()) {
+        const char *migratedId = query.fieldValue(idColumn);
+        if (!migratedId)
+            continue;
+        FixedStrategyInfo info;
+        info.id = QByteArray(migratedId).toLongLong();
+        info.name = column(1);
+        info.filePath = column(2);
+        info.group = column(4);
+        info.extraInfo = column(5);
+        info.copyIndex = 0;
+        if (info.group.isEmpty())
+            info.group = DefaultGroup;
+        byFolder[column(3).toLower()].append(info);
+        SL_DEBUG << "db item:" << info.id << info.name << info.filePath << info.group << info.extraInfo
+                << info.copyIndex;
+    }
+    query.finalize();
+
+    QStringList written;
+    for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it) {
+        const QString path = getFixedStrategyFilePath(it.key());
+        QByteArray content;
+        if (QFileInfo::exists(path)) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly)) {
+                SL_CRITICAL << "StrategySqlite::backupFixStrategyInfo" << "cannot read" << path << file.errorString()
+                            << "- its legacy rows stay in the database";
+                continue;
+            }
+            content = file.readAll();
+        }
+        QSet<qint64> present;
+        const QList<FixedStrategyInfo> existing = FixedStrategyFile::parse(content);
+        for (const FixedStrategyInfo &info : existing)
+            present.insert(info.id);
+        if (!content.isEmpty() && !content.endsWith('\n'))
+            content += '\n';
+        QByteArray added;
+        for (const FixedStrategyInfo &info : it.value()) {
+            if (!present.contains(info.id))
+                FixedStrategyFile::appendLine(added, info);
+        }
+        QString error;
+        if (!added.isEmpty() && !FixedStrategyFile::replace(path, content + added, &error)) {
+            SL_WARNING << "StrategySqlite::backupFixStrategyInfo" << "cannot write" << path << error
+                       << "- its legacy rows stay in the database";
+            continue;
+        }
+        SL_INFO << "write file over:" << it.key() << QString::fromUtf8(added);
+        for (const FixedStrategyInfo &info : it.value())
+            written.append(QString::number(info.id));
+    }
+
+    // Rows leave the legacy table only once their data file holds them.
+    for (int from = 0; from < written.size(); from += 500) {
+        err = 0;
+        const QByteArray sql = QStringLiteral("delete from fixedstrategyinfo where migrated_id in (%1)")
+                                   .arg(written.mid(from, 500).join(QLatin1Char(',')))
+                                   .toUtf8();
+        m_dbMgr->execDML(sql.constData(), err);
+    }
+    err = 0;
+    CppSQLite3Query left = m_dbMgr->execQuery("select count(*) from fixedstrategyinfo", err);
+    if (err == 0 && !left.eof() && QByteArray(left.fieldValue(0)).toLongLong() == 0) {
+        err = 0;
+        m_dbMgr->execDML("DROP TABLE fixedstrategyinfo", err);
+        SL_INFO << "drop table fixedstrategyinfo return:" << err;
+    }
+}

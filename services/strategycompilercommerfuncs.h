@@ -1,0 +1,144 @@
+#ifndef STRATEGYCOMPILERCOMMERFUNCS_H
+#define STRATEGYCOMPILERCOMMERFUNCS_H
+
+#include "facade/strategylogic_global.h"
+#include "services/fundaccountdata.h"
+#include "services/productdata.h"
+#include "storage/backtestcashinfo.h"
+#include "storage/instanceinfo.h"
+
+#include <zinstancemonitordata.h>
+#include <zparamdata.h>
+
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QObject>
+#include <QReadWriteLock>
+#include <QString>
+#include <QVariant>
+
+#include <atomic>
+
+class QSettings;
+class QTimer;
+
+// The plug-in's internal service object: the current run mode, the Python
+// installation path (ini file "./ZqProEngineConfig.ini"), the fund accounts
+// grouped by product, the registry of strategy instances, the backtest
+// day-cash ledger, and the periodic write of new instance rows and
+// finished day-cash rows to the local database.
+//
+// It stays on the thread that created it, whose event loop runs its two
+// timers (the 3000 ms flush, the 1000 ms load retry). Every other method
+// may be called from any thread; each container has its own lock. Callers
+// are answered from memory; rows reach the database at the next flush, and
+// a flush that fails keeps its rows for the next one.
+class StrategyCompilerCommerFuncs : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int FlushIntervalMs = 3000;
+    static constexpr int LoadRetryIntervalMs = 1000;
+
+    static StrategyCompilerCommerFuncs *instance();
+    // False once instance()'s object has been destroyed.
+    static bool isInstanceAlive();
+
+    explicit StrategyCompilerCommerFuncs(QObject *parent = nullptr);
+    ~StrategyCompilerCommerFuncs() override;
+
+    void init();
+
+    void setCurrentRunMode(int mode);
+    int getCurrentRunMode() const;
+    QString getPYInstallPath();
+    void setPYInstallPath(const QString &path);
+
+    void flushPendingData();
+    // The final flush: stops the timers, writes what is pending and puts the
+    // ini file on disk. Runs before the process ends.
+    void shutdown();
+    int pendingInstanceCount();
+    int pendingCashCount();
+
+    // Name rules used by the facade.
+    static bool isValidFileName(QString name);
+    static bool isValidDirectoryName(QString name);
+
+    // Fund accounts and products.
+    void refreshAccount();
+    QList<FundAccountData> getFundAccountList(QString productId);
+    bool getFundAccountRelaInfo(const QString &fundAccount, QString &productId, FundAccountData &data);
+    static QString getFundAccountTypeName_py(const QString &accountType);
+    QList<ProductData> getProductList();
+
+    // Strategy instances.
+    bool addInstanceRunMode(QString instanceId, int runMode, QString fundAccount, QString returnRegInfo);
+    OPERATEMODE getInstanceRunMode(QString instanceId);
+    QString getInstanceFundAccount(QString instanceId);
+    InstanceInfo getInstanceInfo(QString instanceId);
+    QString getReturnInstanceInfo(QString instanceId);
+    InstanceInfo getLastReturnInstanceRegInfo();
+    bool setInstanceStartEndTime(QString instanceId, QDateTime startTime, QDateTime endTime);
+    QList<ZParamData> getInstanceParams(const QString &instanceId);
+    void updateInstanceParams(const ZInstanceMonitorData &data);
+    void initInstanceData();
+    void initHisInstanceData(const QHash<QString, QMap<QString, QVariant>> &instLst);
+
+    // Backtest day cash.
+    void addBackTestInitCashInfo(QString instanceId, QDate date, double initialFunds);
+    void addBackTestInitCashEndInfo(QString instanceId, QDate date, double endFunds);
+    bool queryBackTestCashInfo(const QString &instanceId, QList<BackTestCashInfo> &records);
+    bool queryBackTestCashInfo(const QString &instanceId, const QDate &date, double &initialFunds,
+                               double &endFunds);
+
+signals:
+    void sigFundAccountChanged();
+    void sigInstanceRunModeChange(QString instanceid, int mode);
+    void signalInstanceRunModeLoaded();
+
+private:
+    // Lock order: m_cashLock before m_pendingCashLock; no other lock of the
+    // object is held while another is taken. No lock is held while the
+    // database works.
+
+    // State below is protected by m_accountLock.
+    QList<ProductData> m_productList;
+    QReadWriteLock m_accountLock;
+    QMap<QString, QMap<QString, FundAccountData>> m_fundAccountMap;
+
+    // State below is protected by m_pyPathMutex, with the ini writes.
+    QMutex m_pyPathMutex;
+    QString m_pyInstallPath;
+
+    std::atomic<int> m_currentRunMode{0};
+    QSettings *m_settings = nullptr;
+
+    QReadWriteLock m_instanceLock; // guards m_instanceMap
+    QMap<QString, InstanceInfo> m_instanceMap;
+    QReadWriteLock m_pendingInstanceLock; // guards m_pendingInstanceMap
+    QMap<QString, InstanceInfo> m_pendingInstanceMap;
+
+    QReadWriteLock m_cashLock; // guards m_backTestCashMap
+    QMap<QString, QMap<QDate, BackTestCashInfo>> m_backTestCashMap;
+    QReadWriteLock m_pendingCashLock; // guards m_pendingCashList
+    QList<BackTestCashInfo> m_pendingCashList;
+
+    QMutex m_initMutex; // guards m_initialized
+    bool m_initialized = false;
+
+    QReadWriteLock m_paramsLock; // guards m_instanceParamsMap
+    QMap<QString, ZInstanceMonitorData> m_instanceParamsMap;
+
+    // Used on the object's own thread only.
+    QTimer *m_flushTimer = nullptr;
+    QTimer *m_loadRetryTimer = nullptr;
+
+    QMutex m_flushMutex; // one flush at a time
+};
+
+#endif // STRATEGYCOMPILERCOMMERFUNCS_H

@@ -1,0 +1,244 @@
+// Strategy instances and the backtest day-cash ledger of
+// StrategyCompilerCommerFuncs.
+
+#include "strategycompilercommerfuncs.h"
+
+#include "storage/strategysqlite.h"
+
+#include <tavrix_fields.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+namespace {
+constexpr int SqliteBusy = 5;
+
+// Members of the server's basic parameters that are settings, not user
+// parameters.
+bool isSettingKey(const QString &key)
+{
+    static const QStringList keys = {
+        QStringLiteral("account_info"),      QStringLiteral("LogDataSaveType"),
+        QStringLiteral("operate_mode"),      QStringLiteral("python_home"),
+        QStringLiteral("show_strategy_cmd"), QStringLiteral("strategy_batch_index"),
+        QStringLiteral("fundaccount_trade_push"), QStringLiteral("time_unit"),
+        QStringLiteral("instance_name"),
+    };
+    return keys.contains(key);
+}
+} // namespace
+
+bool StrategyCompilerCommerFuncs::addInstanceRunMode(QString instanceId, int runMode, QString fundAccount,
+                                                     QString returnRegInfo)
+{
+    SL_DEBUG << "StrategyCompilerCommerFuncs::addInstanceRunMode" << instanceId << runMode;
+    InstanceInfo info;
+    info.instanceId = instanceId;
+    info.runMode = runMode;
+    info.fundAccount = fundAccount;
+    info.returnRegInfo = returnRegInfo;
+    {
+        QWriteLocker locker(&m_instanceLock);
+        m_instanceMap.insert(instanceId, info);
+    }
+    {
+        QWriteLocker locker(&m_pendingInstanceLock);
+        m_pendingInstanceMap.insert(instanceId, info);
+    }
+    emit sigInstanceRunModeChange(instanceId, runMode);
+    return true;
+}
+
+OPERATEMODE StrategyCompilerCommerFuncs::getInstanceRunMode(QString instanceId)
+{
+    QReadLocker locker(&m_instanceLock);
+    auto it = m_instanceMap.constFind(instanceId);
+    return it == m_instanceMap.cend() ? OPERATE_UNKNOWN : OPERATEMODE(it->runMode);
+}
+
+QString StrategyCompilerCommerFuncs::getInstanceFundAccount(QString instanceId)
+{
+    QReadLocker locker(&m_instanceLock);
+    SL_DEBUG << "StrategyCompilerCommerFuncs::getInstanceFundAccount" << instanceId << m_instanceMap.keys();
+    return m_instanceMap.value(instanceId).fundAccount;
+}
+
+InstanceInfo StrategyCompilerCommerFuncs::getInstanceInfo(QString instanceId)
+{
+    QReadLocker locker(&m_instanceLock);
+    return m_instanceMap.value(instanceId);
+}
+
+QString StrategyCompilerCommerFuncs::getReturnInstanceInfo(QString instanceId)
+{
+    QReadLocker locker(&m_instanceLock);
+    return m_instanceMap.value(instanceId).returnRegInfo;
+}
+
+InstanceInfo StrategyCompilerCommerFuncs::getLastReturnInstanceRegInfo()
+{
+    InstanceInfo last;
+    {
+        QReadLocker locker(&m_instanceLock);
+        SL_DEBUG << "StrategyCompilerCommerFuncs::getLastReturnInstanceRegInfo" << m_instanceMap.size();
+        for (auto it = m_instanceMap.cend(); it != m_instanceMap.cbegin();) {
+            --it;
+            if (it->runMode == OPERATE_BACKTEST) {
+                last = it.value();
+                break;
+            }
+        }
+    }
+    SL_DEBUG << "StrategyCompilerCommerFuncs::getLastReturnInstanceRegInfo" << last.instanceId;
+    return last;
+}
+
+bool StrategyCompilerCommerFuncs::setInstanceStartEndTime(QString instanceId, QDateTime startTime, QDateTime endTime)
+{
+    {
+        QWriteLocker locker(&m_instanceLock);
+        auto it = m_instanceMap.find(instanceId);
+        if (it != m_instanceMap.end()) {
+            it->startTime = startTime;
+            it->endTime = endTime;
+        }
+    }
+    {
+        // A row still waiting for the database takes its times along.
+        QWriteLocker locker(&m_pendingInstanceLock);
+        auto it = m_pendingInstanceMap.find(instanceId);
+        if (it != m_pendingInstanceMap.end()) {
+            it->startTime = startTime;
+            it->endTime = endTime;
+        }
+    }
+    return StrategySqlite::instance().setInstanceStartEndTime(instanceId, startTime, endTime);
+}
+
+QList<ZParamData> StrategyCompilerCommerFuncs::getInstanceParams(const QString &instanceId)
+{
+    QReadLocker locker(&m_paramsLock);
+    return m_instanceParamsMap.value(instanceId).params;
+}
+
+void StrategyCompilerCommerFuncs::updateInstanceParams(const ZInstanceMonitorData &data)
+{
+    QWriteLocker locker(&m_paramsLock);
+    m_instanceParamsMap.insert(data.instanceId, data);
+}
+
+void StrategyCompilerCommerFuncs::initInstanceData()
+{
+    StrategySqlite &store = StrategySqlite::instance();
+    int err = 0;
+    const QList<InstanceInfo> instances = store.queryAllInstaceRunMode(err);
+    {
+        // Entries made in this process are newer than the database's rows
+        // (their own rows may still be pending), so a load never replaces them.
+        QWriteLocker locker(&m_instanceLock);
+        for (const InstanceInfo &info : instances) {
+            if (!m_instanceMap.contains(info.instanceId))
+                m_instanceMap.insert(info.instanceId, info);
+        }
+    }
+    const QList<BackTestCashInfo> cash = store.queryALLBackTestDateCash(err);
+    {
+        QWriteLocker locker(&m_cashLock);
+        for (const BackTestCashInfo &day : cash) {
+            QMap<QDate, BackTestCashInfo> &days = m_backTestCashMap[day.instanceId];
+            if (!days.contains(day.date))
+                days.insert(day.date, day);
+        }
+    }
+
+    if (err == SqliteBusy && !m_loadRetryTimer) {
+        m_loadRetryTimer = new QTimer;
+        m_loadRetryTimer->setInterval(LoadRetryIntervalMs);
+        connect(m_loadRetryTimer, &QTimer::timeout, this, &StrategyCompilerCommerFuncs::initInstanceData);
+        m_loadRetryTimer->start();
+    } else if (err == 0) {
+        if (m_loadRetryTimer && m_loadRetryTimer->isActive())
+            m_loadRetryTimer->stop();
+        emit signalInstanceRunModeLoaded();
+        SL_DEBUG << "emit signalInstanceRunModeLoaded";
+    }
+}
+
+void StrategyCompilerCommerFuncs::initHisInstanceData(const QHash<QString, QMap<QString, QVariant>> &instLst)
+{
+    using namespace Tavrix_Fields;
+    for (auto entry = instLst.cbegin(); entry != instLst.cend(); ++entry) {
+        ZInstanceMonitorData data;
+        data.strategyName = entry->value(Strategy::strategyName).toString();
+        data.instanceName = entry->value(Strategy::strategyInstanceName).toString();
+        data.instanceId = entry.key();
+        data.instanceState = 4;
+        const qint64 begin = entry->value(Strategy::strategyInstanceValidBeginTime).toString().toLongLong(nullptr, 10);
+        data.validBeginTime = QDateTime::fromMSecsSinceEpoch(begin);
+
+        const QJsonObject params =
+            QJsonDocument::fromJson(entry->value(Strategy::strategyBasicParam).toString().toUtf8()).object();
+        for (auto it = params.begin(); it != params.end(); ++it) {
+            if (isSettingKey(it.key()))
+                continue;
+            ZParamData param;
+            param.paramName = it.key();
+            param.paramValue = it.value().toString();
+            data.params.append(param);
+            SL_DEBUG << "StrategyCompilerCommerFuncs::initHisInstanceData" << data.instanceId << data.strategyName
+                     << data.instanceName << data.validBeginTime << param.paramName << param.paramValue;
+        }
+        updateInstanceParams(data);
+    }
+}
+
+void StrategyCompilerCommerFuncs::addBackTestInitCashInfo(QString instanceId, QDate date, double initialFunds)
+{
+    BackTestCashInfo day;
+    day.date = date;
+    day.instanceId = instanceId;
+    day.initialFunds = initialFunds;
+    day.endFunds = 0.0;
+    QWriteLocker locker(&m_cashLock);
+    m_backTestCashMap[instanceId].insert(date, day);
+}
+
+void StrategyCompilerCommerFuncs::addBackTestInitCashEndInfo(QString instanceId, QDate date, double endFunds)
+{
+    QWriteLocker locker(&m_cashLock);
+    auto instance = m_backTestCashMap.find(instanceId);
+    if (instance == m_backTestCashMap.end())
+        return;
+    auto day = instance->find(date);
+    if (day == instance->end())
+        return; // end funds without initial funds are dropped
+    day->endFunds = endFunds;
+    QWriteLocker pending(&m_pendingCashLock);
+    m_pendingCashList.append(day.value());
+}
+
+bool StrategyCompilerCommerFuncs::queryBackTestCashInfo(const QString &instanceId, QList<BackTestCashInfo> &records)
+{
+    QReadLocker locker(&m_cashLock);
+    auto instance = m_backTestCashMap.constFind(instanceId);
+    if (instance == m_backTestCashMap.cend())
+        return false;
+    records = instance->values();
+    return true;
+}
+
+bool StrategyCompilerCommerFuncs::queryBackTestCashInfo(const QString &instanceId, const QDate &date,
+                                                        double &initialFunds, double &endFunds)
+{
+    QReadLocker locker(&m_cashLock);
+    auto instance = m_backTestCashMap.constFind(instanceId);
+    if (instance == m_backTestCashMap.cend())
+        return false;
+    auto day = instance->constFind(date);
+    if (day == instance->cend())
+        return false;
+    initialFunds = day->initialFunds;
+    endFunds = day->endFunds;
+    return true;
+}

@@ -1,0 +1,23 @@
+#ifndef SQLTEXT_H
+#define SQLTEXT_H
+
+#include <QString>
+
+// Helpers for values placed into SQL statements built as text.
+class SqlText
+{
+public:
+    // The value for a place between single quotes: apostrophes doubled, so
+    // that no value can end the literal. A value without an apostrophe comes
+    // back unchanged.
+    static QString quoted(const QString &value);
+
+    // True for a plain decimal number: one or more ASCII digits, nothing
+    // else. Only such ids may stand in a statement without quotes.
+    static bool isPlainDecimal(const QString &value);
+
+    // Today's local date as the integer of its "yyyyMMdd" form.
+    static int todayNumber();
+};
+
+#endif // SQLTEXT_H

@@ -1,0 +1,208 @@
+#include "strategysqlite.h"
+
+#include "facade/pluginshutdown.h"
+#include "facade/strategylogic_global.h"
+#include "storage/sqltext.h"
+
+#include <interprocidservice.h>
+#include <zqapplicationdir.h>
+#include <zqmemsqlitemgr.h>
+
+#include <atomic>
+
+namespace {
+constexpr char FixStrategyIdService[] = "FixStrategyIDSrv";
+std::atomic<StrategySqlite *> s_instance{nullptr};
+} // namespace
+
+StrategySqlite &StrategySqlite::instance()
+{
+    static StrategySqlite store;
+    // Armed once the store is complete, so that the shutdown routine runs
+    // before the store is destroyed at process exit.
+    static const bool armed = [] {
+        s_instance = &store;
+        PluginShutdown::arm();
+        return true;
+    }();
+    Q_UNUSED(armed)
+    return store;
+}
+
+bool StrategySqlite::isInstanceAlive()
+{
+    return s_instance.load() != nullptr;
+}
+
+StrategySqlite::StrategySqlite()
+{
+    cretateDataBase();
+    // Before open(): the legacy migration draws new ids from this sequence.
+    InterProcIdService::instance().registerIdService(FixStrategyIdService, -1);
+    open();
+    openDBByInstanceId(QString());
+}
+
+StrategySqlite::~StrategySqlite()
+{
+    StrategySqlite *self = this;
+    s_instance.compare_exchange_strong(self, nullptr);
+    delete m_dbMgr;
+    m_dbMgr = nullptr;
+    QMutexLocker locker(&m_simuDbMutex);
+    delete m_simuDbMgr;
+    m_simuDbMgr = nullptr;
+}
+
+QString StrategySqlite::databasePath() const
+{
+    return QStringLiteral("%1/%2").arg(ZqApplicationDir::path(), QStringLiteral("sarvek.db"));
+}
+
+QString StrategySqlite::simuDatabasePath() const
+{
+    return QStringLiteral("%1/%2.db").arg(ZqApplicationDir::path(), QStringLiteral("Sarvek_SimuTrade"));
+}
+
+bool StrategySqlite::isDatabaseOpen() const
+{
+    return m_dbMgr && m_dbMgr->getConn().isOpen();
+}
+
+void StrategySqlite::cretateDataBase()
+{
+    const QString dbName = databasePath();
+    SL_DEBUG << "StrategySqlite::cretateDataBase" << "dbName" << dbName;
+    m_dbMgr = new ZqMemSqliteMgr;
+    m_dbMgr->setDbFilePath(dbName.toUtf8().constData());
+}
+
+bool StrategySqlite::open()
+{
+    if (!m_dbMgr->getConn().isOpen()) {
+        SL_DEBUG << "Error: Failed to connect database.";
+        return false;
+    }
+    backupFixStrategyInfo();
+    createStrategyFileInfoTable();
+    createTableInstanceInfo();
+    createBackTestDayCashTable();
+    purgeEarlierDays("instance_info");
+    purgeEarlierDays("backtest_daycash");
+    return true;
+}
+
+bool StrategySqlite::createStrategyFileInfoTable()
+{
+    int err = 0;
+    m_dbMgr->execDML("create table  if not exists strategyfileinfo( file_path varchar(120)  primary key)", err);
+    if (err != 0) {
+        SL_INFO << "Error: Fail to create table strategyfileinfo." << err;
+        return false;
+    }
+    SL_INFO << "Table created!";
+    return true;
+}
+
+bool StrategySqlite::createTableInstanceInfo()
+{
+    int err = 0;
+    m_dbMgr->execDML("create table  if not exists instance_info( instance_id varchar(120)  primary key ,  "
+                     "run_mode varchar(4), fund_account varchar(255), return_reginfo varchar(255), "
+                     "create_date varchar(255),start_time varchar(255),end_time varchar(255))",
+                     err);
+    if (err != 0)
+        SL_INFO << "Error: Fail to create table instance_info." << err;
+    else
+        SL_INFO << "Table created!";
+
+    // Tables of older versions lack some columns; on a current table each
+    // statement fails harmlessly.
+    struct Column
+    {
+        const char *statement;
+        const char *added;
+        const char *failed;
+    };
+    static const Column columns[] = {
+        {"alter table instance_info add column fund_account VARCHAR(255)", "fund_account column added!",
+         "fund_account column added failed!"},
+        {"alter table instance_info add column return_reginfo VARCHAR(255)", "return_reginfo column added!",
+         "return_reginfo column added failed!"},
+        {"alter table instance_info add column create_date VARCHAR(255)", "create_date column added!",
+         "create_date column added failed!"},
+        {"alter table instance_info add column start_time VARCHAR(255)", nullptr, nullptr},
+        {"alter table instance_info add column end_time VARCHAR(255)", nullptr, nullptr},
+    };
+    for (const Column &c : columns) {
+        err = 0;
+        m_dbMgr->execDML(c.statement, err);
+        const char *line = err == 0 ? c.added : c.failed;
+        if (line)
+            SL_INFO << line;
+    }
+    return true;
+}
+
+bool StrategySqlite::createBackTestDayCashTable()
+{
+    int err = 0;
+    m_dbMgr->execDML("create table  if not exists backtest_daycash( instance_id varchar(120)   ,  date varchar(255), "
+                     "fund_account varchar(255), initial_funds varchar(255), end_funds varchar(255), "
+                     "create_date varchar(255), primary key(instance_id, date) )",
+                     err);
+    if (err != 0) {
+        SL_INFO << "Error: Fail to create table backtest_daycash." << err;
+        return false;
+    }
+    SL_INFO << "backtest_daycash Table created!";
+    return true;
+}
+
+void StrategySqlite::purgeEarlierDays(const char *table)
+{
+    // create_date holds eight-digit "yyyyMMdd" texts; compared with today's
+    // number as text they follow date order, and NULL never matches.
+    const QString sql = QStringLiteral("delete from %1 where create_date<%2")
+                            .arg(QLatin1String(table))
+                            .arg(SqlText::todayNumber());
+    int err = 0;
+    m_dbMgr->execDML(sql.toUtf8().constData(), err);
+}
+
+bool StrategySqlite::addStrategyFileInfo(QString filePath)
+{
+    const QString sql =
+        QStringLiteral("INSERT INTO strategyfileinfo (file_Path )values('%1'); ").arg(SqlText::quoted(filePath));
+    int err = 0;
+    m_dbMgr->execDML(sql.toUtf8().constData(), err);
+    if (err != 0)
+        SL_INFO << "insert data to strategyfileinfo failure! reason:" << err;
+    return err == 0;
+}
+
+bool StrategySqlite::delStrategyFileInfo(QString filePath)
+{
+    const QString sql =
+        QStringLiteral("delete from strategyfileinfo where file_Path= '%1';").arg(SqlText::quoted(filePath));
+    int err = 0;
+    m_dbMgr->execDML(sql.toUtf8().constData(), err);
+    if (err == 0) {
+        SL_INFO << "delete from strategyfileinfo success";
+        return true;
+    }
+    SL_INFO << err;
+    return false;
+}
+
+QStringList StrategySqlite::queryStrategyFileInfo(int &err)
+{
+    QStringList paths;
+    CppSQLite3Query query = m_dbMgr->execQuery(" select *  from strategyfileinfo ;", err);
+    while (!query.eof()) {
+        paths.append(QString::fromUtf8(query.fieldValue(0)));
+        query.nextRow();
+    }
+    query.finalize();
+    return paths;
+}

@@ -1,0 +1,126 @@
+#ifndef STRATEGYSQLITE_H
+#define STRATEGYSQLITE_H
+
+#include "registry/fixedstrategyinfo.h"
+#include "storage/backtestcashinfo.h"
+#include "storage/instanceinfo.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QReadWriteLock>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class ZqMemSqliteMgr;
+
+// The plug-in's storage: the local database "sarvek.db" in the installation
+// folder (locked strategy files, strategy instances, backtest day cash), a
+// read-only view of the simulated-trading engine's "Sarvek_SimuTrade.db",
+// and the persistent fixed-strategy store with its per-user data file
+// "work/<user>/SarvekFixStrategy.dat".
+//
+// The plug-in uses the one object of instance(). Construction opens the
+// database, moves the rows of the legacy table fixedstrategyinfo into data
+// files, creates and migrates the tables and deletes rows created before
+// today. A database that cannot be opened leaves an object whose statements
+// all fail (false, empty lists).
+//
+// Threads: every method may be called from any thread. Statements on the
+// local database take no lock here; the access layer runs them one at a
+// time. The fixed-strategy store has its own lock, always taken after the
+// facade's. Operations report failure only as their results and the log.
+class StrategySqlite
+{
+public:
+    static StrategySqlite &instance();
+
+    // For tools and tests that want an object of their own over the current
+    // installation folder; the plug-in itself only uses instance().
+    StrategySqlite();
+    ~StrategySqlite();
+    StrategySqlite(const StrategySqlite &) = delete;
+    StrategySqlite &operator=(const StrategySqlite &) = delete;
+
+    // False between the destruction of instance()'s object and process end.
+    static bool isInstanceAlive();
+
+    QString databasePath() const;
+    QString simuDatabasePath() const;
+    bool isDatabaseOpen() const;
+
+    // Locked strategy files (table strategyfileinfo).
+    bool addStrategyFileInfo(QString filePath);
+    bool delStrategyFileInfo(QString filePath);
+    QStringList queryStrategyFileInfo(int &err);
+
+    // Fixed-strategy store and its data file.
+    QString getFixedStrategyFilePath(QString userFolder);
+    QString formatFixedStrategyLine(const FixedStrategyInfo &info);
+    QList<FixedStrategyInfo> queryFixedStrategyInfoList(QString userFolder);
+    QList<FixedStrategyInfo> LoadFixedStrategyInfo(QString userFolder);
+    qint64 insertStrategyInfo(QString name, QString filePath, QString group, QString extraInfo, int copyIndex);
+    bool delFixedStrategyInfo(qint64 id);
+    bool modifyFixedStrategyInfo(const FixedStrategyInfo &info);
+    bool modifyFixedStrategyFilePath(qint64 id, QString filePath);
+    void writeFixedStrategyInfoToFile(QString userFolder);
+
+    // Strategy instances and backtest day cash.
+    bool addInstanceRunMode(QString instanceId, int runMode, QString fundAccount, QString returnRegInfo);
+    bool addInstanceRunModeList(const QList<InstanceInfo> &instances);
+    bool setInstanceStartEndTime(QString instanceId, QDateTime start, QDateTime end);
+    QList<InstanceInfo> queryAllInstaceRunMode(int &err);
+    bool addBackTestDayCash(const QString &instanceId, const QDate &date, const double &initialFunds,
+                            const double &endFunds);
+    bool addBackTestDayCashList(const QList<BackTestCashInfo> &records);
+    QList<BackTestCashInfo> queryALLBackTestDateCash(int &err);
+
+    // Simulated-trade history (read only).
+    QList<QMap<QString, QVariant>> querySimuEntrust(const QString &instanceId);
+    QList<QMap<QString, QVariant>> querySimuDeal(const QString &instanceId);
+
+private:
+    enum class RowOutcome { Written, Rejected, Failed };
+
+    void cretateDataBase();
+    bool open();
+    bool createStrategyFileInfoTable();
+    bool createTableInstanceInfo();
+    bool createBackTestDayCashTable();
+    void purgeEarlierDays(const char *table);
+    bool openDBByInstanceId(const QString &instanceId);
+    void backupFixStrategyInfo();
+
+    int insertInstance(const QString &instanceId, int runMode, const QString &fundAccount,
+                       const QString &returnRegInfo);
+    int insertDayCash(const QString &instanceId, const QDate &date, double initialFunds, double endFunds);
+    RowOutcome writeInstanceRow(const InstanceInfo &info);
+    RowOutcome writeDayCashRow(const BackTestCashInfo &info);
+    template<typename Row, typename WriteRow>
+    bool writeBatch(const QList<Row> &rows, WriteRow writeRow);
+
+    qint64 allocateFixedStrategyId();
+    bool keepUnreadableDataFileLocked();
+
+    ZqMemSqliteMgr *m_dbMgr = nullptr;
+    // m_simuDbMutex guards m_simuDbMgr and the statements sent through it.
+    QMutex m_simuDbMutex;
+    ZqMemSqliteMgr *m_simuDbMgr = nullptr;
+
+    // State below is protected by m_fixedInfoLock: the records of the user
+    // whose data file was loaded, whether it was loaded, and whether the
+    // records differ from the file. A rewrite holds the lock for writing.
+    QReadWriteLock m_fixedInfoLock;
+    bool m_fixedInfoLoaded = false;
+    QHash<qint64, FixedStrategyInfo> m_fixedInfoHash;
+    bool m_fixedInfoDirty = false;
+    // A data file that existed but could not be read: it is moved aside
+    // before the first rewrite, so that its records are not overwritten.
+    QString m_unreadableDataFile;
+};
+
+#endif // STRATEGYSQLITE_H

@@ -1,0 +1,252 @@
+// Instance and backtest day-cash tables of StrategySqlite.
+
+#include "strategysqlite.h"
+
+#include "facade/strategylogic_global.h"
+#include "storage/sqltext.h"
+
+#include <zqmemsqlitemgr.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+constexpr int SqliteConstraint = 19;
+
+// Codes that say the row itself cannot be stored, as opposed to the
+// database being unable to store anything right now (busy, full, I/O).
+bool rejectsRow(int code)
+{
+    return code == SqliteConstraint || code == 18 /* TOOBIG */ || code == 20 /* MISMATCH */
+           || code == 25 /* RANGE */;
+}
+
+const char *orEmpty(const char *value)
+{
+    return value ? value : "";
+}
+
+QString msecsText(const QDateTime &time)
+{
+    return QString::number(double(time.toMSecsSinceEpoch()), 'f', 0);
+}
+
+// QString::arg(double) with its defaults: six significant digits.
+QString amountText(double amount)
+{
+    return QStringLiteral("%1").arg(amount);
+}
+
+QString todayText()
+{
+    return QString::number(SqlText::todayNumber());
+}
+} // namespace
+
+int StrategySqlite::insertInstance(const QString &instanceId, int runMode, const QString &fundAccount,
+                                   const QString &returnRegInfo)
+{
+    // One arg() call for all values: a value holding "%2" is not expanded.
+    const QString sql = QStringLiteral("INSERT INTO instance_info (instance_id,run_mode,fund_account,return_reginfo,"
+                                       "create_date) VALUES ('%1',%2,'%3','%4', %5 ) ;")
+                            .arg(SqlText::quoted(instanceId), QString::number(runMode), SqlText::quoted(fundAccount),
+                                 SqlText::quoted(returnRegInfo), todayText());
+    SL_DEBUG << "addInstanceRunMode" << sql;
+    int err = 0;
+    m_dbMgr->execDML(sql.toUtf8().constData(), err);
+    if (err != 0)
+        SL_INFO << "insert data to instance_info sarvek.db failure! reason:" << err;
+    return err;
+}
+
+bool StrategySqlite::addInstanceRunMode(QString instanceId, int runMode, QString fundAccount, QString returnRegInfo)
+{
+    return insertInstance(instanceId, runMode, fundAccount, returnRegInfo) == 0;
+}
+
+StrategySqlite::RowOutcome StrategySqlite::writeInstanceRow(const InstanceInfo &info)
+{
+    int err = insertInstance(info.instanceId, info.runMode, info.fundAccount, info.returnRegInfo);
+    if (err == SqliteConstraint) {
+        // The instance was registered again: the new registration replaces
+        // the stored row, as it replaced the entry in memory.
+        const QString sql =
+            QStringLiteral("update instance_info set run_mode=%2,fund_account='%3',return_reginfo='%4',"
+                           "create_date=%5,start_time=NULL,end_time=NULL where instance_id='%1';")
+                .arg(SqlText::quoted(info.instanceId), QString::number(info.runMode),
+                     SqlText::quoted(info.fundAccount), SqlText::quoted(info.returnRegInfo), todayText());
+        SL_DEBUG << "StrategySqlite::writeInstanceRow" << sql;
+        err = 0;
+        m_dbMgr->execDML(sql.toUtf8().constData(), err);
+    }
+    if (err == 0 && info.startTime.isValid() && info.endTime.isValid()) {
+        // Times set while the row was still waiting for the database.
+        const QString sql = QStringLiteral("update instance_info set start_time='%1',end_time='%2' "
+                                           "where instance_id='%3';")
+                                .arg(msecsText(info.startTime), msecsText(info.endTime),
+                                     SqlText::quoted(info.instanceId));
+        m_dbMgr->execDML(sql.toUtf8().constData(), err);
+    }
+    if (err == 0)
+        return RowOutcome::Written;
+    if (rejectsRow(err)) {
+        SL_INFO << "StrategySqlite::writeInstanceRow" << "row rejected and dropped:" << info.instanceId
+                << "reason:" << err;
+        return RowOutcome::Rejected;
+    }
+    return RowOutcome::Failed;
+}
+
+template<typename Row, typename WriteRow>
+bool StrategySqlite::writeBatch(const QList<Row> &rows, WriteRow writeRow)
+{
+    if (rows.isEmpty())
+        return true;
+    const int begin = m_dbMgr->transaction();
+    if (begin != 0) {
+        SL_INFO << "StrategySqlite::writeBatch" << "cannot begin a transaction, reason:" << begin;
+        return false;
+    }
+    for (const Row &row : rows) {
+        if (writeRow(row) == RowOutcome::Failed) {
+            m_dbMgr->rollback();
+            return false;
+        }
+    }
+    const int commit = m_dbMgr->commit();
+    if (commit != 0) {
+        SL_INFO << "StrategySqlite::writeBatch" << "commit failed, reason:" << commit;
+        return false;
+    }
+    return true;
+}
+
+bool StrategySqlite::addInstanceRunModeList(const QList<InstanceInfo> &instances)
+{
+    return writeBatch(instances, [this](const InstanceInfo &info) { return writeInstanceRow(info); });
+}
+
+bool StrategySqlite::setInstanceStartEndTime(QString instanceId, QDateTime start, QDateTime end)
+{
+    // The id stands in the statement without quotes: anything but a plain
+    // number could change what the statement does, so it is not sent.
+    if (!SqlText::isPlainDecimal(instanceId)) {
+        SL_INFO << "StrategySqlite::setInstanceStartEndTime" << "error code"
+                << "instance id is not a plain decimal number, not sent:" << instanceId;
+        return false;
+    }
+    const QString sql = QStringLiteral("update instance_info set start_time='%1',end_time='%2' where instance_id=%3; ")
+                            .arg(msecsText(start), msecsText(end), instanceId);
+    int err = 0;
+    m_dbMgr->execDML(sql.toUtf8().constData(), err);
+    if (err != 0) {
+        SL_INFO << "StrategySqlite::setInstanceStartEndTime" << "error code" << err;
+        return false;
+    }
+    SL_INFO << "setInstanceStartEndTime success";
+    return true;
+}
+
+QList<InstanceInfo> StrategySqlite::queryAllInstaceRunMode(int &err)
+{
+    const char *sql = " select instance_id ,run_mode,fund_account ,return_reginfo,start_time,end_time from instance_info ;";
+    SL_DEBUG << sql;
+    QList<InstanceInfo> list;
+    CppSQLite3Query query = m_dbMgr->execQuery(sql, err);
+    while (!query.eof()) {
+        InstanceInfo info;
+        info.instanceId = QString::fromUtf8(query.fieldValue(0));
+        info.runMode = std::atoi(orEmpty(query.fieldValue(1)));
+        info.fundAccount = QString::fromUtf8(query.fieldValue(2));
+        info.returnRegInfo = QString::fromUtf8(query.fieldValue(3));
+        const char *endTime = orEmpty(query.fieldValue(5));
+        if (std::strlen(endTime) > 4) {
+            info.startTime = QDateTime::fromMSecsSinceEpoch(std::atoll(orEmpty(query.fieldValue(4))));
+            info.endTime = QDateTime::fromMSecsSinceEpoch(std::atoll(endTime));
+        }
+        list.append(info);
+        query.nextRow();
+    }
+    SL_DEBUG << "execed  queryAllInstaceRunMode ret" << list.size();
+    query.finalize();
+    return list;
+}
+
+int StrategySqlite::insertDayCash(const QString &instanceId, const QDate &date, double initialFunds, double endFunds)
+{
+    const QString sql = QStringLiteral("INSERT INTO %1 (instance_id, date,initial_funds,end_funds,create_date)"
+                                       "values('%2','%3',%4,%5,'%6'); ")
+                            .arg(QStringLiteral("backtest_daycash"), SqlText::quoted(instanceId),
+                                 date.toString(QStringLiteral("yyyyMMdd")), amountText(initialFunds),
+                                 amountText(endFunds), todayText());
+    SL_DEBUG << "StrategySqlite::addBackTestDayCash" << sql;
+    int err = 0;
+    m_dbMgr->execDML(sql.toUtf8().constData(), err);
+    if (err != 0)
+        SL_INFO << "insert data to BacktestDaycashTable failure! reason:" << err;
+    else
+        SL_INFO << "insert data to BacktestDaycashTable sarvek.db success!";
+    return err;
+}
+
+bool StrategySqlite::addBackTestDayCash(const QString &instanceId, const QDate &date, const double &initialFunds,
+                                        const double &endFunds)
+{
+    return insertDayCash(instanceId, date, initialFunds, endFunds) == 0;
+}
+
+StrategySqlite::RowOutcome StrategySqlite::writeDayCashRow(const BackTestCashInfo &info)
+{
+    if (!std::isfinite(info.initialFunds) || !std::isfinite(info.endFunds)) {
+        // "nan" or "inf" would not even parse as SQL.
+        SL_INFO << "StrategySqlite::writeDayCashRow" << "row rejected and dropped: amounts not finite"
+                << info.instanceId << info.date.toString(QStringLiteral("yyyyMMdd"));
+        return RowOutcome::Rejected;
+    }
+    int err = insertDayCash(info.instanceId, info.date, info.initialFunds, info.endFunds);
+    if (err == SqliteConstraint) {
+        // A day reported again: the new report replaces the stored row.
+        const QString sql = QStringLiteral("update backtest_daycash set initial_funds=%3,end_funds=%4,"
+                                           "create_date='%5' where instance_id='%1' and date='%2';")
+                                .arg(SqlText::quoted(info.instanceId), info.date.toString(QStringLiteral("yyyyMMdd")),
+                                     amountText(info.initialFunds), amountText(info.endFunds), todayText());
+        SL_DEBUG << "StrategySqlite::writeDayCashRow" << sql;
+        err = 0;
+        m_dbMgr->execDML(sql.toUtf8().constData(), err);
+    }
+    if (err == 0)
+        return RowOutcome::Written;
+    if (rejectsRow(err)) {
+        SL_INFO << "StrategySqlite::writeDayCashRow" << "row rejected and dropped:" << info.instanceId
+                << info.date.toString(QStringLiteral("yyyyMMdd")) << "reason:" << err;
+        return RowOutcome::Rejected;
+    }
+    return RowOutcome::Failed;
+}
+
+bool StrategySqlite::addBackTestDayCashList(const QList<BackTestCashInfo> &records)
+{
+    return writeBatch(records, [this](const BackTestCashInfo &info) { return writeDayCashRow(info); });
+}
+
+QList<BackTestCashInfo> StrategySqlite::queryALLBackTestDateCash(int &err)
+{
+    const QString sql =
+        QStringLiteral(" select instance_id ,date,initial_funds ,end_funds from %1 ;").arg(QStringLiteral("backtest_daycash"));
+    SL_DEBUG << sql;
+    QList<BackTestCashInfo> list;
+    CppSQLite3Query query = m_dbMgr->execQuery(sql.toUtf8().constData(), err);
+    while (!query.eof()) {
+        BackTestCashInfo info;
+        info.instanceId = QString::fromUtf8(query.fieldValue(0));
+        info.date = QDate::fromString(QString::fromUtf8(query.fieldValue(1)), QStringLiteral("yyyyMMdd"));
+        info.initialFunds = std::atof(orEmpty(query.fieldValue(2)));
+        info.endFunds = std::atof(orEmpty(query.fieldValue(3)));
+        list.append(info);
+        query.nextRow();
+    }
+    SL_DEBUG << "execed  queryALLBackTestDateCash ret" << list.size();
+    query.finalize();
+    return list;
+}
