@@ -1,0 +1,219 @@
+#include "testsupport.h"
+
+#include <hostprofile.h>
+#include <interprocidservice.h>
+#include <zqapplicationdir.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFile>
+#include <QProcess>
+
+#include <sqlite3.h>
+
+TestHome::TestHome()
+    : m_savedCwd(QDir::currentPath())
+{
+    if (!m_dir.isValid())
+        return;
+    m_appDir = m_dir.path() + QLatin1String("/app");
+    m_idDir = m_dir.path() + QLatin1String("/ids");
+    QDir().mkpath(m_appDir);
+    QDir().mkpath(m_idDir);
+    ZqApplicationDir::setPath(m_appDir);
+    QDir::setCurrent(m_appDir);
+    InterProcIdService::instance().setStorageDirectory(m_idDir);
+    HostProfile::current().loadDemo();
+}
+
+TestHome::~TestHome()
+{
+    QDir::setCurrent(m_savedCwd);
+}
+
+QString TestHome::switchToNewFolder(const QString &name)
+{
+    m_appDir = m_dir.path() + QLatin1Char('/') + name;
+    QDir().mkpath(m_appDir);
+    ZqApplicationDir::setPath(m_appDir);
+    QDir::setCurrent(m_appDir);
+    return m_appDir;
+}
+
+QProcessEnvironment TestHome::processEnvironment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("STRATEGYLOGIC_ID_DIR"), m_idDir);
+    return env;
+}
+
+namespace {
+LogCapture *s_capture = nullptr;
+QMutex s_captureMutex;
+
+ProcessResult runProgram(const TestHome &home, const QString &program, const QStringList &args,
+                         const QByteArray &input, int timeoutMs)
+{
+    ProcessResult result;
+    QProcess process;
+    process.setProcessEnvironment(home.processEnvironment());
+    process.setWorkingDirectory(home.path());
+    process.start(program, args);
+    if (!process.waitForStarted(timeoutMs)) {
+        result.err = process.errorString().toUtf8();
+        return result;
+    }
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        result.crashed = true;
+    }
+    result.out = process.readAllStandardOutput();
+    result.err += process.readAllStandardError();
+    result.crashed = result.crashed || process.exitStatus() == QProcess::CrashExit;
+    result.exitCode = process.exitCode();
+    return result;
+}
+} // namespace
+
+LogCapture::LogCapture()
+{
+    QMutexLocker locker(&s_captureMutex);
+    s_capture = this;
+    m_previous = qInstallMessageHandler(&LogCapture::handler);
+}
+
+LogCapture::~LogCapture()
+{
+    QMutexLocker locker(&s_captureMutex);
+    qInstallMessageHandler(m_previous);
+    s_capture = nullptr;
+}
+
+void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+{
+    QMutexLocker locker(&s_captureMutex);
+    if (!s_capture)
+        return;
+    QMutexLocker entries(&s_capture->m_mutex);
+    s_capture->m_entries.append(Entry{type, QString::fromUtf8(context.category), msg});
+}
+
+QList<LogCapture::Entry> LogCapture::entries() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_entries;
+}
+
+QStringList LogCapture::texts() const
+{
+    QStringList list;
+    for (const Entry &e : entries())
+        list.append(e.text);
+    return list;
+}
+
+bool LogCapture::contains(const QString &needle, int type) const
+{
+    for (const Entry &e : entries()) {
+        if ((type < 0 || int(e.type) == type) && e.text.contains(needle))
+            return true;
+    }
+    return false;
+}
+
+int LogCapture::count(const QString &needle) const
+{
+    int n = 0;
+    for (const Entry &e : entries()) {
+        if (e.text.contains(needle))
+            ++n;
+    }
+    return n;
+}
+
+void LogCapture::clear()
+{
+    QMutexLocker locker(&m_mutex);
+    m_entries.clear();
+}
+
+ProcessResult runStrategyctl(const TestHome &home, const QStringList &args, const QByteArray &input, int timeoutMs)
+{
+    return runProgram(home, QStringLiteral(STRATEGYCTL_PATH), QStringList{QStringLiteral("--home"), home.path()} + args,
+                      input, timeoutMs);
+}
+
+QString helperPath(const QString &name)
+{
+    return QStringLiteral(TEST_HELPER_DIR) + QLatin1Char('/') + name;
+}
+
+ProcessResult runHelper(const TestHome &home, const QString &name, const QStringList &args, int timeoutMs)
+{
+    return runProgram(home, helperPath(name), args, QByteArray(), timeoutMs);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(content) == content.size();
+}
+
+bool execSql(const QString &dbPath, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(dbPath.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        != SQLITE_OK) {
+        qWarning("cannot open %s", qPrintable(dbPath));
+        sqlite3_close(db);
+        return false;
+    }
+    sqlite3_busy_timeout(db, 5000);
+    char *message = nullptr;
+    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK)
+        qWarning("statement failed: %s: %s", message ? message : "", qPrintable(sql));
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return rc == SQLITE_OK;
+}
+
+QList<QStringList> querySql(const QString &dbPath, const QString &sql)
+{
+    QList<QStringList> rows;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(dbPath.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return rows;
+    }
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            QStringList row;
+            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+                const unsigned char *text = sqlite3_column_text(stmt, i);
+                row.append(text ? QString::fromUtf8(reinterpret_cast<const char *>(text)) : QStringLiteral("NULL"));
+            }
+            rows.append(row);
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return rows;
+}

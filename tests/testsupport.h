@@ -1,0 +1,104 @@
+#ifndef TESTSUPPORT_H
+#define TESTSUPPORT_H
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QtGlobal>
+
+// A fresh installation folder for one test process: the plug-in's
+// application folder, the working directory and the id-service folder all
+// point into a temporary folder of its own, so parallel test runs never
+// share a database, a work/ folder or an id counter. The host profile is
+// the built-in demo profile unless a test changes it.
+class TestHome
+{
+public:
+    TestHome();
+    ~TestHome();
+
+    bool isValid() const { return m_dir.isValid(); }
+    QString errorString() const { return m_dir.errorString(); }
+    // The installation folder (the application directory of the plug-in).
+    QString path() const { return m_appDir; }
+    QString filePath(const QString &relative) const { return m_appDir + QLatin1Char('/') + relative; }
+    QString idDir() const { return m_idDir; }
+
+    // Points the plug-in at another, empty installation folder below this
+    // one (for tests that construct their own store objects).
+    QString switchToNewFolder(const QString &name);
+
+    // The environment a strategyctl or helper process needs to share this
+    // test's id service.
+    QProcessEnvironment processEnvironment() const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_appDir;
+    QString m_idDir;
+    QString m_savedCwd;
+};
+
+// Collects the messages of the Qt message logger while it lives.
+// Thread-safe.
+class LogCapture
+{
+public:
+    struct Entry
+    {
+        QtMsgType type;
+        QString category;
+        QString text;
+    };
+
+    LogCapture();
+    ~LogCapture();
+
+    QList<Entry> entries() const;
+    QStringList texts() const;
+    // Whether some message contains `needle`; `type` -1 for any level.
+    bool contains(const QString &needle, int type = -1) const;
+    int count(const QString &needle) const;
+    void clear();
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &msg);
+    mutable QMutex m_mutex;
+    QList<Entry> m_entries;
+    QtMessageHandler m_previous = nullptr;
+};
+
+struct ProcessResult
+{
+    int exitCode = -1;
+    bool crashed = false;
+    QByteArray out;
+    QByteArray err;
+    QString outText() const { return QString::fromUtf8(out); }
+    QString errText() const { return QString::fromUtf8(err); }
+};
+
+// Runs build/bin/strategyctl with --home `home` and the arguments, feeding
+// `input` on stdin; waits up to `timeoutMs`.
+ProcessResult runStrategyctl(const TestHome &home, const QStringList &args, const QByteArray &input = QByteArray(),
+                             int timeoutMs = 60000);
+// Runs a helper program of tests/helpers by name.
+ProcessResult runHelper(const TestHome &home, const QString &name, const QStringList &args,
+                        int timeoutMs = 60000);
+QString helperPath(const QString &name);
+
+// Reads a whole file; an empty array when it cannot be read.
+QByteArray readFile(const QString &path);
+bool writeFile(const QString &path, const QByteArray &content);
+
+// Runs one statement on an SQLite file outside the plug-in; false with a
+// warning on failure. Rows of a SELECT are returned as lists of texts
+// ("NULL" for NULL).
+bool execSql(const QString &dbPath, const QString &sql);
+QList<QStringList> querySql(const QString &dbPath, const QString &sql);
+
+#endif // TESTSUPPORT_H
