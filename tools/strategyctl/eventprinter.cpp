@@ -1,0 +1,50 @@
+#include "eventprinter.h"
+
+#include "output.h"
+
+#include "facade/strategyfilelogichandler.h"
+
+EventPrinter::EventPrinter(StrategyFileLogicHandler &facade, Output &out, QObject *parent)
+    : QObject(parent)
+    , m_out(out)
+{
+    using F = StrategyFileLogicHandler;
+    connect(&facade, &F::signalInitData, this, [this] { print(QStringLiteral("signalInitData"), {}, {}); });
+    connect(&facade, &F::signalStrategyModifyed, this, [this](int id) {
+        print(QStringLiteral("signalStrategyModifyed"), {QStringLiteral("fixedstrategyid")}, {id});
+    });
+    connect(&facade, &F::signalFixedStrategyFileChanged, this, [this](const QString &oldPath, const QString &newPath) {
+        print(QStringLiteral("signalFixedStrategyFileChanged"), {QStringLiteral("oldfilePath"), QStringLiteral("newfilePath")},
+              {oldPath, newPath});
+    });
+    connect(&facade, &F::signalFixedStrategyFileRemoved, this, [this](int id) {
+        print(QStringLiteral("signalFixedStrategyFileRemoved"), {QStringLiteral("fixedstrategyid")}, {id});
+    });
+    connect(&facade, &F::signalAddStrategy, this, [this] { print(QStringLiteral("signalAddStrategy"), {}, {}); });
+    connect(&facade, &F::signalDelStrategySuccess, this,
+            [this] { print(QStringLiteral("signalDelStrategySuccess"), {}, {}); });
+    connect(&facade, &F::sigFundAccountChanged, this, [this] { print(QStringLiteral("sigFundAccountChanged"), {}, {}); });
+    connect(&facade, &F::sigInstanceRunModeChange, this, [this](const QString &id, int mode) {
+        print(QStringLiteral("sigInstanceRunModeChange"), {QStringLiteral("instanceid"), QStringLiteral("mode")}, {id, mode});
+    });
+    connect(&facade, &F::signalInstanceRunModeLoaded, this,
+            [this] { print(QStringLiteral("signalInstanceRunModeLoaded"), {}, {}); });
+    connect(&facade, &F::signalChangeFileLockState, this, [this](const QString &path) {
+        print(QStringLiteral("signalChangeFileLockState"), {QStringLiteral("filepath")}, {path});
+    });
+}
+
+void EventPrinter::print(const QString &name, const QStringList &paramNames, const QList<QJsonValue> &args)
+{
+    if (m_out.isJson()) {
+        QJsonObject event{{QStringLiteral("event"), name}};
+        for (int i = 0; i < paramNames.size(); ++i)
+            event.insert(paramNames.at(i), args.at(i));
+        m_out.printJson(event);
+        return;
+    }
+    QString line = QStringLiteral("event ") + name;
+    for (const QJsonValue &arg : args)
+        line += QLatin1Char(' ') + Output::text(arg);
+    m_out.printLine(line);
+}

@@ -1,0 +1,25 @@
+#ifndef EVENTPRINTER_H
+#define EVENTPRINTER_H
+
+#include <QJsonObject>
+#include <QObject>
+#include <QStringList>
+
+class Output;
+class StrategyFileLogicHandler;
+
+// Prints each signal of the plug-in object as it arrives on the main
+// thread: "event NAME ARG..." or, with --json, {"event": NAME, PARAM: ARG}.
+class EventPrinter : public QObject
+{
+    Q_OBJECT
+public:
+    EventPrinter(StrategyFileLogicHandler &facade, Output &out, QObject *parent = nullptr);
+
+private:
+    void print(const QString &name, const QStringList &paramNames, const QList<QJsonValue> &args);
+
+    Output &m_out;
+};
+
+#endif // EVENTPRINTER_H

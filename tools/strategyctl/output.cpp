@@ -1,0 +1,146 @@
+#include "output.h"
+
+#include <QJsonDocument>
+
+#include <cstdio>
+
+Output::Output(bool json, bool compact)
+    : m_json(json)
+    , m_compact(compact)
+{
+}
+
+void Output::write(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+void Output::printJson(const QJsonValue &value)
+{
+    QJsonDocument doc;
+    if (value.isArray())
+        doc = QJsonDocument(value.toArray());
+    else if (value.isObject())
+        doc = QJsonDocument(value.toObject());
+    else
+        doc = QJsonDocument(QJsonArray{value}); // wrapped: a document is an object or an array
+    QByteArray bytes = doc.toJson(m_compact ? QJsonDocument::Compact : QJsonDocument::Indented);
+    if (!bytes.endsWith('\n'))
+        bytes += '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+void Output::printLine(const QString &text)
+{
+    write(stdout, text + QLatin1Char('\n'));
+}
+
+void Output::printError(const QString &text)
+{
+    write(stderr, text + QLatin1Char('\n'));
+}
+
+QString Output::text(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::String:
+        return value.toString();
+    case QJsonValue::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QJsonValue::Double: {
+        const double d = value.toDouble();
+        if (d == double(qint64(d)))
+            return QString::number(qint64(d));
+        return QString::number(d, 'g', 15);
+    }
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+        return QStringLiteral("NULL");
+    default:
+        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
+    }
+}
+
+int Output::displayWidth(const QString &text)
+{
+    int width = 0;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF)
+                          || (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF)
+                          || (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60)
+                          || (u >= 0xFFE0 && u <= 0xFFE6);
+        if (!c.isLowSurrogate())
+            width += wide ? 2 : 1;
+    }
+    return width;
+}
+
+void Output::printRecord(const QStringList &keys, const QJsonObject &record)
+{
+    if (m_json) {
+        printJson(record);
+        return;
+    }
+    int width = 0;
+    for (const QString &key : keys)
+        width = qMax(width, displayWidth(key));
+    QString out;
+    for (const QString &key : keys)
+        out += key + QString(width - displayWidth(key) + 2, QLatin1Char(' ')) + text(record.value(key))
+               + QLatin1Char('\n');
+    write(stdout, out);
+}
+
+void Output::printRecords(const QStringList &columns, const QList<QJsonObject> &records)
+{
+    if (m_json) {
+        QJsonArray array;
+        for (const QJsonObject &record : records)
+            array.append(record);
+        printJson(array);
+        return;
+    }
+    QList<QStringList> rows;
+    QVector<int> widths;
+    for (const QString &column : columns)
+        widths.append(displayWidth(column));
+    for (const QJsonObject &record : records) {
+        QStringList row;
+        for (int i = 0; i < columns.size(); ++i) {
+            row.append(text(record.value(columns.at(i))));
+            widths[i] = qMax(widths[i], displayWidth(row.last()));
+        }
+        rows.append(row);
+    }
+    auto line = [&](const QStringList &cells) -> QString {
+        QString out;
+        for (int i = 0; i < cells.size(); ++i) {
+            out += cells.at(i);
+            if (i + 1 < cells.size())
+                out += QString(widths[i] - displayWidth(cells.at(i)) + 2, QLatin1Char(' '));
+        }
+        return out + QLatin1Char('\n');
+    };
+    QString out = line(columns);
+    for (const QStringList &row : qAsConst(rows))
+        out += line(row);
+    if (rows.isEmpty())
+        out += QStringLiteral("(none)\n");
+    write(stdout, out);
+}
+
+void Output::printList(const QStringList &items)
+{
+    if (m_json) {
+        printJson(QJsonArray::fromStringList(items));
+        return;
+    }
+    QString out;
+    for (const QString &item : items)
+        out += item + QLatin1Char('\n');
+    write(stdout, out);
+}

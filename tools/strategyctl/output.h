@@ -1,0 +1,42 @@
+#ifndef OUTPUT_H
+#define OUTPUT_H
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+
+// Everything strategyctl prints. Human output is aligned text; with --json
+// every answer is one JSON document (one compact line each inside `shell`).
+// Results go to stdout, refusals and usage errors to stderr. Thread: main.
+class Output
+{
+public:
+    Output(bool json, bool compact);
+
+    bool isJson() const { return m_json; }
+
+    void printJson(const QJsonValue &value);
+    void printLine(const QString &text);
+    void printError(const QString &text);
+
+    // One record: aligned "key  value" lines, or a JSON object.
+    void printRecord(const QStringList &keys, const QJsonObject &record);
+    // Records as a table with the given columns, or a JSON array.
+    void printRecords(const QStringList &columns, const QList<QJsonObject> &records);
+    // A list of texts, one per line, or a JSON array of strings.
+    void printList(const QStringList &items);
+
+    static QString text(const QJsonValue &value);
+    // Columns on a terminal: East Asian wide characters take two.
+    static int displayWidth(const QString &text);
+
+private:
+    void write(FILE *stream, const QString &text);
+
+    bool m_json;
+    bool m_compact;
+};
+
+#endif // OUTPUT_H

@@ -1,0 +1,106 @@
+#include "recordjson.h"
+
+QJsonObject RecordJson::fixedStrategy(const FixedStrategyInfo &info)
+{
+    return QJsonObject{
+        {QStringLiteral("id"), double(info.id)},
+        {QStringLiteral("name"), info.name},
+        {QStringLiteral("filePath"), info.filePath},
+        {QStringLiteral("group"), info.group},
+        {QStringLiteral("extraInfo"), info.extraInfo},
+        {QStringLiteral("copyIndex"), info.copyIndex},
+    };
+}
+
+QStringList RecordJson::fixedStrategyKeys()
+{
+    return {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("filePath"), QStringLiteral("group"),
+            QStringLiteral("extraInfo"), QStringLiteral("copyIndex")};
+}
+
+QJsonObject RecordJson::group(const SarvekGroupInfo &group)
+{
+    return QJsonObject{{QStringLiteral("name"), group.name}, {QStringLiteral("createTime"), double(group.createTime)}};
+}
+
+QStringList RecordJson::groupKeys()
+{
+    return {QStringLiteral("name"), QStringLiteral("createTime")};
+}
+
+QJsonValue RecordJson::time(const QDateTime &time)
+{
+    return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonObject RecordJson::instance(const InstanceInfo &info)
+{
+    return QJsonObject{
+        {QStringLiteral("instanceId"), info.instanceId},
+        {QStringLiteral("runMode"), info.runMode},
+        {QStringLiteral("fundAccount"), info.fundAccount},
+        {QStringLiteral("returnRegInfo"), info.returnRegInfo},
+        {QStringLiteral("startTime"), time(info.startTime)},
+        {QStringLiteral("endTime"), time(info.endTime)},
+    };
+}
+
+QStringList RecordJson::instanceKeys()
+{
+    return {QStringLiteral("instanceId"), QStringLiteral("runMode"), QStringLiteral("fundAccount"),
+            QStringLiteral("returnRegInfo"), QStringLiteral("startTime"), QStringLiteral("endTime")};
+}
+
+QJsonObject RecordJson::cash(const BackTestCashInfo &day)
+{
+    return QJsonObject{
+        {QStringLiteral("date"), day.date.toString(Qt::ISODate)},
+        {QStringLiteral("instanceId"), day.instanceId},
+        {QStringLiteral("initialFunds"), day.initialFunds},
+        {QStringLiteral("endFunds"), day.endFunds},
+    };
+}
+
+QStringList RecordJson::cashKeys()
+{
+    return {QStringLiteral("date"), QStringLiteral("instanceId"), QStringLiteral("initialFunds"),
+            QStringLiteral("endFunds")};
+}
+
+QJsonObject RecordJson::fundAccount(const FundAccountData &data)
+{
+    return QJsonObject{
+        {QStringLiteral("fundAccount"), data.fundAccount},
+        {QStringLiteral("accountType"), data.accountType},
+        {QStringLiteral("accountTypeName"), data.accountTypeName},
+        {QStringLiteral("pyAccountType"), data.pyAccountType},
+        {QStringLiteral("extInfo"), data.extInfo},
+    };
+}
+
+QStringList RecordJson::fundAccountKeys()
+{
+    return {QStringLiteral("fundAccount"), QStringLiteral("accountType"), QStringLiteral("accountTypeName"),
+            QStringLiteral("pyAccountType"), QStringLiteral("extInfo")};
+}
+
+QJsonObject RecordJson::product(const ProductData &product)
+{
+    return QJsonObject{{QStringLiteral("productId"), product.productId},
+                       {QStringLiteral("productName"), product.productName}};
+}
+
+QStringList RecordJson::productKeys()
+{
+    return {QStringLiteral("productId"), QStringLiteral("productName")};
+}
+
+QJsonObject RecordJson::row(const QMap<QString, QVariant> &row)
+{
+    QJsonObject object;
+    for (auto it = row.cbegin(); it != row.cend(); ++it) {
+        const QString value = it.value().toString();
+        object.insert(it.key(), value.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(value));
+    }
+    return object;
+}

@@ -1,0 +1,39 @@
+#ifndef RECORDJSON_H
+#define RECORDJSON_H
+
+#include "registry/fixedstrategyinfo.h"
+#include "registry/sarvekgroupinfo.h"
+#include "services/fundaccountdata.h"
+#include "services/productdata.h"
+#include "storage/backtestcashinfo.h"
+#include "storage/instanceinfo.h"
+
+#include <QJsonObject>
+#include <QMap>
+#include <QStringList>
+#include <QVariant>
+
+// The plug-in's records as JSON objects keyed by their field names, with
+// the column order strategyctl prints them in.
+class RecordJson
+{
+public:
+    static QJsonObject fixedStrategy(const FixedStrategyInfo &info);
+    static QStringList fixedStrategyKeys();
+    static QJsonObject group(const SarvekGroupInfo &group);
+    static QStringList groupKeys();
+    static QJsonObject instance(const InstanceInfo &info);
+    static QStringList instanceKeys();
+    static QJsonObject cash(const BackTestCashInfo &day);
+    static QStringList cashKeys();
+    static QJsonObject fundAccount(const FundAccountData &data);
+    static QStringList fundAccountKeys();
+    static QJsonObject product(const ProductData &product);
+    static QStringList productKeys();
+    // A row of untyped values; a null string becomes null.
+    static QJsonObject row(const QMap<QString, QVariant> &row);
+
+    static QJsonValue time(const QDateTime &time);
+};
+
+#endif // RECORDJSON_H

@@ -1,0 +1,140 @@
+#include "shell.h"
+
+#include "commandtable.h"
+#include "eventprinter.h"
+#include "output.h"
+
+#include "facade/strategyfilelogichandler.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <iostream>
+#include <string>
+
+Shell::Shell(const CommandTable &commands, StrategyFileLogicHandler &facade, Output &out, QObject *parent)
+    : QObject(parent)
+    , m_commands(commands)
+    , m_facade(facade)
+    , m_out(out)
+    , m_printer(new EventPrinter(facade, out, this))
+{
+}
+
+Shell::~Shell()
+{
+    if (m_reader.joinable())
+        m_reader.join();
+}
+
+void Shell::start()
+{
+    m_reader = std::thread([this] {
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            const QString text = QString::fromUtf8(line.data(), int(line.size()));
+            QMetaObject::invokeMethod(this, [this, text] { enqueue(text); }, Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(this, [this] { finishInput(); }, Qt::QueuedConnection);
+    });
+}
+
+void Shell::enqueue(const QString &line)
+{
+    m_lines.enqueue(line);
+    pump();
+}
+
+void Shell::finishInput()
+{
+    m_inputDone = true;
+    pump();
+}
+
+void Shell::pump()
+{
+    // A command that runs the event loop (wait) must not start the next
+    // one inside it: lines queue up until it is done.
+    if (m_busy)
+        return;
+    m_busy = true;
+    while (!m_lines.isEmpty())
+        runLine(m_lines.dequeue());
+    m_busy = false;
+    if (m_inputDone) {
+        drainEvents();
+        m_facade.exit();
+        QCoreApplication::quit();
+    }
+}
+
+void Shell::runLine(const QString &line)
+{
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
+        return;
+    QStringList words;
+    QString error;
+    if (!splitLine(trimmed, &words, &error)) {
+        m_out.printError(QStringLiteral("strategyctl shell: %1").arg(error));
+        return;
+    }
+    m_commands.run(words, m_facade, m_out, true);
+    drainEvents();
+}
+
+void Shell::drainEvents()
+{
+    QThread *worker = m_facade.thread();
+    if (worker && worker != QThread::currentThread() && worker->isRunning()) {
+        // Queued after the relays already posted to the worker thread: when
+        // it has run, they have been re-emitted towards the printer.
+        QMetaObject::invokeMethod(&m_facade, [] {}, Qt::BlockingQueuedConnection);
+    }
+    QCoreApplication::processEvents();
+}
+
+bool Shell::splitLine(const QString &line, QStringList *words, QString *error)
+{
+    words->clear();
+    QString word;
+    bool inWord = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (c.isSpace()) {
+            if (inWord)
+                words->append(word);
+            word.clear();
+            inWord = false;
+        } else if (c == QLatin1Char('\'')) {
+            const int end = line.indexOf(QLatin1Char('\''), i + 1);
+            if (end < 0) {
+                *error = QStringLiteral("missing closing '");
+                return false;
+            }
+            word += line.mid(i + 1, end - i - 1);
+            inWord = true;
+            i = end;
+        } else if (c == QLatin1Char('"')) {
+            int j = i + 1;
+            for (; j < line.size() && line.at(j) != QLatin1Char('"'); ++j) {
+                if (line.at(j) == QLatin1Char('\\') && j + 1 < line.size()
+                    && (line.at(j + 1) == QLatin1Char('"') || line.at(j + 1) == QLatin1Char('\\')))
+                    ++j;
+                word += line.at(j);
+            }
+            if (j >= line.size()) {
+                *error = QStringLiteral("missing closing \"");
+                return false;
+            }
+            inWord = true;
+            i = j;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words->append(word);
+    return true;
+}

@@ -1,0 +1,53 @@
+#ifndef SHELL_H
+#define SHELL_H
+
+#include <QObject>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+
+#include <thread>
+
+class CommandTable;
+class EventPrinter;
+class Output;
+class StrategyFileLogicHandler;
+
+// `strategyctl shell`: one long-lived host process. A reader thread hands
+// the lines of stdin to the main thread, which runs them one at a time
+// with the Qt event loop going between them, so timers fire and queued
+// signals arrive. At the end of the input the plug-in is shut down and the
+// event loop quits. Blank lines and lines starting with '#' are skipped.
+class Shell : public QObject
+{
+    Q_OBJECT
+public:
+    Shell(const CommandTable &commands, StrategyFileLogicHandler &facade, Output &out, QObject *parent = nullptr);
+    ~Shell() override;
+
+    void start();
+
+    // Splits a line as a POSIX shell would for plain words and quotes:
+    // '...' is literal, "..." allows \" and \\; a backslash elsewhere is an
+    // ordinary character (Windows paths stay whole). False on an open quote.
+    static bool splitLine(const QString &line, QStringList *words, QString *error);
+
+private:
+    void enqueue(const QString &line);
+    void finishInput();
+    void pump();
+    void runLine(const QString &line);
+    // Lets every signal already on its way reach the printer.
+    void drainEvents();
+
+    const CommandTable &m_commands;
+    StrategyFileLogicHandler &m_facade;
+    Output &m_out;
+    EventPrinter *m_printer;
+    QQueue<QString> m_lines;
+    bool m_inputDone = false;
+    bool m_busy = false;
+    std::thread m_reader;
+};
+
+#endif // SHELL_H
