@@ -6,20 +6,20 @@ ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
 JOBS       ?= 2
 
-PACKAGES       := cmake g++ make qtbase5-dev libsqlite3-dev pkg-config
-BENCH_PACKAGES := libbenchmark-dev
+PACKAGES      := cmake g++ make qtbase5-dev libsqlite3-dev
+DEMO_PACKAGES := sqlite3
 
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all build test demo asan bench deps bench-deps clean
+.PHONY: all build test demo asan bench deps demo-deps clean
 
 all: build
 
 deps:
 	@bash tools/ensure-packages.sh $(PACKAGES)
 
-bench-deps:
-	@bash tools/ensure-packages.sh $(PACKAGES) $(BENCH_PACKAGES)
+demo-deps:
+	@bash tools/ensure-packages.sh $(PACKAGES) $(DEMO_PACKAGES)
 
 $(BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -30,7 +30,7 @@ build: deps $(BUILD)/CMakeCache.txt
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-demo: build
+demo: demo-deps build
 	@bash tools/demo.sh $(BUILD)/bin/strategyctl
 
 asan: deps
@@ -40,7 +40,7 @@ asan: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-bench: bench-deps
+bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DSTRATEGYLOGIC_BENCH=ON -DBUILD_TESTING=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target strategylogic_bench
 	$(BENCH_BUILD)/bin/strategylogic_bench
