@@ -17,25 +17,16 @@ QString FixedStrategyFile::path(const QString &applicationDir, const QString &us
 
 QString FixedStrategyFile::formatLine(const FixedStrategyInfo &info)
 {
-    const QString sep = QLatin1String(Separator);
-    return QString::number(info.id) + sep + info.name + sep + info.filePath + sep + info.group + sep
-           + info.extraInfo + sep + QString::number(info.copyIndex) + QLatin1Char('\n');
+    QString line;
+    appendLine(line, info);
+    return line;
 }
 
-void FixedStrategyFile::appendLine(QByteArray &out, const FixedStrategyInfo &info)
+void FixedStrategyFile::appendLine(QString &out, const FixedStrategyInfo &info)
 {
-    out += QByteArray::number(info.id);
-    out += Separator;
-    out += info.name.toUtf8();
-    out += Separator;
-    out += info.filePath.toUtf8();
-    out += Separator;
-    out += info.group.toUtf8();
-    out += Separator;
-    out += info.extraInfo.toUtf8();
-    out += Separator;
-    out += QByteArray::number(info.copyIndex);
-    out += '\n';
+    const QLatin1String sep(Separator);
+    out += QString::number(info.id) + sep + info.name + sep + info.filePath + sep + info.group + sep + info.extraInfo
+           + sep + QString::number(info.copyIndex) + QLatin1Char('\n');
 }
 
 QList<FixedStrategyInfo> FixedStrategyFile::parse(const QByteArray &content)

@@ -22,7 +22,7 @@ public:
 
     // The record's line, line feed included.
     static QString formatLine(const FixedStrategyInfo &info);
-    static void appendLine(QByteArray &out, const FixedStrategyInfo &info);
+    static void appendLine(QString &out, const FixedStrategyInfo &info);
 
     // Every line with at least six fields, in file order; the first six
     // fields count. An id or copy index that is not a 32-bit decimal

@@ -1,6 +1,10 @@
 #include "sqltext.h"
 
 #include <QDate>
+#include <QDateTime>
+#include <QMutex>
+
+#include <cstring>
 
 QString SqlText::quoted(const QString &value)
 {
@@ -24,5 +28,38 @@ bool SqlText::isPlainDecimal(const QString &value)
 
 int SqlText::todayNumber()
 {
-    return QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toInt();
+    // A batch writes thousands of rows in a second: the local date costs a
+    // time-zone conversion, so it is looked up at most once a second.
+    static QMutex mutex;
+    static qint64 second = -1;
+    static int number = 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() / 1000;
+    QMutexLocker locker(&mutex);
+    if (now != second) {
+        const QDate today = QDate::currentDate();
+        number = today.year() * 10000 + today.month() * 100 + today.day();
+        second = now;
+    }
+    return number;
+}
+
+QDate SqlText::dateFromDigits(const char *text)
+{
+    // The common case, eight digits, without the cost of a format parser;
+    // anything else is left to QDate::fromString, whose answer it keeps.
+    if (text && std::strlen(text) == 8) {
+        int value[8];
+        bool digits = true;
+        for (int i = 0; i < 8 && digits; ++i) {
+            digits = text[i] >= '0' && text[i] <= '9';
+            value[i] = text[i] - '0';
+        }
+        if (digits) {
+            const QDate date(value[0] * 1000 + value[1] * 100 + value[2] * 10 + value[3], value[4] * 10 + value[5],
+                             value[6] * 10 + value[7]);
+            if (date.isValid())
+                return date;
+        }
+    }
+    return QDate::fromString(QString::fromUtf8(text), QStringLiteral("yyyyMMdd"));
 }

@@ -1,6 +1,7 @@
 #ifndef SQLTEXT_H
 #define SQLTEXT_H
 
+#include <QDate>
 #include <QString>
 
 // Helpers for values placed into SQL statements built as text.
@@ -18,6 +19,10 @@ public:
 
     // Today's local date as the integer of its "yyyyMMdd" form.
     static int todayNumber();
+
+    // QDate::fromString(text, "yyyyMMdd") of a column's UTF-8 text (nullptr
+    // reads as empty), quicker for the usual eight digits.
+    static QDate dateFromDigits(const char *text);
 };
 
 #endif // SQLTEXT_H

@@ -240,7 +240,7 @@ QList<BackTestCashInfo> StrategySqlite::queryALLBackTestDateCash(int &err)
     while (!query.eof()) {
         BackTestCashInfo info;
         info.instanceId = QString::fromUtf8(query.fieldValue(0));
-        info.date = QDate::fromString(QString::fromUtf8(query.fieldValue(1)), QStringLiteral("yyyyMMdd"));
+        info.date = SqlText::dateFromDigits(query.fieldValue(1));
         info.initialFunds = std::atof(orEmpty(query.fieldValue(2)));
         info.endFunds = std::atof(orEmpty(query.fieldValue(3)));
         list.append(info);
