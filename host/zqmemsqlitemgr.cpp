@@ -29,6 +29,7 @@ void ZqMemSqliteMgr::setDbFilePath(const char *utf8Path)
     closeLocked();
     m_path = QByteArray(utf8Path ? utf8Path : "");
     m_readOnly = false;
+    m_openFailureReported = false;
     ensureOpenLocked();
 }
 
@@ -38,6 +39,7 @@ void ZqMemSqliteMgr::setDbFilePathReadOnly(const char *utf8Path)
     closeLocked();
     m_path = QByteArray(utf8Path ? utf8Path : "");
     m_readOnly = true;
+    m_openFailureReported = false;
     ensureOpenLocked();
 }
 
@@ -55,7 +57,9 @@ bool ZqMemSqliteMgr::ensureOpenLocked()
         return false;
     const QFileInfo info(QString::fromUtf8(m_path));
     if (info.isDir()) {
-        qCWarning(lcZqSqlite) << "cannot open database" << info.filePath() << ": it is a directory";
+        if (!m_openFailureReported)
+            qCWarning(lcZqSqlite) << "cannot open database" << info.filePath() << ": it is a directory";
+        m_openFailureReported = true;
         return false;
     }
     if (m_readOnly && !info.exists())
@@ -66,7 +70,9 @@ bool ZqMemSqliteMgr::ensureOpenLocked()
     sqlite3 *db = nullptr;
     int rc = sqlite3_open_v2(m_path.constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        qCWarning(lcZqSqlite) << "cannot open database" << info.filePath() << ":" << sqlite3_errstr(rc);
+        if (!m_openFailureReported)
+            qCWarning(lcZqSqlite) << "cannot open database" << info.filePath() << ":" << sqlite3_errstr(rc);
+        m_openFailureReported = true;
         sqlite3_close_v2(db);
         return false;
     }
@@ -77,11 +83,14 @@ bool ZqMemSqliteMgr::ensureOpenLocked()
     // database all the same.
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK && rc != SQLITE_BUSY && rc != SQLITE_LOCKED) {
-        qCWarning(lcZqSqlite) << "cannot use database" << info.filePath() << ":" << sqlite3_errstr(rc);
+        if (!m_openFailureReported)
+            qCWarning(lcZqSqlite) << "cannot use database" << info.filePath() << ":" << sqlite3_errstr(rc);
+        m_openFailureReported = true;
         sqlite3_close_v2(db);
         return false;
     }
     m_db = db;
+    m_openFailureReported = false;
     return true;
 }
 

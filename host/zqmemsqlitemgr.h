@@ -71,6 +71,7 @@ private:
     sqlite3 *m_db = nullptr;
     QByteArray m_path;
     bool m_readOnly = false;
+    bool m_openFailureReported = false; // warn once, not at every statement
     int m_txDepth = 0;
     Qt::HANDLE m_txOwner = nullptr;
 };

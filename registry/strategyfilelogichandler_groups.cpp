@@ -7,6 +7,7 @@
 
 #include <cardelconstants.h>
 #include <zcore.h>
+#include <zqapplicationdir.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -85,7 +86,11 @@ void StrategyFileLogicHandler::saveFixedStrategyGroup()
     const QString path = groupsFilePath();
     const StrategyDirHandler inApplicationDir;
     QString error;
-    if (!QDir().mkpath(QFileInfo(path).path())) {
+    // The relative path must not land in whatever folder happens to be
+    // current when the installation folder cannot be entered (gone, no access).
+    if (QDir::current() != QDir(ZqApplicationDir::path())) {
+        error = QStringLiteral("cannot enter the installation folder %1").arg(ZqApplicationDir::path());
+    } else if (!QDir().mkpath(QFileInfo(path).path())) {
         error = QStringLiteral("cannot create folder %1").arg(QFileInfo(path).absolutePath());
     } else {
         QSaveFile file(path);
