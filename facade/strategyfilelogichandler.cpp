@@ -168,14 +168,14 @@ void StrategyFileLogicHandler::slotQueryStrategyInstRsp(const QHash<QString, QVa
 
 void StrategyFileLogicHandler::loadLockFileList()
 {
-    QWriteLocker locker(&m_lockFileListLock);
-    int err = 0;
-    m_lockFileList = StrategySqlite::instance().queryStrategyFileInfo(err);
     QStringList groups;
     {
         QReadLocker registry(&m_fixedStrategyLock);
         groups = m_groupMap.keys();
     }
+    QWriteLocker locker(&m_lockFileListLock);
+    int err = 0;
+    m_lockFileList = StrategySqlite::instance().queryStrategyFileInfo(err);
     SL_DEBUG << "StrategyFileLogicHandler::initStrategyFileInfo" << "m_lockFileList size:" << m_lockFileList.size()
              << groups;
 }
