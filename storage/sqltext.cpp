@@ -17,13 +17,18 @@ QString SqlText::quoted(const QString &value)
 
 bool SqlText::isPlainDecimal(const QString &value)
 {
-    if (value.isEmpty())
+    // Digits only, no leading zero, within 64 bits: exactly the texts that
+    // SQLite reads back unchanged from a numeric literal, so that comparing
+    // the literal with a stored text id finds that id and nothing else.
+    if (value.isEmpty() || value.size() > 19 || (value.size() > 1 && value.at(0) == QLatin1Char('0')))
         return false;
     for (const QChar c : value) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return false;
     }
-    return true;
+    bool ok = false;
+    value.toLongLong(&ok);
+    return ok;
 }
 
 int SqlText::todayNumber()

@@ -13,8 +13,8 @@ public:
     // back unchanged.
     static QString quoted(const QString &value);
 
-    // True for a plain decimal number: one or more ASCII digits, nothing
-    // else. Only such ids may stand in a statement without quotes.
+    // True for a plain decimal number: ASCII digits without a leading zero,
+    // within 64 bits. Only such ids may stand in a statement without quotes.
     static bool isPlainDecimal(const QString &value);
 
     // Today's local date as the integer of its "yyyyMMdd" form.

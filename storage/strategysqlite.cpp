@@ -84,12 +84,30 @@ bool StrategySqlite::open()
         return false;
     }
     backupFixStrategyInfo();
+    createSchema();
+    return true;
+}
+
+void StrategySqlite::createSchema()
+{
     createStrategyFileInfoTable();
     createTableInstanceInfo();
     createBackTestDayCashTable();
     purgeEarlierDays("instance_info");
     purgeEarlierDays("backtest_daycash");
-    return true;
+    m_schemaReady = m_dbMgr->tableExists("strategyfileinfo") && m_dbMgr->tableExists("instance_info")
+                    && m_dbMgr->tableExists("backtest_daycash");
+}
+
+void StrategySqlite::ensureSchema()
+{
+    if (m_schemaReady)
+        return;
+    QMutexLocker locker(&m_schemaMutex);
+    if (m_schemaReady || !m_dbMgr->getConn().isOpen())
+        return;
+    SL_INFO << "StrategySqlite::ensureSchema" << "creating the tables the start could not create";
+    createSchema();
 }
 
 bool StrategySqlite::createStrategyFileInfoTable()
@@ -172,6 +190,7 @@ void StrategySqlite::purgeEarlierDays(const char *table)
 
 bool StrategySqlite::addStrategyFileInfo(QString filePath)
 {
+    ensureSchema();
     const QString sql =
         QStringLiteral("INSERT INTO strategyfileinfo (file_Path )values('%1'); ").arg(SqlText::quoted(filePath));
     int err = 0;
@@ -183,6 +202,7 @@ bool StrategySqlite::addStrategyFileInfo(QString filePath)
 
 bool StrategySqlite::delStrategyFileInfo(QString filePath)
 {
+    ensureSchema();
     const QString sql =
         QStringLiteral("delete from strategyfileinfo where file_Path= '%1';").arg(SqlText::quoted(filePath));
     int err = 0;
@@ -197,6 +217,7 @@ bool StrategySqlite::delStrategyFileInfo(QString filePath)
 
 QStringList StrategySqlite::queryStrategyFileInfo(int &err)
 {
+    ensureSchema();
     QStringList paths;
     CppSQLite3Query query = m_dbMgr->execQuery(" select *  from strategyfileinfo ;", err);
     while (!query.eof()) {

@@ -16,6 +16,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
+
 class ZqMemSqliteMgr;
 
 // The plug-in's storage: the local database "sarvek.db" in the installation
@@ -92,6 +94,10 @@ private:
     bool createTableInstanceInfo();
     bool createBackTestDayCashTable();
     void purgeEarlierDays(const char *table);
+    void createSchema();
+    // A start that found the database locked by another program could not
+    // create the tables; the first statement after the lock goes does.
+    void ensureSchema();
     bool openDBByInstanceId(const QString &instanceId);
     void backupFixStrategyInfo();
 
@@ -107,6 +113,8 @@ private:
     bool keepUnreadableDataFileLocked();
 
     ZqMemSqliteMgr *m_dbMgr = nullptr;
+    std::atomic<bool> m_schemaReady{false};
+    QMutex m_schemaMutex; // one creation of missing tables at a time
     // m_simuDbMutex guards m_simuDbMgr and the statements sent through it.
     QMutex m_simuDbMutex;
     ZqMemSqliteMgr *m_simuDbMgr = nullptr;

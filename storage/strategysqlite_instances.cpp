@@ -78,7 +78,9 @@ StrategySqlite::RowOutcome StrategySqlite::writeInstanceRow(const InstanceInfo &
                      SqlText::quoted(info.fundAccount), SqlText::quoted(info.returnRegInfo), todayText());
         SL_DEBUG << "StrategySqlite::writeInstanceRow" << sql;
         err = 0;
-        m_dbMgr->execDML(sql.toUtf8().constData(), err);
+        // No row to replace: the insert met another constraint than the key.
+        if (m_dbMgr->execDML(sql.toUtf8().constData(), err) == 0 && err == 0)
+            err = SqliteConstraint;
     }
     if (err == 0 && info.startTime.isValid() && info.endTime.isValid()) {
         // Times set while the row was still waiting for the database.
@@ -103,6 +105,7 @@ bool StrategySqlite::writeBatch(const QList<Row> &rows, WriteRow writeRow)
 {
     if (rows.isEmpty())
         return true;
+    ensureSchema();
     const int begin = m_dbMgr->transaction();
     if (begin != 0) {
         SL_INFO << "StrategySqlite::writeBatch" << "cannot begin a transaction, reason:" << begin;
@@ -129,6 +132,7 @@ bool StrategySqlite::addInstanceRunModeList(const QList<InstanceInfo> &instances
 
 bool StrategySqlite::setInstanceStartEndTime(QString instanceId, QDateTime start, QDateTime end)
 {
+    ensureSchema();
     // The id stands in the statement without quotes: anything but a plain
     // number could change what the statement does, so it is not sent.
     if (!SqlText::isPlainDecimal(instanceId)) {
@@ -150,6 +154,7 @@ bool StrategySqlite::setInstanceStartEndTime(QString instanceId, QDateTime start
 
 QList<InstanceInfo> StrategySqlite::queryAllInstaceRunMode(int &err)
 {
+    ensureSchema();
     const char *sql = " select instance_id ,run_mode,fund_account ,return_reginfo,start_time,end_time from instance_info ;";
     SL_DEBUG << sql;
     QList<InstanceInfo> list;
@@ -213,7 +218,8 @@ StrategySqlite::RowOutcome StrategySqlite::writeDayCashRow(const BackTestCashInf
                                      amountText(info.initialFunds), amountText(info.endFunds), todayText());
         SL_DEBUG << "StrategySqlite::writeDayCashRow" << sql;
         err = 0;
-        m_dbMgr->execDML(sql.toUtf8().constData(), err);
+        if (m_dbMgr->execDML(sql.toUtf8().constData(), err) == 0 && err == 0)
+            err = SqliteConstraint;
     }
     if (err == 0)
         return RowOutcome::Written;
@@ -232,6 +238,7 @@ bool StrategySqlite::addBackTestDayCashList(const QList<BackTestCashInfo> &recor
 
 QList<BackTestCashInfo> StrategySqlite::queryALLBackTestDateCash(int &err)
 {
+    ensureSchema();
     const QString sql =
         QStringLiteral(" select instance_id ,date,initial_funds ,end_funds from %1 ;").arg(QStringLiteral("backtest_daycash"));
     SL_DEBUG << sql;
