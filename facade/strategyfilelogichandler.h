@@ -175,6 +175,9 @@ private:
     // Removes the records of `group` from the registry and the store;
     // m_fixedStrategyLock must be held for writing.
     void removeGroupStrategiesLocked(const QString &group);
+    // Moves the records of group `from` to group `to`, in the registry and
+    // the store; m_fixedStrategyLock must be held for writing.
+    void moveGroupStrategiesLocked(const QString &from, const QString &to);
     QString groupsFilePath();
 
     // Lock order: m_initMutex, then m_fixedStrategyLock, then the store's

@@ -159,13 +159,7 @@ QString StrategyFileLogicHandler::renameGroup(const QString &oldName, const QStr
             return NoSourceGroupMessage;
         if (m_groupMap.contains(newName))
             return TargetExistsMessage;
-        StrategySqlite &store = StrategySqlite::instance();
-        for (FixedStrategyInfo &info : m_fixedStrategyMap) {
-            if (info.group == oldName) {
-                info.group = newName;
-                store.modifyFixedStrategyInfo(info);
-            }
-        }
+        moveGroupStrategiesLocked(oldName, newName);
         SarvekGroupInfo group = m_groupMap.take(oldName);
         group.name = newName;
         m_groupMap.insert(newName, group);
@@ -173,6 +167,17 @@ QString StrategyFileLogicHandler::renameGroup(const QString &oldName, const QStr
     writeDataFile();
     saveFixedStrategyGroup();
     return QString();
+}
+
+void StrategyFileLogicHandler::moveGroupStrategiesLocked(const QString &from, const QString &to)
+{
+    StrategySqlite &store = StrategySqlite::instance();
+    for (FixedStrategyInfo &info : m_fixedStrategyMap) {
+        if (info.group == from) {
+            info.group = to;
+            store.modifyFixedStrategyInfo(info);
+        }
+    }
 }
 
 void StrategyFileLogicHandler::removeGroupStrategiesLocked(const QString &group)
@@ -230,13 +235,7 @@ bool StrategyFileLogicHandler::regroupAllStrategy(const QString &fromGroup, cons
         QWriteLocker locker(&m_fixedStrategyLock);
         if (!m_groupMap.contains(fromGroup) || !m_groupMap.contains(toGroup))
             return false;
-        StrategySqlite &store = StrategySqlite::instance();
-        for (FixedStrategyInfo &info : m_fixedStrategyMap) {
-            if (info.group == fromGroup) {
-                info.group = toGroup;
-                store.modifyFixedStrategyInfo(info);
-            }
-        }
+        moveGroupStrategiesLocked(fromGroup, toGroup);
         if (removeFrom)
             m_groupMap.remove(fromGroup);
     }

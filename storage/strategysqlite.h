@@ -18,6 +18,7 @@
 
 #include <atomic>
 
+class CppSQLite3Query;
 class ZqMemSqliteMgr;
 
 // The plug-in's storage: the local database "sarvek.db" in the installation
@@ -99,6 +100,9 @@ private:
     // create the tables; the first statement after the lock goes does.
     void ensureSchema();
     bool openDBByInstanceId(const QString &instanceId);
+    // Starts a query on the simulated-trade database under m_simuDbMutex;
+    // its rows are read after the mutex is released.
+    CppSQLite3Query runSimuQuery(const QString &sql);
     void backupFixStrategyInfo();
 
     int insertInstance(const QString &instanceId, int runMode, const QString &fundAccount,

@@ -17,6 +17,17 @@ QVariant columnText(const CppSQLite3Query &query, int col)
 }
 } // namespace
 
+CppSQLite3Query StrategySqlite::runSimuQuery(const QString &sql)
+{
+    CppSQLite3Query query;
+    int err = 0;
+    QMutexLocker locker(&m_simuDbMutex);
+    if (m_simuDbMgr)
+        query = m_simuDbMgr->execQuery(sql.toUtf8().constData(), err);
+    SL_DEBUG << "CppSQLite3Query query" << sql;
+    return query;
+}
+
 bool StrategySqlite::openDBByInstanceId(const QString &instanceId)
 {
     Q_UNUSED(instanceId)
@@ -38,14 +49,7 @@ QList<QMap<QString, QVariant>> StrategySqlite::querySimuEntrust(const QString &i
                                        "side , status , type , px , avg_px , style,fund_account, enturst_prop ,text  "
                                        "from %1 where inst_id= '%2' ;")
                             .arg(QStringLiteral("order_info"), SqlText::quoted(instanceId));
-    int err = 0;
-    CppSQLite3Query query;
-    {
-        QMutexLocker locker(&m_simuDbMutex);
-        if (m_simuDbMgr)
-            query = m_simuDbMgr->execQuery(sql.toUtf8().constData(), err);
-    }
-    SL_DEBUG << "CppSQLite3Query query" << sql;
+    CppSQLite3Query query = runSimuQuery(sql);
     using namespace Tavrix_Fields;
     while (!query.eof()) {
         QMap<QString, QVariant> row;
@@ -78,17 +82,11 @@ QList<QMap<QString, QVariant>> StrategySqlite::querySimuDeal(const QString &inst
     const QString sql = QStringLiteral(" select order_id , symbol , exchange_matchDate ,exec_id ,last_qty ,side , "
                                        "last_px , fund_account  from %1 where inst_id=%2")
                             .arg(QStringLiteral("deal_info"), instanceId);
+    // The id stands without quotes: only a plain number may reach the
+    // statement. Any other id selects nothing, as a failing statement does.
     CppSQLite3Query query;
-    {
-        QMutexLocker locker(&m_simuDbMutex);
-        // The id stands without quotes: only a plain number may reach the
-        // statement. Any other id selects nothing, as a failing statement.
-        if (m_simuDbMgr && SqlText::isPlainDecimal(instanceId)) {
-            int err = 0;
-            query = m_simuDbMgr->execQuery(sql.toUtf8().constData(), err);
-        }
-        SL_DEBUG << "CppSQLite3Query query" << sql;
-    }
+    if (SqlText::isPlainDecimal(instanceId))
+        query = runSimuQuery(sql);
     using namespace Tavrix_Fields;
     while (!query.eof()) {
         QMap<QString, QVariant> row;
