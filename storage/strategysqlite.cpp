@@ -90,6 +90,15 @@ bool StrategySqlite::open()
 
 void StrategySqlite::createSchema()
 {
+    // While another program holds the database every statement would wait
+    // out the busy timeout and fail; one probe tells, and the tables are
+    // then created by the first statement after the lock goes.
+    int err = 0;
+    m_dbMgr->execQuery("SELECT count(*) FROM sqlite_master", err);
+    if (err != 0) {
+        SL_INFO << "StrategySqlite::createSchema" << "database not available, tables not created yet; code" << err;
+        return;
+    }
     createStrategyFileInfoTable();
     createTableInstanceInfo();
     createBackTestDayCashTable();

@@ -102,23 +102,19 @@ void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, cons
     s_capture->m_entries.append(Entry{type, QString::fromUtf8(context.category), msg});
 }
 
-QList<LogCapture::Entry> LogCapture::entries() const
-{
-    QMutexLocker locker(&m_mutex);
-    return m_entries;
-}
-
 QStringList LogCapture::texts() const
 {
+    QMutexLocker locker(&m_mutex);
     QStringList list;
-    for (const Entry &e : entries())
+    for (const Entry &e : m_entries)
         list.append(e.text);
     return list;
 }
 
 bool LogCapture::contains(const QString &needle, int type) const
 {
-    for (const Entry &e : entries()) {
+    QMutexLocker locker(&m_mutex);
+    for (const Entry &e : m_entries) {
         if ((type < 0 || int(e.type) == type) && e.text.contains(needle))
             return true;
     }
@@ -127,18 +123,7 @@ bool LogCapture::contains(const QString &needle, int type) const
 
 int LogCapture::count(const QString &needle) const
 {
-    int n = 0;
-    for (const Entry &e : entries()) {
-        if (e.text.contains(needle))
-            ++n;
-    }
-    return n;
-}
-
-void LogCapture::clear()
-{
-    QMutexLocker locker(&m_mutex);
-    m_entries.clear();
+    return texts().filter(needle).size();
 }
 
 ProcessResult runStrategyctl(const TestHome &home, const QStringList &args, const QByteArray &input, int timeoutMs)

@@ -58,12 +58,10 @@ public:
     LogCapture();
     ~LogCapture();
 
-    QList<Entry> entries() const;
     QStringList texts() const;
     // Whether some message contains `needle`; `type` -1 for any level.
     bool contains(const QString &needle, int type = -1) const;
     int count(const QString &needle) const;
-    void clear();
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &msg);

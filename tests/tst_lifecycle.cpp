@@ -12,327 +12,143 @@
 #include <hostprofile.h>
 #include <tavrix_fields.h>
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSettings>
 #include <QtTest>
 
 #include <atomic>
 
-// Lives on the test thread, so that what the plug-in emits on its worker
-// thread reaches the spies here by queued delivery.
-class Receiver : public QObject
+using Facade = StrategyFileLogicHandler;
+
+// Hands the object a server answer with one instance and tells whether its parameters reached the service.
+static bool instanceListReachesService(Facade &facade, const QString &id)
 {
-    Q_OBJECT
-signals:
-    void runModeChanged(QString instanceId, int mode);
-    void fundAccountChanged();
-};
+    const QVariantMap entry{{Tavrix_Fields::Strategy::strategyBasicParam, R"({"risk":"0.5"})"}};
+    facade.slotQueryStrategyInstRsp({{id, entry}}, true, 1, 20);
+    return !StrategyCompilerCommerFuncs::instance()->getInstanceParams(id).isEmpty();
+}
 
 class tst_Lifecycle : public QObject
 {
     Q_OBJECT
 
+    TestHome home;
+    QString groupsFile() const { return home.filePath("work/demo01/SarvekFixedStrategyGroups.txt"); }
+
 private slots:
-    void initTestCase();
-    void cleanup();
-    void cleanupTestCase();
+    void initTestCase() { QVERIFY2(home.isValid(), qPrintable(home.errorString())); }
+    // The instances registered here reach the database while this folder still exists.
+    void cleanupTestCase() { StrategyCompilerCommerFuncs::instance()->flushPendingData(); }
 
-    void exitBeforeInitializeWritesNothing();
-    void dirHandlerRestoresWorkingDirectory_data();
-    void dirHandlerRestoresWorkingDirectory();
-    void userIdIsLowerCasedAndCached_data();
-    void userIdIsLowerCasedAndCached();
-    void initializeMovesToWorkerThread();
-    void secondInitializeChangesNothing();
-    void serviceSignalsArriveOnce();
-    void rememberedValueIsWrittenOnlyOnChange_data();
-    void rememberedValueIsWrittenOnlyOnChange();
-    void instanceListIsDroppedBeforeInitialize();
-    void destroyingInitialisedFacadeSavesGroupsAndStopsThread();
-    void initializeAfterExitIsRefused();
-
-private:
-    static StrategyFileLogicHandler &initialised();
-    QString groupsFile() const { return m_home.filePath(QStringLiteral("work/demo01/SarvekFixedStrategyGroups.txt")); }
-    static QHash<QString, QVariantMap> instanceList(const QString &id);
-
-    TestHome m_home;
-};
-
-void tst_Lifecycle::initTestCase()
-{
-    QVERIFY2(m_home.isValid(), qPrintable(m_home.errorString()));
-}
-
-void tst_Lifecycle::cleanupTestCase()
-{
-    // The instances registered here reach the database while this folder
-    // still exists.
-    StrategyCompilerCommerFuncs *service = StrategyCompilerCommerFuncs::instance();
-    service->flushPendingData();
-    QCOMPARE(service->pendingInstanceCount(), 0);
-}
-
-void tst_Lifecycle::cleanup()
-{
-    HostProfile::current().setUserId(QStringLiteral("Demo01"));
-    QDir::setCurrent(m_home.path());
-}
-
-StrategyFileLogicHandler &tst_Lifecycle::initialised()
-{
-    StrategyFileLogicHandler &facade = StrategyFileLogicHandler::instance();
-    facade.initialize();
-    return facade;
-}
-
-QHash<QString, QVariantMap> tst_Lifecycle::instanceList(const QString &id)
-{
-    QVariantMap entry;
-    entry.insert(Tavrix_Fields::Strategy::strategyName, QStringLiteral("trend"));
-    entry.insert(Tavrix_Fields::Strategy::strategyBasicParam, QStringLiteral("{\"risk\":\"0.5\"}"));
-    return {{id, entry}};
-}
-
-void tst_Lifecycle::exitBeforeInitializeWritesNothing()
-{
-    StrategyFileLogicHandler &facade = StrategyFileLogicHandler::instance();
-    facade.exit();
-    facade.exit();
-    QVERIFY(!facade.isInitialized());
-    QVERIFY(!QFileInfo::exists(groupsFile()));
-    QCOMPARE(facade.thread(), QThread::currentThread());
-}
-
-void tst_Lifecycle::dirHandlerRestoresWorkingDirectory_data()
-{
-    QTest::addColumn<int>("way");
-    QTest::newRow("end of scope") << 0;
-    QTest::newRow("end of scope after restore()") << 1;
-    QTest::newRow("copy constructed") << 2;
-    QTest::newRow("copy assigned") << 3;
-}
-
-void tst_Lifecycle::dirHandlerRestoresWorkingDirectory()
-{
-    QFETCH(int, way);
-    const QString before = m_home.path() + QStringLiteral("/before");
-    const QString other = m_home.path() + QStringLiteral("/other");
-    QVERIFY(QDir().mkpath(before) && QDir().mkpath(other));
-    const auto cwd = [] { return QFileInfo(QDir::currentPath()).canonicalFilePath(); };
-    QVERIFY(QDir::setCurrent(before));
-    const QString expected = cwd();
+    void dirHandlerRestoresWorkingDirectory()
     {
-        StrategyDirHandler guard;
-        QCOMPARE(cwd(), QFileInfo(m_home.path()).canonicalFilePath());
-        if (way == 1) {
+        const auto cwd = [] { return QFileInfo(QDir::currentPath()).canonicalFilePath(); };
+        QVERIFY(QDir().mkpath(home.filePath("before")) && QDir::setCurrent(home.filePath("before")));
+        const QString before = cwd();
+        {
+            StrategyDirHandler guard;
+            QCOMPARE(cwd(), QFileInfo(home.path()).canonicalFilePath());
             guard.restore();
-            QCOMPARE(cwd(), expected);
-        } else if (way == 2) {
-            StrategyDirHandler copy(guard);
-            QVERIFY(QDir::setCurrent(other));
-        } else if (way == 3) {
-            QVERIFY(QDir::setCurrent(other));
-            StrategyDirHandler assigned; // saved "other"
-            assigned = guard;
-            QVERIFY(QDir::setCurrent(other));
+            QCOMPARE(cwd(), before);
+            QVERIFY(QDir::setCurrent(home.path()));
+            StrategyDirHandler{guard}; // a copy, gone at once
+            QCOMPARE(cwd(), before);
+            QVERIFY(QDir::setCurrent(home.path()));
+            StrategyDirHandler() = guard; // saved the installation folder, then takes the guard's; gone at once
+            QCOMPARE(cwd(), before);
+            QVERIFY(QDir::setCurrent(home.path()));
         }
-        if (way >= 2)
-            QCOMPARE(cwd(), expected); // the copy went back to where the original started
-        QVERIFY(QDir::setCurrent(other));
+        QCOMPARE(cwd(), before); // the guard itself, also after restore()
     }
-    QCOMPARE(cwd(), expected);
-}
 
-void tst_Lifecycle::userIdIsLowerCasedAndCached_data()
-{
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("expectedFirst");
-    QTest::addColumn<QString>("expectedLater");
-    QTest::newRow("mixed case") << QStringLiteral("Demo01") << QStringLiteral("demo01") << QStringLiteral("demo01");
-    QTest::newRow("upper case") << QStringLiteral("TRADER_X9") << QStringLiteral("trader_x9")
-                                << QStringLiteral("trader_x9");
-    QTest::newRow("no id yet: looked up again") << QString() << QString() << QStringLiteral("later");
-}
-
-void tst_Lifecycle::userIdIsLowerCasedAndCached()
-{
-    QFETCH(QString, first);
-    QFETCH(QString, expectedFirst);
-    QFETCH(QString, expectedLater);
-    StrategyFileLogicHandler facade;
-    HostProfile::current().setUserId(first);
-    QCOMPARE(facade.getCurUserId(), expectedFirst);
-    HostProfile::current().setUserId(QStringLiteral("LATER"));
-    QCOMPARE(facade.getCurUserId(), expectedLater);
-}
-
-void tst_Lifecycle::initializeMovesToWorkerThread()
-{
-    StrategyFileLogicHandler &facade = initialised();
-    QVERIFY(facade.isInitialized());
-    QThread *worker = facade.thread();
-    QVERIFY(worker != QThread::currentThread());
-    QCOMPARE(worker->objectName(), QStringLiteral("StrategyFileLogicHandler_Thread"));
-    QVERIFY(worker->isRunning());
-}
-
-void tst_Lifecycle::secondInitializeChangesNothing()
-{
-    StrategyFileLogicHandler &facade = initialised();
-    QThread *worker = facade.thread();
-    // Groups written behind the object's back would show if it loaded again.
-    QVERIFY(writeFile(groupsFile(), QStringLiteral("默认分组;-1,外部分组;7").toUtf8()));
-    LogCapture log;
-    facade.initialize();
-    QCOMPARE(facade.thread(), worker);
-    QVERIFY(worker->isRunning());
-    QVERIFY(!facade.getAllStrategyGroupNameSorted().contains(QStringLiteral("外部分组")));
-    QVERIFY(!log.contains(QStringLiteral("refused")));
-    QVERIFY(QFile::remove(groupsFile()));
-}
-
-void tst_Lifecycle::serviceSignalsArriveOnce()
-{
-    StrategyFileLogicHandler &facade = initialised();
-    facade.initialize(); // a second call must not connect the relays again
-    Receiver receiver;
-    connect(&facade, &StrategyFileLogicHandler::sigInstanceRunModeChange, &receiver, &Receiver::runModeChanged);
-    connect(&facade, &StrategyFileLogicHandler::sigFundAccountChanged, &receiver, &Receiver::fundAccountChanged);
-    QSignalSpy runModes(&receiver, &Receiver::runModeChanged);
-    QSignalSpy fundAccounts(&receiver, &Receiver::fundAccountChanged);
-    StrategyCompilerCommerFuncs *service = StrategyCompilerCommerFuncs::instance();
-
-    QVERIFY(service->addInstanceRunMode(QStringLiteral("9001"), OPERATE_SIMULATE, QStringLiteral("880001"),
-                                        QStringLiteral("{}")));
-    QVERIFY(runModes.wait());
-    QCOMPARE(runModes.first(), QVariantList({QStringLiteral("9001"), int(OPERATE_SIMULATE)}));
-
-    // Each later signal takes the same way; a duplicate of an earlier one
-    // would have arrived before it.
-    service->refreshAccount();
-    QTRY_COMPARE(fundAccounts.count(), 1);
-    QCOMPARE(runModes.count(), 1);
-    QVERIFY(service->addInstanceRunMode(QStringLiteral("9002"), OPERATE_BACKTEST, QString(), QString()));
-    QTRY_COMPARE(runModes.count(), 2);
-    QCOMPARE(runModes.at(1), QVariantList({QStringLiteral("9002"), int(OPERATE_BACKTEST)}));
-    QCOMPARE(fundAccounts.count(), 1);
-}
-
-void tst_Lifecycle::rememberedValueIsWrittenOnlyOnChange_data()
-{
-    QTest::addColumn<bool>("product");
-    QTest::newRow("product") << true;
-    QTest::newRow("fund account") << false;
-}
-
-void tst_Lifecycle::rememberedValueIsWrittenOnlyOnChange()
-{
-    QFETCH(bool, product);
-    StrategyFileLogicHandler &facade = initialised();
-    const QString key = product ? QStringLiteral("Sarvek/StrategyFileLogicHandler/LastProduct")
-                                : QStringLiteral("Sarvek/StrategyFileLogicHandler/LastFundaccount");
-    const QString path = m_home.filePath(QStringLiteral("ZqUserSettings.ini"));
-    const auto set = [&](const QString &value) {
-        product ? facade.setLastProduct(value) : facade.setLastFundaccount(value);
-    };
-    const auto get = [&] { return product ? facade.getLastProduct() : facade.getLastFundaccount(); };
-    const auto stored = [&] { return QSettings(path, QSettings::IniFormat).value(key); };
-
-    set(QStringLiteral("P001"));
-    QCOMPARE(get(), QStringLiteral("P001"));
-    QCOMPARE(stored().toString(), QStringLiteral("P001"));
-
+    void initializeMovesToWorkerThreadOnce()
     {
-        QSettings outside(path, QSettings::IniFormat);
-        outside.setValue(key, QStringLiteral("changed elsewhere"));
-        outside.sync();
-        QCOMPARE(outside.status(), QSettings::NoError);
+        // Before initialize(), exit() writes nothing and an instance list does not reach the service.
+        Facade &facade = Facade::instance();
+        facade.exit();
+        QVERIFY(!facade.isInitialized() && !QFileInfo::exists(groupsFile()));
+        QVERIFY(!instanceListReachesService(facade, "7001"));
+
+        facade.initialize();
+        QVERIFY(instanceListReachesService(facade, "7002"));
+        QThread *worker = facade.thread();
+        QVERIFY(facade.isInitialized() && worker != QThread::currentThread() && worker->isRunning());
+        QCOMPARE(worker->objectName(), QStringLiteral("StrategyFileLogicHandler_Thread"));
+
+        // Groups written behind the object's back would show if a second call loaded them again.
+        QVERIFY(writeFile(groupsFile(), QStringLiteral("默认分组;-1,外部分组;7").toUtf8()));
+        facade.initialize();
+        QVERIFY(facade.isInitialized() && facade.thread() == worker && worker->isRunning());
+        QVERIFY(!facade.getAllStrategyGroupNameSorted().contains("外部分组"));
+
+        // Nor are the relays connected again: each service signal reaches a receiver on this thread once.
+        // A duplicate of the first signal would arrive before the second.
+        QObject receiver;
+        QList<QVariantList> seen;
+        connect(&facade, &Facade::sigInstanceRunModeChange, &receiver,
+                [&](const QString &id, int mode) { seen << QVariantList{id, mode}; });
+        QVERIFY(StrategyCompilerCommerFuncs::instance()->addInstanceRunMode("9001", OPERATE_SIMULATE, "880001", "{}"));
+        QVERIFY(StrategyCompilerCommerFuncs::instance()->addInstanceRunMode("9002", OPERATE_BACKTEST, "", ""));
+        QTRY_COMPARE(seen, (QList<QVariantList>{{"9001", OPERATE_SIMULATE}, {"9002", OPERATE_BACKTEST}}));
     }
-    set(QStringLiteral("P001"));
-    QCOMPARE(stored().toString(), QStringLiteral("changed elsewhere"));
-    QCOMPARE(get(), QStringLiteral("P001"));
 
-    set(QString());
-    QCOMPARE(get(), QString());
-    QVERIFY(stored().isValid());
-    QCOMPARE(stored().toString(), QString());
-
-    set(QStringLiteral("p001"));
-    QCOMPARE(get(), QStringLiteral("p001"));
-    QCOMPARE(stored().toString(), QStringLiteral("p001"));
-}
-
-void tst_Lifecycle::instanceListIsDroppedBeforeInitialize()
-{
-    StrategyCompilerCommerFuncs *service = StrategyCompilerCommerFuncs::instance();
+    void rememberedValueIsWrittenOnlyOnChange_data()
     {
-        StrategyFileLogicHandler notInitialised;
-        notInitialised.slotQueryStrategyInstRsp(instanceList(QStringLiteral("7001")), true, 1, 20);
+        QTest::addColumn<QString>("key");
+        QTest::newRow("product") << "Sarvek/StrategyFileLogicHandler/LastProduct";
+        QTest::newRow("fund account") << "Sarvek/StrategyFileLogicHandler/LastFundaccount";
     }
-    QVERIFY(service->getInstanceParams(QStringLiteral("7001")).isEmpty());
-
-    initialised().slotQueryStrategyInstRsp(instanceList(QStringLiteral("7002")), true, 1, 20);
-    const QList<ZParamData> params = service->getInstanceParams(QStringLiteral("7002"));
-    QCOMPARE(params.size(), 1);
-    QCOMPARE(params.first().paramName, QStringLiteral("risk"));
-}
-
-void tst_Lifecycle::destroyingInitialisedFacadeSavesGroupsAndStopsThread()
-{
-    initialised();
-    QFile::remove(groupsFile());
-    auto *facade = new StrategyFileLogicHandler;
-    facade->initialize();
-    QVERIFY(facade->isInitialized());
-    QThread *worker = facade->thread();
-    QVERIFY(worker != QThread::currentThread());
-    QVERIFY(worker != StrategyFileLogicHandler::instance().thread());
-    QVERIFY(worker->isRunning());
-    QVERIFY(!QFileInfo::exists(groupsFile()));
-
-    std::atomic<int> finished{0};
-    std::atomic<bool> groupsSavedFirst{false};
-    connect(worker, &QThread::finished, worker, [&] {
-        groupsSavedFirst = QFileInfo::exists(groupsFile());
-        ++finished;
-    }, Qt::DirectConnection);
-    delete facade;
-    QCOMPARE(finished.load(), 1);
-    QVERIFY(groupsSavedFirst.load());
-    QVERIFY(readFile(groupsFile()).startsWith(QStringLiteral("默认分组;").toUtf8()));
-    QVERIFY(StrategyFileLogicHandler::instance().thread()->isRunning());
-}
-
-void tst_Lifecycle::initializeAfterExitIsRefused()
-{
-    StrategyFileLogicHandler &facade = initialised();
-    QThread *worker = facade.thread();
-    QFile::remove(groupsFile());
-    facade.exit();
-    QVERIFY(!facade.isInitialized());
-    QVERIFY(worker->isFinished());
-    QVERIFY(QFileInfo::exists(groupsFile()));
-
-    LogCapture log;
-    facade.initialize();
-    QVERIFY(!facade.isInitialized());
-    QCOMPARE(facade.thread(), worker);
-    QVERIFY(worker->isFinished());
-    bool refused = false;
-    for (const LogCapture::Entry &entry : log.entries()) {
-        refused = refused
-                  || (entry.type == QtWarningMsg && entry.category == QLatin1String("strategylogic")
-                      && entry.text.startsWith(QLatin1String("StrategyFileLogicHandler::initialize"))
-                      && entry.text.contains(QLatin1String("refused")));
+    void rememberedValueIsWrittenOnlyOnChange()
+    {
+        QFETCH(QString, key);
+        Facade &facade = Facade::instance();
+        const bool product = key.endsWith("LastProduct");
+        const QString path = home.filePath("ZqUserSettings.ini");
+        // After each step the stored value is changed behind the object's back: the next step shows whether it wrote.
+        const QList<QPair<QString, QString>> steps = {{"P001", "P001"}, {"P001", "other"}, {"", ""}, {"p001", "p001"}};
+        for (const auto &[value, stored] : steps) {
+            product ? facade.setLastProduct(value) : facade.setLastFundaccount(value);
+            QCOMPARE(product ? facade.getLastProduct() : facade.getLastFundaccount(), value); // answered at once
+            QCOMPARE(QSettings(path, QSettings::IniFormat).value(key), QVariant(stored));
+            QSettings(path, QSettings::IniFormat).setValue(key, "other");
+        }
     }
-    QVERIFY2(refused, qPrintable(log.texts().join(QLatin1Char('\n'))));
 
-    // A stopped object passes no instance list on.
-    facade.slotQueryStrategyInstRsp(instanceList(QStringLiteral("7003")), true, 1, 20);
-    QVERIFY(StrategyCompilerCommerFuncs::instance()->getInstanceParams(QStringLiteral("7003")).isEmpty());
-}
+    void stoppingSavesGroupsAndStopsThreadForGood()
+    {
+        // A second object destroyed while initialised saves the groups before its thread stops.
+        QFile::remove(groupsFile());
+        auto *other = new Facade;
+        other->initialize();
+        QThread *worker = other->thread();
+        QVERIFY(worker->isRunning() && worker != Facade::instance().thread() && !QFileInfo::exists(groupsFile()));
+        std::atomic<int> stopsAfterSaving{0};
+        const auto stopped = [&] { stopsAfterSaving += QFileInfo::exists(groupsFile()); };
+        connect(worker, &QThread::finished, worker, stopped, Qt::DirectConnection);
+        delete other;
+        QCOMPARE(stopsAfterSaving.load(), 1);
+
+        // The shared object, still running, stays stopped after exit().
+        worker = Facade::instance().thread();
+        QVERIFY(worker->isRunning());
+        Facade::instance().exit();
+        LogCapture log;
+        Facade::instance().initialize();
+        QVERIFY(!Facade::instance().isInitialized() && Facade::instance().thread() == worker && worker->isFinished());
+        QVERIFY(log.contains("StrategyFileLogicHandler::initialize refused", QtWarningMsg));
+    }
+
+    // Last: it changes the user of the host profile.
+    void userIdIsLowerCasedAndCached()
+    {
+        Facade withId, withoutId;
+        HostProfile::current().setUserId("TRADER_x9");
+        QCOMPARE(withId.getCurUserId(), QStringLiteral("trader_x9"));
+        HostProfile::current().setUserId(QString());
+        QCOMPARE(withoutId.getCurUserId(), QString());
+        HostProfile::current().setUserId("LATER");
+        QCOMPARE(withId.getCurUserId(), QStringLiteral("trader_x9"));
+        QCOMPARE(withoutId.getCurUserId(), QStringLiteral("later")); // no id yet: looked up again
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_Lifecycle)
 #include "tst_lifecycle.moc"

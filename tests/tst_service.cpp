@@ -1,88 +1,25 @@
-// The plug-in's service object: run mode, Python path, fund accounts,
-// instance registry, backtest day cash, the periodic flush, the load retry
-// and the flush at the end of the process.
+// The plug-in's service object: instance times, the backtest day-cash ledger,
+// fund accounts, the server's instance list, the flush racing a writer, the
+// load retry over a locked database and the flush at the end of the process.
 
 #include "facade/strategyfilelogichandler.h"
 #include "services/strategycompilercommerfuncs.h"
-#include "storage/sqltext.h"
-#include "storage/strategysqlite.h"
 #include "testsupport.h"
 
 #include <cardel_values.h>
 #include <hostprofile.h>
 #include <tavrix_fields.h>
 
-#include <QDeadlineTimer>
-#include <QProcess>
-#include <QSettings>
-#include <QThread>
 #include <QtTest>
 
-#include <memory>
-
 namespace {
-const QString pythonPath = "/opt/python 3.8/it's %1";
+using Rows = QList<QStringList>;
 const QDate day(2026, 12, 3);
-
-QDateTime local(int hour, int minute)
-{
-    return QDateTime(day, QTime(hour, minute), Qt::LocalTime);
-}
+const QDateTime startAt(day, QTime(9, 30)), endAt(day, QTime(15, 0));
 
 QString msecs(const QDateTime &time) // as the database holds it
 {
     return time.isValid() ? QString::number(time.toMSecsSinceEpoch()) : "NULL";
-}
-
-tagUserAccountInfo account(const QString &product, const QString &productName, const QString &fund,
-                           const QString &type, const QString &ext = QString())
-{
-    tagUserAccountInfo info;
-    info.productId = product;
-    info.productName = productName;
-    info.fundAccount = fund;
-    info.accountType = type;
-    info.extInfo = ext;
-    return info;
-}
-
-QVariantMap serverEntry(const QString &basicParam, const QVariant &beginTime = QVariant())
-{
-    using namespace Tavrix_Fields::Strategy;
-    QVariantMap entry{{strategyName, "Grid"}, {strategyInstanceName, "Grid #1"}, {strategyBasicParam, basicParam}};
-    if (beginTime.isValid())
-        entry.insert(strategyInstanceValidBeginTime, beginTime);
-    return entry;
-}
-
-void deliver(const QString &id, const QVariantMap &entry,
-             StrategyFileLogicHandler &to = StrategyFileLogicHandler::instance())
-{
-    to.slotQueryStrategyInstRsp({{id, entry}}, true, 1, 20);
-}
-
-QStringList params(const QString &id, bool values = false)
-{
-    QStringList list;
-    for (const ZParamData &param : StrategyCompilerCommerFuncs::instance()->getInstanceParams(id))
-        list.append(values ? param.paramValue : param.paramName);
-    return list;
-}
-
-// Reads lines of a running process until one equals `wanted`; false when
-// the process ends or stays silent for 30 s first.
-bool readUntil(QProcess &process, const QString &wanted, QStringList &lines)
-{
-    const QDeadlineTimer deadline(30000);
-    for (;;) {
-        while (process.canReadLine()) {
-            lines.append(QString::fromUtf8(process.readLine()).trimmed());
-            if (lines.last() == wanted)
-                return true;
-        }
-        if (deadline.hasExpired() || !process.waitForReadyRead(int(deadline.remainingTime())))
-            return false;
-    }
 }
 } // namespace
 
@@ -90,384 +27,169 @@ class TestService : public QObject
 {
     Q_OBJECT
 
-    TestHome home;
-    StrategyCompilerCommerFuncs *service = nullptr;
+    TestHome home; // before the service, which reads its ini file in the working directory
+    StrategyCompilerCommerFuncs *service = StrategyCompilerCommerFuncs::instance();
 
-    static QString db() { return StrategySqlite::instance().databasePath(); }
-    static QStringList stored(const QString &id)
-    {
-        return querySql(db(), "select run_mode, fund_account, return_reginfo, start_time, end_time from instance_info "
-                              "where instance_id='" + id + "'").value(0);
-    }
-    static QList<QStringList> storedDays(const QString &id)
-    {
-        return querySql(db(), "select date, initial_funds, end_funds from backtest_daycash where instance_id='" + id
-                                  + "' order by date");
-    }
+    Rows sql(const QString &query) const { return querySql(home.filePath("sarvek.db"), query); }
 
 private slots:
     void initTestCase()
     {
         QVERIFY2(home.isValid(), qPrintable(home.errorString()));
-        service = StrategyCompilerCommerFuncs::instance();
         StrategyFileLogicHandler::instance().initialize();
-        QVERIFY(StrategyFileLogicHandler::instance().isInitialized());
     }
-    void cleanupTestCase() { StrategyFileLogicHandler::instance().exit(); }
+    void cleanupTestCase() { StrategyFileLogicHandler::instance().exit(); } // while the installation folder exists
 
-    void runModeStoredUnchanged()
+    void timesTravelWithTheirRow()
     {
-        QCOMPARE(service->getCurrentRunMode(), 0);
-        service->setCurrentRunMode(7);
-        QCOMPARE(service->getCurrentRunMode(), 7);
-        service->setCurrentRunMode(OPERATE_LIVE);
-    }
-
-    void pythonPathAnsweredAtOnce()
-    {
-        QVERIFY(!QFile::exists(home.filePath("ZqProEngineConfig.ini")));
-        QCOMPARE(service->getPYInstallPath(), QString());
-        service->setPYInstallPath(pythonPath);
-        QCOMPARE(service->getPYInstallPath(), pythonPath); // on disk: see the last test
-    }
-
-    void registrationAnsweredFromMemory()
-    {
-        QSignalSpy changes(service, &StrategyCompilerCommerFuncs::sigInstanceRunModeChange);
-        QVERIFY(service->addInstanceRunMode("301", OPERATE_SIMULATE, "F301", "{\"code\":0}"));
-        QCOMPARE(changes.count(), 1);
-        QCOMPARE(changes.first(), (QVariantList{"301", 1}));
-        QCOMPARE(int(service->getInstanceRunMode("301")), 1);
-        QCOMPARE(service->getInstanceFundAccount("301"), QString("F301"));
-        QCOMPARE(service->getReturnInstanceInfo("301"), QString("{\"code\":0}"));
-
-        QCOMPARE(int(service->getInstanceRunMode("nobody")), 3);
-        QCOMPARE(service->getInstanceFundAccount("nobody"), QString());
-        QCOMPARE(service->getReturnInstanceInfo("nobody"), QString());
-        QCOMPARE(service->getInstanceInfo("nobody"), InstanceInfo());
-    }
-
-    void lastBacktestInstanceByIdOrder()
-    {
-        QCOMPARE(service->getLastReturnInstanceRegInfo(), InstanceInfo());
-        service->addInstanceRunMode("10", OPERATE_BACKTEST, "F10", "r10");
-        service->addInstanceRunMode("9", OPERATE_BACKTEST, "F9", "r9");
-        service->addInstanceRunMode("95", OPERATE_SIMULATE, "F95", "r95");
-        QCOMPARE(service->getLastReturnInstanceRegInfo(), (InstanceInfo{"9", OPERATE_BACKTEST, "F9", "r9", {}, {}}));
-    }
-
-    void instanceTimes()
-    {
-        const QStringList times = {msecs(local(9, 30)), msecs(local(15, 0))};
         QVERIFY(service->addInstanceRunMode("401", 1, "F1", "r1"));
         service->flushPendingData();
-        QVERIFY(service->setInstanceStartEndTime("401", local(9, 30), local(15, 0)));
-        QCOMPARE(service->getInstanceInfo("401").endTime, local(15, 0));
-        QCOMPARE(stored("401"), QStringList({"1", "F1", "r1"}) + times);
-        // Registered again: the times are reset, in memory and in the row.
-        QVERIFY(service->addInstanceRunMode("401", 0, "F2", "r2"));
-        QCOMPARE(service->getInstanceInfo("401"), (InstanceInfo{"401", 0, "F2", "r2", {}, {}}));
-        service->flushPendingData();
-        QCOMPARE(stored("401"), (QStringList{"0", "F2", "r2", "NULL", "NULL"}));
-
-        // Times set while the row is pending travel with it.
+        QVERIFY(service->setInstanceStartEndTime("401", startAt, endAt)); // reaches the stored row at once
+        QVERIFY(service->addInstanceRunMode("401", 0, "F2", "r2")); // registered again: the times are reset
         QVERIFY(service->addInstanceRunMode("402", 1, "F", "r"));
-        QVERIFY(service->setInstanceStartEndTime("402", local(9, 30), local(15, 0)));
-        QCOMPARE(stored("402"), QStringList());
+        QVERIFY(service->setInstanceStartEndTime("402", startAt, endAt)); // while the row is pending
         service->flushPendingData();
-        QCOMPARE(stored("402"), QStringList({"1", "F", "r"}) + times);
+        QCOMPARE(sql("select run_mode, fund_account, return_reginfo, start_time, end_time from instance_info "
+                     "where instance_id in ('401', '402') order by instance_id"),
+                 (Rows{{"0", "F2", "r2", "NULL", "NULL"}, {"1", "F", "r", msecs(startAt), msecs(endAt)}}));
+    }
 
-        // An unknown id changes nothing in memory; the store answers.
-        QVERIFY(service->setInstanceStartEndTime("403", local(9, 30), local(15, 0)));
-        QCOMPARE(service->getInstanceInfo("403"), InstanceInfo());
-        QVERIFY(service->addInstanceRunMode("1 or 1=1", 1, "F", "r"));
+    void cashLedger()
+    {
+        const QDate d1(2026, 12, 1), d2(2026, 12, 2);
+        service->addBackTestInitCashEndInfo("cash", d1, 5); // no initial funds yet: dropped
+        for (const QDate &date : {day, d1, d2})
+            service->addBackTestInitCashInfo("cash", date, date.day() * 100);
+        service->addBackTestInitCashEndInfo("cash", QDate(2026, 12, 9), 5); // no such day: dropped
+        service->addBackTestInitCashEndInfo("cash", d2, 250); // queued as the day ended
+        service->addBackTestInitCashInfo("cash", d2, 210); // a new start of the day: no end funds yet
+        QList<BackTestCashInfo> days;
+        QVERIFY(service->queryBackTestCashInfo("cash", days));
+        QCOMPARE(days, (QList<BackTestCashInfo>{{d1, "cash", 100, 0}, {d2, "cash", 210, 0}, {day, "cash", 300, 0}}));
+
+        service->addBackTestInitCashEndInfo("cash", day, 350);
         service->flushPendingData();
-        QVERIFY(!service->setInstanceStartEndTime("1 or 1=1", local(8, 0), local(8, 5)));
-        QCOMPARE(querySql(db(), "select count(*) from instance_info where start_time='" + msecs(local(8, 0)) + "'"),
-                 (QList<QStringList>{{"0"}}));
+        service->addBackTestInitCashEndInfo("cash", day, 360); // reported again: replaces the row
+        service->flushPendingData();
+        QCOMPARE(sql("select date, initial_funds, end_funds from backtest_daycash where instance_id='cash' order by 1"),
+                 (Rows{{"20261202", "200", "250"}, {"20261203", "300", "360"}}));
     }
 
-    void loadKeepsEntriesMadeInThisProcess()
+    // A writer thread registers instances again and again while this thread flushes without pause: after
+    // each round the database holds exactly what memory holds.
+    void flushKeepsRowsQueuedAfterItsCopy()
     {
-        service->addInstanceRunMode("501", OPERATE_SIMULATE, "mine", "r");
-        service->addBackTestInitCashInfo("load-cash", QDate(2026, 12, 1), 100);
-        const QString today = QString::number(SqlText::todayNumber());
-        QVERIFY(execSql(db(), "insert into instance_info values('501', '0', 'theirs', 'x', '" + today
-                                  + "', NULL, NULL), ('502', '1', 'F502', 'r502', '" + today + "', NULL, NULL);"
-                                  "insert into backtest_daycash values('load-cash', '20261201', NULL, '999', '999', '"
-                                  + today + "'), ('load-cash', '20261202', NULL, '5', '6', '" + today + "');"));
-        QSignalSpy loaded(service, &StrategyCompilerCommerFuncs::signalInstanceRunModeLoaded);
-        service->initInstanceData();
-        QCOMPARE(loaded.count(), 1);
-        QCOMPARE(service->getInstanceFundAccount("501"), QString("mine"));
-        QCOMPARE(service->getInstanceFundAccount("502"), QString("F502"));
-        double initial = -1, end = -1;
-        QVERIFY(service->queryBackTestCashInfo("load-cash", QDate(2026, 12, 1), initial, end));
-        QCOMPARE(initial, 100.0);
-        QVERIFY(service->queryBackTestCashInfo("load-cash", QDate(2026, 12, 2), initial, end));
-        QCOMPARE(end, 6.0);
-    }
-
-    void flushTimerWritesPendingRows()
-    {
-        QVERIFY(service->addInstanceRunMode("timer-1", 1, "F", "r"));
-        service->addBackTestInitCashInfo("timer-1", day, 1000);
-        service->addBackTestInitCashEndInfo("timer-1", day, 1050);
-        QTRY_VERIFY_WITH_TIMEOUT(!stored("timer-1").isEmpty() && !storedDays("timer-1").isEmpty(), 10000);
-        QCOMPARE(storedDays("timer-1"), (QList<QStringList>{{"20261203", "1000", "1050"}}));
-    }
-
-    void flushRacingRegistrationsKeepsLastRows()
-    {
-        // Several short rounds: each ends with the writer's last rows landing
-        // at some point of a flush, checked on its own.
         constexpr int ids = 40, perRound = 2500;
-        for (int round = 0; round < 4; ++round) {
-            std::unique_ptr<QThread> writer(QThread::create([this, round] {
+        for (int round = 0; round < 4; ++round) { // each round ends at another point of a flush
+            QScopedPointer<QThread> writer(QThread::create([this, round] {
                 for (int i = round * perRound; i < (round + 1) * perRound; ++i) {
-                    const QString id = QString::number(7000 + i % ids);
-                    service->addInstanceRunMode(id, i % 2, "F" + QString::number(i), "r" + QString::number(i));
+                    const QString id = QString::number(7000 + i % ids), n = QString::number(i);
+                    service->addInstanceRunMode(id, i % 2, "F" + n, "r" + n);
                     if (i % 97 == 0)
-                        service->setInstanceStartEndTime(id, local(9, 0).addSecs(i), local(15, 0).addSecs(i));
+                        service->setInstanceStartEndTime(id, startAt.addSecs(i), endAt.addSecs(i));
                     if (i % 11 == 0) {
-                        const QDate date = QDate(2026, 1, 1).addDays(i % 37);
-                        service->addBackTestInitCashInfo("race-cash", date, i);
-                        service->addBackTestInitCashEndInfo("race-cash", date, i + 0.5);
+                        service->addBackTestInitCashInfo("race", day.addDays(i % 37), i);
+                        service->addBackTestInitCashEndInfo("race", day.addDays(i % 37), i + 0.5);
                     }
                 }
             }));
             writer->start();
-            while (!writer->isFinished())
+            while (!writer->wait(0))
                 service->flushPendingData();
-            QVERIFY(writer->wait(60000));
             service->flushPendingData();
-            QCOMPARE(service->pendingInstanceCount(), 0);
-            QCOMPARE(service->pendingCashCount(), 0);
-
+            QCOMPARE(service->pendingInstanceCount() + service->pendingCashCount(), 0);
+            Rows instances, days;
             for (int i = 0; i < ids; ++i) {
                 const InstanceInfo info = service->getInstanceInfo(QString::number(7000 + i));
-                QCOMPARE(stored(info.instanceId), (QStringList{QString::number(info.runMode), info.fundAccount,
-                                                               info.returnRegInfo, msecs(info.startTime),
-                                                               msecs(info.endTime)}));
+                instances.append({info.instanceId, QString::number(info.runMode), info.fundAccount, info.returnRegInfo,
+                                  msecs(info.startTime), msecs(info.endTime)});
             }
-            QList<BackTestCashInfo> days;
-            QVERIFY(service->queryBackTestCashInfo("race-cash", days));
-            QList<QStringList> expected;
-            for (const BackTestCashInfo &cash : qAsConst(days)) {
-                expected.append({cash.date.toString("yyyyMMdd"), QString::number(cash.initialFunds),
-                                 QString::number(cash.endFunds)});
-            }
-            QCOMPARE(storedDays("race-cash"), expected);
+            QList<BackTestCashInfo> cash;
+            QVERIFY(service->queryBackTestCashInfo("race", cash));
+            for (const BackTestCashInfo &c : qAsConst(cash))
+                days.append({c.date.toString("yyyyMMdd"), QString::number(c.initialFunds), QString::number(c.endFunds)});
+            QCOMPARE(sql("select instance_id, run_mode, fund_account, return_reginfo, start_time, end_time "
+                         "from instance_info where instance_id like '70__' order by 1"), instances);
+            QCOMPARE(sql("select date, initial_funds, end_funds from backtest_daycash where instance_id='race' "
+                         "order by 1"), days);
         }
     }
 
-    void serverListPages()
+    // Pages of the server's instance list: an entry replaces its earlier record as a whole, other
+    // entries stay; settings among the basic parameters are no parameters.
+    void serverInstanceList()
     {
-        StrategyFileLogicHandler notInitialized; // a list before initialize() is ignored
-        deliver("page-1", serverEntry("{\"a\":\"1\"}"), notInitialized);
-        QCOMPARE(params("page-1"), QStringList());
-        deliver("page-1", serverEntry("{\"a\":\"1\"}"));
-        deliver("page-2", serverEntry("{\"b\":\"2\"}"));
-        QCOMPARE(params("page-1") + params("page-2"), (QStringList{"a", "b"}));
-    }
-
-    void serverParameters_data()
-    {
-        QTest::addColumn<QString>("basicParam");
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QStringList>("values");
-        QTest::newRow("setting keys skipped")
-            << R"({"account_info":"a","LogDataSaveType":1,"operate_mode":2,"python_home":"/py",)"
-               R"("show_strategy_cmd":true,"strategy_batch_index":3,"fundaccount_trade_push":"x",)"
-               R"("time_unit":"1m","instance_name":"n","period":"5"})"
-            << QStringList{"period"} << QStringList{"5"};
-        QTest::newRow("non-text values give empty texts") << R"({"a":1.5,"b":true,"c":null,"d":[1],"e":{},"f":"t"})"
-                                                          << QStringList{"a", "b", "c", "d", "e", "f"}
-                                                          << QStringList{"", "", "", "", "", "t"};
-        QTest::newRow("keys in ascending order") << R"({"zeta":"1","Alpha":"2","beta":"3"})"
-                                                 << QStringList{"Alpha", "beta", "zeta"} << QStringList{"2", "3", "1"};
-        QTest::newRow("invalid JSON") << "{\"a\":" << QStringList() << QStringList();
-        QTest::newRow("array instead of object") << "[\"a\"]" << QStringList() << QStringList();
-    }
-    void serverParameters()
-    {
-        QFETCH(QString, basicParam);
-        QFETCH(QStringList, names);
-        QFETCH(QStringList, values);
-        deliver("srv-param", serverEntry("{\"earlier\":\"x\"}"));
-        deliver("srv-param", serverEntry(basicParam)); // replaces the record as a whole
-        QCOMPARE(params("srv-param"), names);
-        QCOMPARE(params("srv-param", true), values);
-    }
-
-    void serverBeginTime_data()
-    {
-        QTest::addColumn<QVariant>("given");
-        QTest::addColumn<qint64>("expected");
-        QTest::newRow("missing") << QVariant() << qint64(0);
-        QTest::newRow("not a number") << QVariant("soon") << qint64(0);
-        QTest::newRow("text") << QVariant("1764720000000") << qint64(1764720000000);
-        QTest::newRow("number") << QVariant(qint64(1764720000000)) << qint64(1764720000000);
-    }
-    void serverBeginTime()
-    {
-        QFETCH(QVariant, given);
-        QFETCH(qint64, expected);
-        QString beginText;
-        QDebug(&beginText).noquote() << QDateTime::fromMSecsSinceEpoch(expected);
-        LogCapture log;
-        deliver("srv-begin", serverEntry("{\"p\":\"v\"}", given));
-        const QStringList lines = log.texts().filter("StrategyCompilerCommerFuncs::initHisInstanceData srv-begin");
-        QCOMPARE(lines.size(), 1);
-        QVERIFY2(lines.first().contains(beginText.trimmed()), qPrintable(lines.first()));
+        using namespace Tavrix_Fields::Strategy;
+        const auto entry = [](const char *json) { return QVariantMap{{strategyBasicParam, json}}; };
+        const char *settings = R"({"account_info":"a","operate_mode":2,"python_home":"/py","time_unit":"1m","p":"5"})";
+        StrategyFileLogicHandler &plugin = StrategyFileLogicHandler::instance();
+        plugin.slotQueryStrategyInstRsp({{"srv-1", entry(R"({"old":"x"})")}, {"srv-2", entry(settings)}}, false, 1, 2);
+        plugin.slotQueryStrategyInstRsp({{"srv-1", entry(R"({"z":1.5,"A":"2","b":null,"c":[1]})")}}, true, 2, 2);
+        QStringList params;
+        for (const ZParamData &param : service->getInstanceParams("srv-1") + service->getInstanceParams("srv-2"))
+            params.append(param.paramName + '=' + param.paramValue);
+        QCOMPARE(params, (QStringList{"A=2", "b=", "c=", "z=", "p=5"}));
     }
 
     void accountSnapshot()
     {
-        using namespace Cardel_Values;
-        HostProfile::current().setFundAccounts({account("P2", "Two", "A1", "1", "first"),
-                                                account("P1", "One", "B1", "4"),
-                                                account("P2", "Two again", "A1", "2", "second"), // A1 again: ignored
-                                                account("P2", "Two", "SHARED", "5"),
-                                                account("P1", "One", "SHARED", "9", "odd"),
-                                                account("P3", "Three", "U1", "99")});
-        QSignalSpy changed(service, &StrategyCompilerCommerFuncs::sigFundAccountChanged);
-        service->refreshAccount();
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(service->getProductList(), (QList<ProductData>{{"P2", "Two"}, {"P1", "One"}, {"P3", "Three"}}));
-        const QList<FundAccountData> p2 = service->getFundAccountList("P2");
-        QCOMPARE(p2, (QList<FundAccountData>{{"A1", "1", FundAccountTypeName::Cash, "stock", "first"},
-                                             {"SHARED", "5", FundAccountTypeName::Option, "option", ""}}));
-
+        using namespace Cardel_Values::FundAccountTypeName;
+        QList<tagUserAccountInfo> accounts = HostProfile::current().fundAccounts(); // of products P001, P002, P003
+        accounts.append(accounts.at(0)); // 880001 of P001 again, of another type: ignored
+        accounts.last().accountType = "2";
+        accounts.append(accounts.at(2)); // 990001 of P002 also under P000, of an unknown type
+        accounts.last().productId = "P000";
+        accounts.last().accountType = "9";
+        HostProfile::current().setFundAccounts(accounts);
+        service->refreshAccount(); // replaces the snapshot taken at start
+        QCOMPARE(service->getProductList().size(), 4); // P001, P002, P003 and P000, each once
+        QCOMPARE(service->getProductList().last(), (ProductData{"P000", accounts.at(2).productName}));
+        QCOMPARE(service->getFundAccountList("P001").value(0), (FundAccountData{"880001", "1", Cash, "stock", "main"}));
         QString product;
         FundAccountData data;
-        QVERIFY(service->getFundAccountRelaInfo("SHARED", product, data));
-        QCOMPARE(product, QString("P1"));
-        QCOMPARE(data, (FundAccountData{"SHARED", "9", FundAccountTypeName::UNKNOWN, "", "odd"}));
-        QVERIFY(!service->getFundAccountRelaInfo("missing", product, data));
-        QCOMPARE(product + data.fundAccount, QString("P1SHARED")); // untouched
-        QCOMPARE(service->getFundAccountList("P9"), QList<FundAccountData>());
-
-        HostProfile::current().setFundAccounts({});
-        service->refreshAccount();
-        QCOMPARE(changed.count(), 2);
-        QCOMPARE(service->getProductList(), QList<ProductData>());
-        QCOMPARE(service->getFundAccountList("P2"), QList<FundAccountData>());
+        QVERIFY(service->getFundAccountRelaInfo("990001", product, data)); // the first product in key order
+        QCOMPARE(product, QString("P000"));
+        QCOMPARE(data, (FundAccountData{"990001", "9", UNKNOWN, "", "CFFEX"}));
     }
 
-    void accountTypes_data()
+    // Another process holds the database locked while the plug-in starts. An earlier run left "sf-0" and
+    // "sf-1" (mode 1) and day cash of "sf-cash"; the helper registers "sf-1" again (mode 2) and starts a
+    // day of "sf-cash" (initial funds 5) while its load waits, and prints what the load leaves.
+    void busyStartupRetriesUntilLoaded_data()
     {
-        using namespace Cardel_Values;
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("python");
-        QTest::newRow("cash") << FundAccountType::Cash << FundAccountTypeName::Cash << "stock";
-        QTest::newRow("credit") << FundAccountType::Credit << FundAccountTypeName::Credit << "stock_margin";
-        QTest::newRow("credit special") << FundAccountType::CreditSpecial << FundAccountTypeName::CreditSpecial << "";
-        QTest::newRow("future") << FundAccountType::Future << FundAccountTypeName::Future << "futures";
-        QTest::newRow("option") << FundAccountType::Option << FundAccountTypeName::Option << "option";
-        QTest::newRow("metal") << FundAccountType::Metal << FundAccountTypeName::Metal << "metal";
-        QTest::newRow("CFETS") << FundAccountType::CFETS << FundAccountTypeName::CFETS << "";
-        QTest::newRow("unknown code") << "8" << FundAccountTypeName::UNKNOWN << "";
-        QTest::newRow("empty code") << "" << FundAccountTypeName::UNKNOWN << "";
+        QTest::addColumn<bool>("earlierRun");
+        QTest::newRow("tables of an earlier run") << true;
+        QTest::newRow("brand-new database without tables") << false;
     }
-    void accountTypes()
-    {
-        QFETCH(QString, code);
-        QFETCH(QString, name);
-        QFETCH(QString, python);
-        QCOMPARE(StrategyCompilerCommerFuncs::getFundAccountTypeName_py(code), python);
-        HostProfile::current().setFundAccounts({account("P", "Product", "F", code)});
-        service->refreshAccount();
-        const QList<FundAccountData> accounts = service->getFundAccountList("P");
-        QCOMPARE(accounts.size(), 1);
-        QCOMPARE(accounts.first().accountTypeName, name);
-        QCOMPARE(accounts.first().pyAccountType, python);
-    }
-
-    void cashQueries()
-    {
-        const QDate d1(2026, 12, 1), d2(2026, 12, 2), d3 = day;
-        const int pending = service->pendingCashCount();
-        service->addBackTestInitCashEndInfo("cash-1", d1, 5); // no initial funds: dropped
-        double initial = -1, end = -1;
-        QVERIFY(!service->queryBackTestCashInfo("cash-1", d1, initial, end));
-        QCOMPARE(service->pendingCashCount(), pending);
-
-        for (const QDate &date : {d3, d1, d2})
-            service->addBackTestInitCashInfo("cash-1", date, date.day() * 100);
-        service->addBackTestInitCashEndInfo("cash-1", d2, 250);
-        service->addBackTestInitCashInfo("cash-1", d2, 210); // a new start of the day
-        QVERIFY(service->queryBackTestCashInfo("cash-1", d2, initial, end));
-        QCOMPARE(QPair(initial, end), QPair(210.0, 0.0));
-        QList<BackTestCashInfo> days;
-        QVERIFY(service->queryBackTestCashInfo("cash-1", days));
-        QCOMPARE(days.size(), 3);
-        QCOMPARE((QList<QDate>{days.at(0).date, days.at(1).date, days.at(2).date}), (QList<QDate>{d1, d2, d3}));
-
-        // Unknown instance or day: the outputs stay as given.
-        initial = end = -1;
-        QVERIFY(!service->queryBackTestCashInfo("cash-none", d1, initial, end));
-        QVERIFY(!service->queryBackTestCashInfo("cash-1", QDate(2026, 12, 9), initial, end));
-        QCOMPARE(QPair(initial, end), QPair(-1.0, -1.0));
-        QVERIFY(!service->queryBackTestCashInfo("cash-none", days));
-        QCOMPARE(days.size(), 3);
-    }
-
-    void cashQueuedOnceAndFlushed()
-    {
-        service->flushPendingData();
-        service->addBackTestInitCashInfo("cash-2", day, 1000);
-        QCOMPARE(service->pendingCashCount(), 0);
-        service->addBackTestInitCashEndInfo("cash-2", day, 1050);
-        QCOMPARE(service->pendingCashCount(), 1);
-        service->flushPendingData();
-        QCOMPARE(service->pendingCashCount(), 0);
-        QCOMPARE(storedDays("cash-2"), (QList<QStringList>{{"20261203", "1000", "1050"}}));
-
-        // A repeated report replaces the row and holds back nothing.
-        service->addBackTestInitCashEndInfo("cash-2", day, 1100);
-        service->addBackTestInitCashInfo("cash-3", day, 1);
-        service->addBackTestInitCashEndInfo("cash-3", day, 2);
-        service->flushPendingData();
-        QCOMPARE(service->pendingCashCount(), 0);
-        QCOMPARE(storedDays("cash-2"), (QList<QStringList>{{"20261203", "1000", "1100"}}));
-        QCOMPARE(storedDays("cash-3"), (QList<QStringList>{{"20261203", "1", "2"}}));
-    }
-
     void busyStartupRetriesUntilLoaded()
     {
-        const QString folder = home.filePath("busy-start");
+        QFETCH(bool, earlierRun);
+        const QString folder = home.filePath(earlierRun ? "busy-old" : "busy-new"), file = folder + "/sarvek.db";
         QVERIFY(QDir().mkpath(folder));
-        // An earlier run leaves the instance "sf-0" (mode 1) in the database.
-        QCOMPARE(runHelper(home, "shutdownflush", {folder, "return", "1"}).exitCode, 0);
-        QProcess locker;
-        QStringList lockerLines;
-        locker.start(helperPath("dblocker"), {folder + "/sarvek.db"});
-        QVERIFY(readUntil(locker, "locked", lockerLines));
-
-        QProcess plugin;
+        if (earlierRun)
+            QCOMPARE(runHelper(home, "shutdownflush", {folder, "return", "2"}).exitCode, 0);
+        else
+            QVERIFY(execSql(file, "PRAGMA user_version=1")); // a database file, no tables yet
+        QProcess locker, plugin;
+        locker.start(helperPath("dblocker"), {file});
+        QVERIFY(locker.waitForReadyRead(20000) && locker.readLine() == "locked\n");
+        QByteArray out;
+        connect(&plugin, &QProcess::readyReadStandardOutput, this, [&] { out += plugin.readAllStandardOutput(); });
         plugin.setProcessEnvironment(home.processEnvironment());
-        plugin.start(helperPath("loadretry"), {folder, "sf-0"});
-        QStringList lines;
-        const bool retried = readUntil(plugin, "retry", lines);
-        locker.write("\n");
-        QVERIFY(locker.waitForFinished(20000));
-        QVERIFY2(retried, qPrintable(lines.join('\n')));
-        QVERIFY2(lines.contains("initialized") && lines.filter("signal").isEmpty(), qPrintable(lines.join('\n')));
-
-        const bool relayed = readUntil(plugin, "facade signal", lines);
-        QVERIFY(plugin.waitForFinished(20000));
-        while (plugin.canReadLine())
-            lines.append(QString::fromUtf8(plugin.readLine()).trimmed());
-        QVERIFY2(relayed, qPrintable(lines.join('\n')));
-        QCOMPARE(lines.count("service signal"), 1);
-        QVERIFY2(lines.contains("mode 1"), qPrintable(lines.join('\n')));
-        QVERIFY2(lines.contains("retry timer active: no"), qPrintable(lines.join('\n')));
+        plugin.start(helperPath("loadretry"), {folder});
+        QTRY_VERIFY_WITH_TIMEOUT(out.contains("initialized\n"), 30000); // the first load met the lock
+        locker.closeWriteChannel(); // the lock goes
+        QVERIFY2(!out.contains("signal"), out.constData());
+        QTRY_VERIFY2_WITH_TIMEOUT(out.endsWith("facade signal\nretry timer active: no\n"), out.constData(), 30000);
+        QVERIFY2(out.startsWith("initialized\nretry\n") && out.count("service signal\n") == 1
+                     && out.contains(earlierRun ? "\nmodes 1 2 funds 5\n" : "\nmodes 3 2 funds 5\n"), out.constData());
+        QTRY_COMPARE_WITH_TIMEOUT(plugin.state(), QProcess::NotRunning, 20000);
         QCOMPARE(plugin.exitCode(), 0);
+        QCOMPARE(querySql(file, "select instance_id, run_mode, fund_account from instance_info order by 1"),
+                 (earlierRun ? Rows{{"sf-0", "1", "acc-0"}, {"sf-1", "2", "acc-new"}} : Rows{{"sf-1", "2", "acc-new"}}));
     }
 
-    void processEndWritesEveryRow_data()
+    void processEndWritesEverything_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::newRow("exit() then return") << "exit";
@@ -477,37 +199,19 @@ private slots:
         QTest::newRow("application outlives main") << "keepapp";
         QTest::newRow("std::exit") << "stdexit";
     }
-    void processEndWritesEveryRow()
+    void processEndWritesEverything()
     {
         QFETCH(QString, mode);
         const QString folder = home.filePath("end-" + mode);
         QVERIFY(QDir().mkpath(folder));
         const ProcessResult result = runHelper(home, "shutdownflush", {folder, mode, "25"});
-        QVERIFY2(!result.crashed && result.exitCode == 0, qPrintable(result.errText().right(2000)));
-        QVERIFY2(result.outText().contains("pending 25 25"), qPrintable(result.outText()));
-        const QString file = folder + "/sarvek.db";
-        QCOMPARE(querySql(file, "select count(*) from instance_info where run_mode='1' and fund_account='acc-'||"
-                                "substr(instance_id,4) and return_reginfo='reg-'||substr(instance_id,4)"),
-                 (QList<QStringList>{{"25"}}));
-        QCOMPARE(querySql(file, "select count(*) from backtest_daycash where instance_id='sf-cash' and "
-                                "end_funds-initial_funds=1000"),
-                 (QList<QStringList>{{"25"}}));
-    }
-
-    // Last: the final flush stops the flush timer.
-    void shutdownWritesPendingRowsAndIni()
-    {
-        QVERIFY(service->addInstanceRunMode("999", 1, "F999", "r999"));
-        service->addBackTestInitCashInfo("999", day, 1);
-        service->addBackTestInitCashEndInfo("999", day, 2);
-        service->shutdown();
-        QCOMPARE(stored("999").value(1), QString("F999"));
-        QCOMPARE(storedDays("999"), (QList<QStringList>{{"20261203", "1", "2"}}));
-
-        QSettings ini(home.filePath("ZqProEngineConfig.ini"), QSettings::IniFormat);
-        QCOMPARE(ini.value("ZqProEngineConfig/Sarvek_PythonInstallPath").toString(), pythonPath);
-        const ProcessResult next = runHelper(home, "shutdownflush", {home.path(), "return", "0"});
-        QVERIFY2(next.outText().contains("python path: " + pythonPath + '\n'), qPrintable(next.outText()));
+        QVERIFY2(!result.crashed && result.exitCode == 0 && result.outText().contains("pending 25 25"),
+                 qPrintable(result.outText() + result.errText().right(2000)));
+        QCOMPARE(querySql(folder + "/sarvek.db", "select (select sum(end_funds-initial_funds) from backtest_daycash), "
+                                                 "(select count(*) from instance_info)"), (Rows{{"25000", "25"}}));
+        // The Python path set by that run reached the ini file: the next start reads it.
+        const QString next = runHelper(home, "shutdownflush", {folder, "return", "0"}).outText();
+        QVERIFY2(next.startsWith("python path: /opt/python 3.8/it's %1\n"), qPrintable(next));
     }
 };
 

@@ -8,351 +8,166 @@
 #include "registry/fixedstrategyfile.h"
 #include "storage/strategysqlite.h"
 
-#include <QDate>
-#include <QDir>
-#include <QFileInfo>
+#include <interprocidservice.h>
+
 #include <QtTest>
-
-namespace {
-const QString LegacyTable = QStringLiteral(
-    "create table fixedstrategyinfo(id integer primary key, name varchar(255), file_path varchar(255), "
-    "user_folder varchar(255), group_name varchar(255), extra_info varchar(255));");
-
-QStringList column(const QList<QStringList> &rows, int index = 0)
-{
-    QStringList values;
-    for (const QStringList &row : rows)
-        values.append(row.value(index));
-    return values;
-}
-
-QStringList tables(const QString &db)
-{
-    return column(querySql(db, QStringLiteral("select name from sqlite_master where type='table' order by name")));
-}
-
-QStringList columns(const QString &db, const QString &table)
-{
-    return column(querySql(db, QStringLiteral("pragma table_info(%1)").arg(table)), 1);
-}
-
-QList<FixedStrategyInfo> dataFile(const QString &user)
-{
-    return FixedStrategyFile::parse(readFile(FixedStrategyFile::path(QDir::currentPath(), user)));
-}
-
-QStringList names(const QList<FixedStrategyInfo> &records)
-{
-    QStringList list;
-    for (const FixedStrategyInfo &info : records)
-        list.append(info.name);
-    return list;
-}
-} // namespace
 
 class TestStore : public QObject
 {
     Q_OBJECT
 
+    TestHome home;
+    QString db() const { return home.filePath(QStringLiteral("sarvek.db")); }
+    // The first field of a query's first row, read outside the store.
+    QString query(const QString &sql) const { return querySql(db(), sql).value(0).value(0); }
+    // "user:id|name|path|group|extra|copy" for each line of each user's data file.
+    QStringList dataFiles() const
+    {
+        QStringList lines;
+        for (const QString &user : QDir(home.filePath("work")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString file = QString::fromUtf8(readFile(FixedStrategyFile::path(home.path(), user)));
+            for (const QString &line : file.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                lines.append(user + ":" + QString(line).replace(",%&", "|"));
+        }
+        return lines;
+    }
+
 private slots:
     void initTestCase() { QVERIFY2(home.isValid(), qPrintable(home.errorString())); }
-    void firstStartCreatesTables();
-    void olderInstanceTableGainsColumns();
-    void purgeRemovesEarlierDays();
-    void unopenableDatabase();
-    void nonAsciiInstallationFolder();
-    void lockStatements_data();
-    void lockStatements();
-    void migrationMovesLegacyRows();
-    void interruptedMigrationAddsNoDuplicates();
-    void unwritableUserKeepsLegacyRows_data();
-    void unwritableUserKeepsLegacyRows();
-
-private:
-    QString db() const { return home.filePath(QStringLiteral("sarvek.db")); }
-    TestHome home;
-    int m_folder = 0;
-};
-
-void TestStore::firstStartCreatesTables()
-{
-    home.switchToNewFolder(QStringLiteral("first-start"));
-    LogCapture log;
+    // Every case in a folder of its own, below a non-ASCII installation
+    // path as some users have, with an id counter that starts at 1.
+    void init()
     {
-        StrategySqlite store;
-        QVERIFY(store.isDatabaseOpen());
-        QCOMPARE(store.databasePath(), db());
+        home.switchToNewFolder(QStringLiteral("安装 目录-é/") + QTest::currentTestFunction() + QTest::currentDataTag());
+        InterProcIdService::instance().setStorageDirectory(home.filePath("ids"));
     }
-    QCOMPARE(tables(db()), (QStringList{"backtest_daycash", "instance_info", "strategyfileinfo"}));
-    QCOMPARE(columns(db(), "instance_info"), (QStringList{"instance_id", "run_mode", "fund_account", "return_reginfo",
-                                                         "create_date", "start_time", "end_time"}));
-    const QStringList texts = log.texts();
-    QCOMPARE(texts.count(QStringLiteral("Table created!")), 2);
-    QCOMPARE(texts.count(QStringLiteral("backtest_daycash Table created!")), 1);
-    for (const char *name : {"fund_account", "return_reginfo", "create_date"}) {
-        QCOMPARE(texts.count(QString::fromLatin1(name) + QLatin1String(" column added failed!")), 1);
-        QCOMPARE(texts.count(QString::fromLatin1(name) + QLatin1String(" column added!")), 0);
-    }
-    QVERIFY(!log.contains(QStringLiteral("Error:")));
-}
 
-void TestStore::olderInstanceTableGainsColumns()
-{
-    home.switchToNewFolder(QStringLiteral("older-instance-table"));
-    QVERIFY(execSql(db(), "create table instance_info(instance_id varchar(120) primary key, run_mode varchar(4));"
-                          "insert into instance_info values('old-1', '2');"));
-    LogCapture log;
-    StrategySqlite store;
-    QCOMPARE(columns(db(), "instance_info"), (QStringList{"instance_id", "run_mode", "fund_account", "return_reginfo",
-                                                         "create_date", "start_time", "end_time"}));
-    for (const char *name : {"fund_account", "return_reginfo", "create_date"})
-        QVERIFY(log.texts().contains(QString::fromLatin1(name) + QLatin1String(" column added!")));
-    // Rows of the older table have no creation day and are never purged.
-    QCOMPARE(querySql(db(), "select * from instance_info"),
-             (QList<QStringList>{{"old-1", "2", "NULL", "NULL", "NULL", "NULL", "NULL"}}));
-    int err = 0;
-    const QList<InstanceInfo> instances = store.queryAllInstaceRunMode(err);
-    QCOMPARE(err, 0);
-    QCOMPARE(instances.size(), 1);
-    QCOMPARE(instances.first().instanceId, QStringLiteral("old-1"));
-    QCOMPARE(instances.first().runMode, 2);
-    QVERIFY(instances.first().startTime.isNull());
-    QVERIFY(instances.first().endTime.isNull());
-}
-
-void TestStore::purgeRemovesEarlierDays()
-{
-    home.switchToNewFolder(QStringLiteral("purge"));
-    const QDate today = QDate::currentDate();
-    auto day = [&](int offset) { return today.addDays(offset).toString(QStringLiteral("yyyyMMdd")); };
-    QString sql = QStringLiteral(
-        "create table strategyfileinfo(file_path varchar(120) primary key);"
-        "create table instance_info(instance_id varchar(120) primary key, run_mode varchar(4), "
-        "fund_account varchar(255), return_reginfo varchar(255), create_date varchar(255), "
-        "start_time varchar(255), end_time varchar(255));"
-        "create table backtest_daycash(instance_id varchar(120), date varchar(255), fund_account varchar(255), "
-        "initial_funds varchar(255), end_funds varchar(255), create_date varchar(255), primary key(instance_id, date));"
-        "insert into strategyfileinfo values('D:/a.py'),('D:/b.py');");
-    const QList<QPair<QString, QString>> rows = {
-        {"long-ago", "20200101"}, {"yesterday", day(-1)}, {"today", day(0)}, {"no-date", QString()}};
-    for (const auto &row : rows) {
-        const QString date = row.second.isEmpty() ? QStringLiteral("NULL") : row.second;
-        sql += QStringLiteral("insert into instance_info(instance_id, run_mode, create_date) values('%1', '0', %2);"
-                              "insert into backtest_daycash(instance_id, date, initial_funds, end_funds, create_date) "
-                              "values('%1', '20240105', '1', '2', %2);")
-                   .arg(row.first, date);
-    }
-    QVERIFY(execSql(db(), sql));
-
-    StrategySqlite store;
-    if (QDate::currentDate() != today)
-        QSKIP("the day changed while the test ran");
-    const QStringList kept{"no-date", "today"};
-    QCOMPARE(column(querySql(db(), "select instance_id from instance_info order by instance_id")), kept);
-    QCOMPARE(column(querySql(db(), "select instance_id from backtest_daycash order by instance_id")), kept);
-    QCOMPARE(column(querySql(db(), "select file_path from strategyfileinfo order by file_path")),
-             (QStringList{"D:/a.py", "D:/b.py"}));
-}
-
-void TestStore::unopenableDatabase()
-{
-    home.switchToNewFolder(QStringLiteral("unopenable"));
-    QVERIFY(QDir().mkpath(db()));
-    LogCapture log;
-    StrategySqlite store;
-    QVERIFY(!store.isDatabaseOpen());
-    QVERIFY(log.contains(QStringLiteral("Error: Failed to connect database.")));
-    QVERIFY(!log.contains(QStringLiteral("Table created!")));
-    QVERIFY(QFileInfo(db()).isDir());
-    QVERIFY(QDir(db()).isEmpty());
-
-    int err = 0;
-    QVERIFY(!store.addStrategyFileInfo(QStringLiteral("D:/a.py")));
-    QVERIFY(!store.delStrategyFileInfo(QStringLiteral("D:/a.py")));
-    QVERIFY(store.queryStrategyFileInfo(err).isEmpty());
-    QVERIFY(err != 0);
-    QVERIFY(!store.addInstanceRunMode(QStringLiteral("i-1"), 1, QStringLiteral("F1"), QString()));
-    err = 0;
-    QVERIFY(store.queryAllInstaceRunMode(err).isEmpty());
-    QVERIFY(err != 0);
-    QVERIFY(!store.addBackTestDayCash(QStringLiteral("i-1"), QDate(2024, 1, 5), 100.0, 101.0));
-    err = 0;
-    QVERIFY(store.queryALLBackTestDateCash(err).isEmpty());
-    QVERIFY(err != 0);
-
-    // The fixed-strategy store does not depend on the database.
-    QVERIFY(store.LoadFixedStrategyInfo(QStringLiteral("demo01")).isEmpty());
-    const qint64 id = store.insertStrategyInfo("甲", "D:/s/a.py", "默认分组", QString(), 0);
-    QVERIFY(id >= 1);
-    store.writeFixedStrategyInfoToFile(QStringLiteral("Demo01"));
-    const QList<FixedStrategyInfo> written = dataFile(QStringLiteral("demo01"));
-    QCOMPARE(written.size(), 1);
-    QCOMPARE(written.first().id, id);
-}
-
-void TestStore::nonAsciiInstallationFolder()
-{
-    home.switchToNewFolder(QStringLiteral("安装 目录-é"));
-    StrategySqlite store;
-    QVERIFY(store.isDatabaseOpen());
-    QVERIFY(QFileInfo(db()).isFile());
-    QCOMPARE(tables(db()).size(), 3);
-    QVERIFY(store.addStrategyFileInfo(QStringLiteral("D:/策略/a.py")));
-    QCOMPARE(column(querySql(db(), "select file_path from strategyfileinfo")), QStringList{"D:/策略/a.py"});
-    const qint64 id = store.insertStrategyInfo("名字", "D:/策略/a.py", "默认分组", QString(), 0);
-    store.writeFixedStrategyInfoToFile(QStringLiteral("demo01"));
-    QCOMPARE(dataFile(QStringLiteral("demo01")).value(0).id, id);
-}
-
-void TestStore::lockStatements_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::newRow("apostrophe") << QStringLiteral("D:/it's/a.py");
-    QTest::newRow("statement in a path") << QStringLiteral("D:/x');drop table strategyfileinfo;--/b.py");
-    QTest::newRow("doubled apostrophes") << QStringLiteral("D:/''/c.py");
-    QTest::newRow("non-ASCII") << QStringLiteral("D:/策略/甲.py");
-}
-
-void TestStore::lockStatements()
-{
-    QFETCH(QString, path);
-    home.switchToNewFolder(QStringLiteral("locks-%1").arg(++m_folder));
-    StrategySqlite store;
-    const QString other = QStringLiteral("D:/other.py");
-    QVERIFY(store.addStrategyFileInfo(other));
-    QVERIFY(store.addStrategyFileInfo(path));
-    QVERIFY(!store.addStrategyFileInfo(path)); // already locked
-    int err = 0;
-    QStringList locked = store.queryStrategyFileInfo(err);
-    locked.sort();
-    QCOMPARE(err, 0);
-    QStringList expected{other, path};
-    expected.sort();
-    QCOMPARE(locked, expected);
-    QVERIFY(column(querySql(db(), "select file_path from strategyfileinfo")).contains(path));
-
-    QVERIFY(store.delStrategyFileInfo(path));
-    QCOMPARE(store.queryStrategyFileInfo(err), QStringList{other});
-    QCOMPARE(err, 0);
-}
-
-void TestStore::migrationMovesLegacyRows()
-{
-    home.switchToNewFolder(QStringLiteral("migration"));
-    QVERIFY(execSql(db(), LegacyTable
-                              + "insert into fixedstrategyinfo values"
-                                "(1001, '甲', 'D:/s/a.py', 'Demo01', '组A', 'x1'),"
-                                "(1002, 'it''s', 'D:/s/b.py', 'other', 'G', ''),"
-                                "(1003, '乙', 'D:/s/c.py', 'demo01', '', ' blank ');"));
-    const QByteArray oldLine = "500,%&old,%&D:/s/old.py,%&默认分组,%&,%&0\n";
-    QVERIFY(writeFile(FixedStrategyFile::path(home.path(), "demo01"), oldLine));
-
-    LogCapture log;
-    StrategySqlite store;
-    QVERIFY(!tables(db()).contains(QStringLiteral("fixedstrategyinfo")));
-    QVERIFY(!QFileInfo::exists(home.filePath("work/Demo01")));
-
-    const QByteArray demo = readFile(FixedStrategyFile::path(home.path(), "demo01"));
-    QVERIFY(demo.startsWith(oldLine));
-    const QList<FixedStrategyInfo> mine = FixedStrategyFile::parse(demo);
-    QCOMPARE(names(mine), (QStringList{"old", "甲", "乙"}));
-    QCOMPARE(mine.at(1).filePath, QStringLiteral("D:/s/a.py"));
-    QCOMPARE(mine.at(1).group, QStringLiteral("组A"));
-    QCOMPARE(mine.at(1).extraInfo, QStringLiteral("x1"));
-    QCOMPARE(mine.at(2).group, QStringLiteral("默认分组"));
-    QCOMPARE(mine.at(2).extraInfo, QStringLiteral(" blank "));
-    const QList<FixedStrategyInfo> others = dataFile(QStringLiteral("other"));
-    QCOMPARE(names(others), QStringList{"it's"});
-
-    // Fresh ids from the id service, never the legacy table's own.
-    QSet<qint64> ids;
-    for (const FixedStrategyInfo &info : mine.mid(1) + others) {
-        QVERIFY(info.id >= 1 && info.id < 1001);
-        QCOMPARE(info.copyIndex, 0);
-        ids.insert(info.id);
-    }
-    QCOMPARE(ids.size(), 3);
-    QCOMPARE(store.LoadFixedStrategyInfo(QStringLiteral("demo01")).size(), 3);
-}
-
-void TestStore::interruptedMigrationAddsNoDuplicates()
-{
-    // A previous start gave every row its id and wrote demo01's file, then
-    // ended before it removed the rows or wrote the file of "other".
-    home.switchToNewFolder(QStringLiteral("migration-interrupted"));
-    QVERIFY(execSql(db(), LegacyTable
-                              + "alter table fixedstrategyinfo add column migrated_id INTEGER;"
-                                "insert into fixedstrategyinfo values"
-                                "(1, 'a', 'D:/a.py', 'demo01', 'G', '', 700),"
-                                "(2, 'b', 'D:/b.py', 'demo01', 'G', '', 701),"
-                                "(3, 'c', 'D:/c.py', 'other', 'G', '', 702),"
-                                "(4, 'd', 'D:/d.py', 'demo01', 'G', '', NULL);"));
-    QVERIFY(writeFile(FixedStrategyFile::path(home.path(), "demo01"),
-                      "700,%&a,%&D:/a.py,%&G,%&,%&0\n701,%&b,%&D:/b.py,%&G,%&,%&0\n"));
-
-    StrategySqlite store;
-    QVERIFY(!tables(db()).contains(QStringLiteral("fixedstrategyinfo")));
-    const QList<FixedStrategyInfo> mine = dataFile(QStringLiteral("demo01"));
-    QCOMPARE(names(mine), (QStringList{"a", "b", "d"}));
-    QCOMPARE(mine.at(0).id, qint64(700));
-    QCOMPARE(mine.at(1).id, qint64(701));
-    QVERIFY(mine.at(2).id >= 1 && mine.at(2).id != 700 && mine.at(2).id != 701);
-    const QList<FixedStrategyInfo> others = dataFile(QStringLiteral("other"));
-    QCOMPARE(names(others), QStringList{"c"});
-    QCOMPARE(others.first().id, qint64(702));
-}
-
-void TestStore::unwritableUserKeepsLegacyRows_data()
-{
-    QTest::addColumn<bool>("folderIsFile");
-    QTest::newRow("user folder is a regular file") << true;
-    QTest::newRow("data file is a directory") << false;
-}
-
-void TestStore::unwritableUserKeepsLegacyRows()
-{
-    QFETCH(bool, folderIsFile);
-    home.switchToNewFolder(QStringLiteral("migration-blocked-%1").arg(++m_folder));
-    QVERIFY(execSql(db(), LegacyTable
-                              + "insert into fixedstrategyinfo values"
-                                "(1, 'a', 'D:/a.py', 'demo01', 'G', ''),"
-                                "(2, 'b1', 'D:/b.py', 'blocked', 'G', ''),"
-                                "(3, 'b2', 'D:/b.py', 'Blocked', '', 'e');"));
-    const QString blocker = folderIsFile ? home.filePath("work/blocked")
-                                         : FixedStrategyFile::path(home.path(), "blocked");
-    if (folderIsFile)
-        QVERIFY(writeFile(blocker, "not a folder"));
-    else
-        QVERIFY(writeFile(blocker + "/keep.txt", "precious"));
-
-    QList<QStringList> pending;
-    QByteArray demo;
+    void startCreatesTablesAndColumns_data()
     {
+        QTest::addColumn<QString>("before");
+        QTest::newRow("first start") << QString();
+        QTest::newRow("older instance_info gains its columns")
+            << "create table instance_info(instance_id primary key, run_mode);"
+               "insert into instance_info values('old-1', '2');";
+    }
+
+    void startCreatesTablesAndColumns()
+    {
+        QFETCH(QString, before);
+        // After each of the three columns older tables lack.
+        const QString logged = before.isEmpty() ? " column added failed!" : " column added!";
+        QVERIFY(before.isEmpty() || execSql(db(), before));
         LogCapture log;
         StrategySqlite store;
-        QVERIFY(log.contains(QStringLiteral("its legacy rows stay in the database")));
-        demo = readFile(FixedStrategyFile::path(home.path(), "demo01"));
-        QCOMPARE(names(FixedStrategyFile::parse(demo)), QStringList{"a"});
-        pending = querySql(db(), "select name, migrated_id from fixedstrategyinfo order by rowid");
-        QCOMPARE(column(pending), (QStringList{"b1", "b2"}));
-        for (const QStringList &row : qAsConst(pending))
-            QVERIFY2(row.at(1).toLongLong() >= 1, qPrintable(row.at(1)));
+        QCOMPARE(
+            query("select group_concat(name, ' ') from (select name from sqlite_master where type='table' order by 1)"),
+            QString("backtest_daycash instance_info strategyfileinfo"));
+        QCOMPARE(query("select group_concat(name, ' ') from pragma_table_info('instance_info')"),
+                 QString("instance_id run_mode fund_account return_reginfo create_date start_time end_time"));
+        QCOMPARE(log.texts().filter(QRegularExpression("created!|column added")),
+                 (QStringList{"Table created!", "Table created!", "fund_account" + logged, "return_reginfo" + logged,
+                              "create_date" + logged, "backtest_daycash Table created!"}));
+        // Rows of an older table have no creation day and are never purged.
+        int err = 0;
+        const QList<InstanceInfo> found = store.queryAllInstaceRunMode(err);
+        QVERIFY(err == 0 && found == (before.isEmpty() ? QList<InstanceInfo>{} : QList<InstanceInfo>{{"old-1", 2, {}, {}, {}, {}}}));
     }
-    if (!folderIsFile)
-        QCOMPARE(readFile(blocker + "/keep.txt"), QByteArray("precious"));
 
-    // Once the folder can be written, the next start finishes the move with
-    // the ids given the first time and leaves demo01's file alone.
-    QVERIFY(folderIsFile ? QFile::remove(blocker) : QDir(blocker).removeRecursively());
-    StrategySqlite store;
-    QVERIFY(!tables(db()).contains(QStringLiteral("fixedstrategyinfo")));
-    QCOMPARE(readFile(FixedStrategyFile::path(home.path(), "demo01")), demo);
-    const QList<FixedStrategyInfo> blocked = dataFile(QStringLiteral("blocked"));
-    QCOMPARE(names(blocked), (QStringList{"b1", "b2"}));
-    QCOMPARE(QString::number(blocked.at(0).id), pending.at(0).at(1));
-    QCOMPARE(QString::number(blocked.at(1).id), pending.at(1).at(1));
-    QCOMPARE(blocked.at(1).group, QStringLiteral("默认分组"));
-}
+    void purgeRemovesEarlierDays()
+    {
+        { StrategySqlite first; } // creates the tables
+        const QString today = QDate::currentDate().toString("yyyyMMdd");
+        const QString rows = QStringLiteral("('20200101', 20200101), ('%1', %1), ('%2', %2), ('NULL', NULL)")
+                                 .arg(QDate::currentDate().addDays(-1).toString("yyyyMMdd"), today);
+        QVERIFY(execSql(db(), "insert into instance_info(instance_id, create_date) values " + rows + ";"
+                              "insert into backtest_daycash(instance_id, create_date) values " + rows));
+        StrategySqlite store;
+        if (QDate::currentDate().toString("yyyyMMdd") != today)
+            QSKIP("the day changed while the test ran");
+        QCOMPARE(query("select group_concat(instance_id) from instance_info"), today + ",NULL");
+        QCOMPARE(query("select group_concat(instance_id) from backtest_daycash"), today + ",NULL");
+    }
+
+    void unopenableDatabase()
+    {
+        QVERIFY(QDir().mkpath(db()));
+        StrategySqlite store;
+        QVERIFY(!store.isDatabaseOpen());
+        QVERIFY(!store.addStrategyFileInfo("D:/a.py") && !store.delStrategyFileInfo("D:/a.py"));
+        QVERIFY(!store.addInstanceRunMode("i", 1, "F", {}) && !store.addBackTestDayCash("i", QDate(2024, 1, 5), 1, 2));
+        int err[3] = {};
+        QVERIFY(store.queryStrategyFileInfo(err[0]).isEmpty() && store.queryAllInstaceRunMode(err[1]).isEmpty()
+                && store.queryALLBackTestDateCash(err[2]).isEmpty());
+        QVERIFY(err[0] != 0 && err[1] != 0 && err[2] != 0);
+        // The fixed-strategy store does not depend on the database.
+        store.insertStrategyInfo("甲", "D:/s/a.py", "默认分组", QString(), 0);
+        store.writeFixedStrategyInfoToFile("Demo01");
+        QCOMPARE(dataFiles(), QStringList{"demo01:1|甲|D:/s/a.py|默认分组||0"});
+    }
+
+    void lockStatementsDoubleApostrophes()
+    {
+        const QString path = "D:/it's/''/x');drop table strategyfileinfo;--.py";
+        StrategySqlite store;
+        // "C:/..." comes first both in the order of insertion and of the key.
+        QVERIFY(store.addStrategyFileInfo("C:/other.py") && store.addStrategyFileInfo(path));
+        int err = 0;
+        QCOMPARE(store.queryStrategyFileInfo(err), (QStringList{"C:/other.py", path}));
+        QVERIFY(store.delStrategyFileInfo(path));
+        QCOMPARE(store.queryStrategyFileInfo(err), QStringList{"C:/other.py"});
+    }
+
+    void migrationMovesLegacyRowsOnce_data()
+    {
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QByteArray>("existing"); // demo01's data file before
+        QTest::addColumn<QString>("blocker");     // what keeps the data file of "blocked" from being written
+        QTest::addColumn<QStringList>("expected");
+        // Fresh ids in row order; the lines already in a file stay first.
+        QTest::newRow("two users, user in upper case, empty group")
+            << "insert into fixedstrategyinfo values (1001, '甲', 'D:/s/a.py', 'Demo01', '组A', 'x1'),"
+               "(1002, 'it''s', 'D:/s/b.py', 'other', 'G', ''), (1003, '乙', 'D:/s/c.py', 'demo01', '', ' blank ');"
+            << QByteArray("500,%&old,%&D:/s/old.py,%&默认分组,%&,%&0\n") << QString()
+            << QStringList{"demo01:500|old|D:/s/old.py|默认分组||0", "demo01:1|甲|D:/s/a.py|组A|x1|0",
+                           "demo01:3|乙|D:/s/c.py|默认分组| blank |0", "other:2|it's|D:/s/b.py|G||0"};
+        // A start gave every row but one its id and wrote demo01's file, then
+        // ended before it removed the rows or wrote the file of "other".
+        QTest::newRow("interrupted migration")
+            << "alter table fixedstrategyinfo add column migrated_id INTEGER; insert into fixedstrategyinfo values"
+               "(1, 'a', 'D:/a.py', 'demo01', 'G', '', 700), (2, 'c', 'D:/c.py', 'other', 'G', '', 702),"
+               "(3, 'd', 'D:/d.py', 'demo01', 'G', '', NULL);"
+            << QByteArray("700,%&a,%&D:/a.py,%&G,%&,%&0\n") << QString()
+            << QStringList{"demo01:700|a|D:/a.py|G||0", "demo01:1|d|D:/d.py|G||0", "other:702|c|D:/c.py|G||0"};
+        const QString rows = "insert into fixedstrategyinfo values (1, 'a', 'D:/a.py', 'demo01', 'G', ''),"
+                             "(2, 'b', 'D:/b.py', 'blocked', 'G', '');";
+        const QStringList expected{"blocked:2|b|D:/b.py|G||0", "demo01:1|a|D:/a.py|G||0"};
+        QTest::newRow("user folder is a regular file") << rows << QByteArray() << "work/blocked" << expected;
+        QTest::newRow("data file is a directory")
+            << rows << QByteArray() << "work/blocked/SarvekFixStrategy.dat/x" << expected;
+    }
+
+    // A user whose data file cannot be written keeps the rows, with the ids
+    // they were given, until a later start can write it; no start moves a
+    // row twice.
+    void migrationMovesLegacyRowsOnce()
+    {
+        QFETCH(QString, rows);
+        QFETCH(QByteArray, existing);
+        QFETCH(QString, blocker);
+        QFETCH(QStringList, expected);
+        QVERIFY(execSql(db(), "create table fixedstrategyinfo(id integer primary key, name, file_path, user_folder, "
+                              "group_name, extra_info);" + rows));
+        QVERIFY(existing.isEmpty() || writeFile(FixedStrategyFile::path(home.path(), "demo01"), existing));
+        QVERIFY(blocker.isEmpty() || writeFile(home.filePath(blocker), "precious"));
+        { StrategySqlite first; }
+        QCOMPARE(dataFiles(), expected.filter(QRegularExpression(blocker.isEmpty() ? "" : "^(?!blocked:)")));
+        const QString blocked = home.filePath("work/blocked");
+        QVERIFY(blocker.isEmpty() || QFile::remove(blocked) || QDir(blocked).removeRecursively());
+        StrategySqlite store;
+        QCOMPARE(query("select count(*) from sqlite_master where name='fixedstrategyinfo'"), QString("0"));
+        QCOMPARE(dataFiles(), expected);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestStore)
 #include "tst_store.moc"

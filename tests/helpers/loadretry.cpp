@@ -1,53 +1,49 @@
 // Starts the plug-in over an installation folder whose database may be held
 // locked by another process, and reports what it sees of the instance load.
 //
-//   loadretry FOLDER INSTANCEID
+//   loadretry FOLDER
 //
-// Prints, one line each:
-//   "initialized"                   after initialize() returned
+// Right after initialize() it registers instance "sf-1" (mode 2, account
+// "acc-new") and starts the day 2026-01-01 of instance "sf-cash" with
+// initial funds 5, while a locked load is still waiting. Prints, one line
+// each:
+//   "initialized"                   after initialize() and those entries
 //   "retry"                         at every tick of the load's retry timer
 //   "service signal"                when the service emits signalInstanceRunModeLoaded
-//   "mode <n>"                      the run mode of INSTANCEID at that moment
+//   "modes <m0> <m1> funds <f>"     at that moment: the run modes of "sf-0" and
+//                                   "sf-1" and the initial funds of that day
 //   "facade signal"                 when the plug-in object relays the signal
 //   "retry timer active: yes|no"    right after the relayed signal
-// and exits 0 after the relayed signal.
+// and exits 0 after the relayed signal. Its periodic flush is stopped, so
+// those entries reach the database only at the final flush, after the load:
+// a load that replaced them could not go unnoticed.
 
 #include "facade/strategyfilelogichandler.h"
 #include "services/strategycompilercommerfuncs.h"
 
-#include <interprocidservice.h>
 #include <zqapplicationdir.h>
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEvent>
 #include <QPointer>
 #include <QTimer>
 
 #include <cstdio>
 
 namespace {
-void say(const QByteArray &line)
-{
-    std::printf("%s\n", line.constData());
-    std::fflush(stdout);
-}
-
 // Sees every timer event of the main thread, so it finds the retry timer of
 // the load (an unparented timer of the retry interval) when it ticks.
-class RetryTimerWatch : public QObject
+struct RetryTimerWatch : QObject
 {
-public:
     QPointer<QTimer> retryTimer;
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Timer) {
-            auto *timer = qobject_cast<QTimer *>(watched);
-            if (timer && !timer->parent() && timer->interval() == StrategyCompilerCommerFuncs::LoadRetryIntervalMs) {
-                retryTimer = timer;
-                say("retry");
-            }
+        auto *timer = qobject_cast<QTimer *>(watched);
+        if (event->type() == QEvent::Timer && timer && !timer->parent()
+            && timer->interval() == StrategyCompilerCommerFuncs::LoadRetryIntervalMs) {
+            retryTimer = timer;
+            std::puts("retry");
         }
         return false;
     }
@@ -57,33 +53,32 @@ public:
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: loadretry FOLDER INSTANCEID\n");
-        return 2;
-    }
+    if (argc < 2)
+        return 2; // usage: loadretry FOLDER
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each line reaches the test at once
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    const QString instanceId = QString::fromLocal8Bit(argv[2]);
     ZqApplicationDir::setPath(folder);
     QDir::setCurrent(folder);
-    const QByteArray ids = qgetenv("STRATEGYLOGIC_ID_DIR");
-    if (!ids.isEmpty())
-        InterProcIdService::instance().setStorageDirectory(QString::fromLocal8Bit(ids));
 
     RetryTimerWatch watch;
     app.installEventFilter(&watch);
-
     StrategyCompilerCommerFuncs *service = StrategyCompilerCommerFuncs::instance();
+    service->findChild<QTimer *>()->stop(); // the periodic flush, the service's only child timer
     StrategyFileLogicHandler &plugin = StrategyFileLogicHandler::instance();
     QObject::connect(service, &StrategyCompilerCommerFuncs::signalInstanceRunModeLoaded, &app, [&] {
-        say("service signal");
-        say("mode " + QByteArray::number(int(service->getInstanceRunMode(instanceId))));
+        double initial = 0, end = 0;
+        service->queryBackTestCashInfo("sf-cash", QDate(2026, 1, 1), initial, end);
+        std::printf("service signal\nmodes %d %d funds %g\n", int(service->getInstanceRunMode("sf-0")),
+                    int(service->getInstanceRunMode("sf-1")), initial);
     });
     QObject::connect(&plugin, &StrategyFileLogicHandler::signalInstanceRunModeLoaded, &app, [&] {
-        say("facade signal");
-        say(QByteArray("retry timer active: ") + (watch.retryTimer && watch.retryTimer->isActive() ? "yes" : "no"));
+        const bool active = watch.retryTimer && watch.retryTimer->isActive();
+        std::printf("facade signal\nretry timer active: %s\n", active ? "yes" : "no");
         app.quit();
     });
     plugin.initialize();
-    say("initialized");
+    plugin.addInstanceRunMode("sf-1", 2, "acc-new", "reg-new");
+    plugin.addBackTestInitCashInfo("sf-cash", QDate(2026, 1, 1), 5);
+    std::puts("initialized");
     return app.exec();
 }

@@ -1,6 +1,7 @@
 // Registers strategy instances and finishes backtest cash days through the
-// plug-in, then ends the process in the way its second argument names, so
-// that a test can check that every row reached the database anyway.
+// plug-in, sets the Python path, then ends the process in the way its second
+// argument names, so that a test can check that everything reached the disk
+// anyway.
 //
 //   shutdownflush FOLDER MODE COUNT
 //
@@ -14,7 +15,8 @@
 //   stdexit    calls std::exit(0) while the application object still lives
 // COUNT instances "sf-<i>" (mode 1, account "acc-<i>", answer "reg-<i>")
 // and COUNT days of instance "sf-cash" (2026-01-01 on, initial funds
-// 1000+i, end funds 2000+i) are recorded.
+// 1000+i, end funds 2000+i) are recorded; the Python path becomes
+// "/opt/python 3.8/it's %1".
 //
 // Prints "python path: <path>" as the plug-in read it at start, then
 // "pending <instances> <cash days>" just before the end begins.
@@ -22,7 +24,6 @@
 #include "facade/strategyfilelogichandler.h"
 #include "services/strategycompilercommerfuncs.h"
 
-#include <interprocidservice.h>
 #include <zqapplicationdir.h>
 
 #include <QCoreApplication>
@@ -33,59 +34,41 @@
 
 namespace {
 QCoreApplication *s_keptApp = nullptr; // reachable until the process ends
-
-void record(const QString &folder, int count)
-{
-    ZqApplicationDir::setPath(folder);
-    QDir::setCurrent(folder);
-    const QByteArray ids = qgetenv("STRATEGYLOGIC_ID_DIR");
-    if (!ids.isEmpty())
-        InterProcIdService::instance().setStorageDirectory(QString::fromLocal8Bit(ids));
-
-    StrategyFileLogicHandler &plugin = StrategyFileLogicHandler::instance();
-    plugin.initialize();
-    std::printf("python path: %s\n", plugin.getPYInstallPath().toUtf8().constData());
-    for (int i = 0; i < count; ++i) {
-        const QString n = QString::number(i);
-        plugin.addInstanceRunMode(QLatin1String("sf-") + n, 1, QLatin1String("acc-") + n, QLatin1String("reg-") + n);
-        const QDate day = QDate(2026, 1, 1).addDays(i);
-        plugin.addBackTestInitCashInfo(QStringLiteral("sf-cash"), day, 1000 + i);
-        plugin.addBackTestInitCashEndInfo(QStringLiteral("sf-cash"), day, 2000 + i);
-    }
-    StrategyCompilerCommerFuncs *service = StrategyCompilerCommerFuncs::instance();
-    std::printf("pending %d %d\n", service->pendingInstanceCount(), service->pendingCashCount());
-    std::fflush(stdout);
-}
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const QByteArray mode = argc > 2 ? argv[2] : "";
-    const QList<QByteArray> modes = {"exit", "return", "deleteapp", "quickexit", "keepapp", "stdexit"};
-    if (argc < 4 || !modes.contains(mode)) {
-        std::fprintf(stderr, "usage: shutdownflush FOLDER exit|return|deleteapp|quickexit|keepapp|stdexit COUNT\n");
-        return 2;
-    }
+    const QByteArray mode = argc > 3 ? argv[2] : "";
+    if (!QByteArrayList{"exit", "return", "deleteapp", "quickexit", "keepapp", "stdexit"}.contains(mode))
+        return 2; // usage: see the top of this file
+    s_keptApp = new QCoreApplication(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    const int count = std::atoi(argv[3]);
-
-    if (mode == "deleteapp" || mode == "quickexit" || mode == "keepapp") {
-        s_keptApp = new QCoreApplication(argc, argv);
-        record(folder, count);
-        if (mode == "keepapp")
-            return 0;
-        delete s_keptApp;
-        s_keptApp = nullptr;
-        if (mode == "quickexit")
-            std::_Exit(0);
-        return 0;
+    ZqApplicationDir::setPath(folder);
+    QDir::setCurrent(folder);
+    StrategyFileLogicHandler &plugin = StrategyFileLogicHandler::instance();
+    plugin.initialize();
+    std::printf("python path: %s\n", plugin.getPYInstallPath().toUtf8().constData());
+    plugin.setPYInstallPath("/opt/python 3.8/it's %1");
+    for (int i = 0; i < std::atoi(argv[3]); ++i) {
+        const QString n = QString::number(i);
+        plugin.addInstanceRunMode("sf-" + n, 1, "acc-" + n, "reg-" + n);
+        plugin.addBackTestInitCashInfo("sf-cash", QDate(2026, 1, 1).addDays(i), 1000 + i);
+        plugin.addBackTestInitCashEndInfo("sf-cash", QDate(2026, 1, 1).addDays(i), 2000 + i);
     }
+    StrategyCompilerCommerFuncs *service = StrategyCompilerCommerFuncs::instance();
+    std::printf("pending %d %d\n", service->pendingInstanceCount(), service->pendingCashCount());
+    std::fflush(stdout);
 
-    QCoreApplication app(argc, argv);
-    record(folder, count);
     if (mode == "exit")
-        StrategyFileLogicHandler::instance().exit();
+        plugin.exit();
     else if (mode == "stdexit")
         std::exit(0);
+    else if (mode == "keepapp")
+        return 0;
+    // The other ways delete the application object first, as the end of main does with a local one.
+    delete s_keptApp;
+    s_keptApp = nullptr;
+    if (mode == "quickexit")
+        std::_Exit(0);
     return 0;
 }
