@@ -137,18 +137,27 @@ void StrategyCompilerCommerFuncs::initInstanceData()
         // Entries made in this process are newer than the database's rows
         // (their own rows may still be pending), so a load never replaces them.
         QWriteLocker locker(&m_instanceLock);
+        const bool empty = m_instanceMap.isEmpty();
         for (const InstanceInfo &info : instances) {
-            if (!m_instanceMap.contains(info.instanceId))
-                m_instanceMap.insert(info.instanceId, info);
+            // Rows come in the order they were written, mostly ascending:
+            // inserting at the end is then the right place at once.
+            if (empty || !m_instanceMap.contains(info.instanceId))
+                m_instanceMap.insert(m_instanceMap.cend(), info.instanceId, info);
         }
     }
     const QList<BackTestCashInfo> cash = store.queryALLBackTestDateCash(err);
     {
         QWriteLocker locker(&m_cashLock);
+        QMap<QDate, BackTestCashInfo> *days = nullptr;
+        QString daysOf;
         for (const BackTestCashInfo &day : cash) {
-            QMap<QDate, BackTestCashInfo> &days = m_backTestCashMap[day.instanceId];
-            if (!days.contains(day.date))
-                days.insert(day.date, day);
+            // The days of one instance usually follow each other.
+            if (!days || daysOf != day.instanceId) {
+                days = &m_backTestCashMap[day.instanceId];
+                daysOf = day.instanceId;
+            }
+            if (!days->contains(day.date))
+                days->insert(days->cend(), day.date, day);
         }
     }
 
