@@ -19,13 +19,6 @@ int CppSQLite3Query::numFields() const
     return m_result ? int(m_result->columns.size()) : 0;
 }
 
-const char *CppSQLite3Query::fieldName(int col) const
-{
-    if (col < 0 || col >= numFields())
-        return nullptr;
-    return m_result->columns[size_t(col)].c_str();
-}
-
 int CppSQLite3Query::fieldIndex(const char *name) const
 {
     if (!name)
@@ -45,11 +38,6 @@ const char *CppSQLite3Query::fieldValue(int col) const
     if (m_result->nulls[at])
         return nullptr;
     return m_result->values[at].c_str();
-}
-
-bool CppSQLite3Query::fieldIsNull(int col) const
-{
-    return fieldValue(col) == nullptr;
 }
 
 void CppSQLite3Query::nextRow()

@@ -18,14 +18,11 @@ public:
 
     bool eof() const;
     int numFields() const;
-    // The column's name, or nullptr for a position outside the result.
-    const char *fieldName(int col) const;
     // The position of the named column, or -1.
     int fieldIndex(const char *name) const;
     // The value's text in UTF-8, valid until nextRow() or finalize();
     // nullptr for NULL and for a position outside the row.
     const char *fieldValue(int col) const;
-    bool fieldIsNull(int col) const;
     void nextRow();
     void finalize();
 

@@ -43,12 +43,6 @@ void ZqMemSqliteMgr::setDbFilePathReadOnly(const char *utf8Path)
     ensureOpenLocked();
 }
 
-QByteArray ZqMemSqliteMgr::dbFilePath() const
-{
-    QMutexLocker locker(&m_mutex);
-    return m_path;
-}
-
 bool ZqMemSqliteMgr::ensureOpenLocked()
 {
     if (m_db)

@@ -44,7 +44,6 @@ public:
     // created, written or switched to another journal mode. A missing file
     // is looked for again at each statement.
     void setDbFilePathReadOnly(const char *utf8Path);
-    QByteArray dbFilePath() const;
 
     CppSQLite3DB getConn();
 
