@@ -1,16 +1,26 @@
 #include "strategyfilelogichandler.h"
 
 #include "facade/pluginshutdown.h"
+#include "registry/fixedstrategyfile.h"
+#include "registry/groupchangerecord.h"
+#include "services/pendingjournal.h"
 #include "services/strategycompilercommerfuncs.h"
 #include "storage/strategysqlite.h"
 
 #include <cbusinessdatabase.h>
 #include <tavrix_fields.h>
 #include <zcore.h>
+#include <zqapplicationdir.h>
+#include <zqfolderlock.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
 
 Q_LOGGING_CATEGORY(lcStrategyLogic, "strategylogic")
+Q_LOGGING_CATEGORY(lcStrategyLogicUnsaved, "strategylogic.unsaved")
 
 namespace {
 constexpr char LastProductKey[] = "Sarvek/StrategyFileLogicHandler/LastProduct";
@@ -39,12 +49,8 @@ StrategyFileLogicHandler::StrategyFileLogicHandler(QObject *parent)
 
 StrategyFileLogicHandler::~StrategyFileLogicHandler()
 {
-    if (m_initialized) {
-        saveFixedStrategyGroup();
-        writeDataFile();
-        m_initialized = false;
-        stopWorkThread();
-    }
+    if (m_initialized)
+        stop();
     // Forget this object if it is the one the shutdown routine knows.
     PluginShutdown::forgetFacade(this);
 }
@@ -62,6 +68,25 @@ void StrategyFileLogicHandler::initialize()
                    << "refused: the plug-in was stopped by exit() and is not initialised again";
         return;
     }
+    // One process writes an installation folder at a time: a second one
+    // would load the files once and later overwrite what the first wrote.
+    const QString folder = ZqApplicationDir::path();
+    ZqFolderLock::Holder holder;
+    QString error;
+    switch (ZqFolderLock::acquire(folder, &holder, &error)) {
+    case ZqFolderLock::Acquired:
+        break;
+    case ZqFolderLock::Busy:
+        SL_CRITICAL << "StrategyFileLogicHandler::initialize" << "the installation folder" << folder << "is in use by"
+                    << holder.describe() << "- the plug-in stays uninitialised and changes nothing";
+        return;
+    case ZqFolderLock::Failed:
+        SL_CRITICAL << "StrategyFileLogicHandler::initialize" << "cannot lock the installation folder" << folder << ":"
+                    << error << "- the plug-in stays uninitialised and changes nothing";
+        return;
+    }
+    m_lockedFolder = folder;
+    removeLeftoverTemporaryFiles();
 
     StrategyCompilerCommerFuncs::instance()->init();
     initConnect();
@@ -86,12 +111,64 @@ void StrategyFileLogicHandler::exit()
 {
     if (!m_initialized)
         return;
-    saveFixedStrategyGroup();
-    // Copies left unwritten by an add that stopped half-way reach the file.
-    writeDataFile();
-    m_initialized = false;
     m_stopped = true;
+    stop();
+}
+
+void StrategyFileLogicHandler::stop()
+{
+    bool written = saveFixedStrategyGroup();
+    // Copies left unwritten by an add that stopped half-way reach the file.
+    written = writeDataFile() && written;
+    if (written)
+        QFile::remove(groupChangeRecordPath()); // both files hold the change now
+    m_initialized = false;
+    // Pending instance and day-cash rows are written (or kept in the
+    // journal) before the folder is free for the next process.
+    StrategyCompilerCommerFuncs::instance()->finish();
+    ZqFolderLock::release(m_lockedFolder);
+    m_lockedFolder.clear();
     stopWorkThread();
+}
+
+bool StrategyFileLogicHandler::refusesChange(const char *function) const
+{
+    if (m_initialized)
+        return false;
+    SL_WARNING << function << "refused: the plug-in is not initialised";
+    return true;
+}
+
+void StrategyFileLogicHandler::removeLeftoverTemporaryFiles()
+{
+    // A process killed while it replaced a file leaves the new copy under
+    // a temporary name ("<file>.XXXXXX"). Nobody else writes the folder
+    // while this process holds it, so such copies are leftovers.
+    const QString folder = ZqApplicationDir::path();
+    const QString user = getCurUserId();
+    const QString login = CBusinessDataBase::GetInstance()->GetLoginAccount().toLower();
+    const QList<QPair<QString, QStringList>> places = {
+        {folder, {QLatin1String(PendingJournal::FileName), QStringLiteral("ZqProEngineConfig.ini")}},
+        {folder + QLatin1String("/work/") + user,
+         {QLatin1String(FixedStrategyFile::FileName), QStringLiteral("SarvekFixedStrategyGroups.txt"),
+          QLatin1String(GroupChangeRecord::FileName)}},
+        {folder + QLatin1String("/work/") + login, {QLatin1String(FixedStrategyFile::FileName)}},
+    };
+    for (const auto &[dir, names] : places) {
+        if (dir.endsWith(QLatin1Char('/')) || !QFileInfo(dir).isDir())
+            continue;
+        QStringList patterns;
+        for (const QString &name : names)
+            patterns.append(QRegularExpression::escape(name) + QLatin1String("\\.[A-Za-z0-9]{6}"));
+        const QRegularExpression leftover(QLatin1String("^(") + patterns.join(QLatin1Char('|')) + QLatin1String(")$"));
+        const QStringList entries = QDir(dir).entryList(QDir::Files | QDir::Hidden);
+        for (const QString &entry : entries) {
+            if (!leftover.match(entry).hasMatch())
+                continue;
+            if (QFile::remove(dir + QLatin1Char('/') + entry))
+                SL_INFO << "StrategyFileLogicHandler::initialize" << "removed a leftover temporary file" << entry;
+        }
+    }
 }
 
 void StrategyFileLogicHandler::stopWorkThread()
@@ -183,6 +260,8 @@ void StrategyFileLogicHandler::loadLockFileList()
 bool StrategyFileLogicHandler::changeFileLockState(QString filePath, bool lock)
 {
     SL_DEBUG << "StrategyFileLogicHandler::changeFileLockState" << filePath << lock;
+    if (refusesChange("StrategyFileLogicHandler::changeFileLockState"))
+        return false;
     bool result = true;
     {
         QWriteLocker locker(&m_lockFileListLock);
@@ -245,6 +324,8 @@ QString StrategyFileLogicHandler::getPYInstallPath()
 
 void StrategyFileLogicHandler::setPYInstallPath(const QString &path)
 {
+    if (refusesChange("StrategyFileLogicHandler::setPYInstallPath"))
+        return;
     StrategyCompilerCommerFuncs::instance()->setPYInstallPath(path);
 }
 
@@ -277,6 +358,8 @@ void StrategyFileLogicHandler::refreshAccount()
 bool StrategyFileLogicHandler::addInstanceRunMode(QString instanceId, int runMode, QString fundAccount,
                                                   QString returnRegInfo)
 {
+    if (refusesChange("StrategyFileLogicHandler::addInstanceRunMode"))
+        return false;
     return StrategyCompilerCommerFuncs::instance()->addInstanceRunMode(instanceId, runMode, fundAccount,
                                                                         returnRegInfo);
 }
@@ -308,6 +391,8 @@ InstanceInfo StrategyFileLogicHandler::getLastReturnInstanceRegInfo()
 
 bool StrategyFileLogicHandler::setInstanceStartEndTime(QString instanceId, QDateTime startTime, QDateTime endTime)
 {
+    if (refusesChange("StrategyFileLogicHandler::setInstanceStartEndTime"))
+        return false;
     return StrategyCompilerCommerFuncs::instance()->setInstanceStartEndTime(instanceId, startTime, endTime);
 }
 
@@ -323,11 +408,15 @@ void StrategyFileLogicHandler::updateInstanceParams(const ZInstanceMonitorData &
 
 void StrategyFileLogicHandler::addBackTestInitCashInfo(QString instanceId, QDate date, double initialFunds)
 {
+    if (refusesChange("StrategyFileLogicHandler::addBackTestInitCashInfo"))
+        return;
     StrategyCompilerCommerFuncs::instance()->addBackTestInitCashInfo(instanceId, date, initialFunds);
 }
 
 void StrategyFileLogicHandler::addBackTestInitCashEndInfo(QString instanceId, QDate date, double endFunds)
 {
+    if (refusesChange("StrategyFileLogicHandler::addBackTestInitCashEndInfo"))
+        return;
     StrategyCompilerCommerFuncs::instance()->addBackTestInitCashEndInfo(instanceId, date, endFunds);
 }
 

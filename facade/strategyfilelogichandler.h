@@ -42,17 +42,28 @@
 // Lifecycle: the client calls initialize() once, on the thread that first
 // called instance(); the object then lives on its worker thread
 // "StrategyFileLogicHandler_Thread", which runs only what reaches it by
-// queued delivery. exit() saves the groups and stops the worker thread; a
-// stopped object is not initialised again (initialize() refuses with a log
-// line). When the client ends without exit(), the same is done before
-// QCoreApplication goes, or at process exit.
+// queued delivery. While initialised it holds the installation folder
+// (ZqFolderLock): a second process of the same folder is refused by its
+// initialize() with a critical log line naming the holder, and stays
+// uninitialised. exit() saves the groups and the data file, writes the
+// pending instance and day-cash rows (or keeps them in the journal), lets
+// go of the folder and stops the worker thread; a stopped object is not
+// initialised again (initialize() refuses with a log line). When the
+// client ends without exit(), the same is done before QCoreApplication
+// goes, or at process exit.
+//
+// An object that is not initialised (before initialize(), after exit(), or
+// refused the folder) refuses every change that would reach a file or the
+// database: false, a message, or for the void setters a warning.
 //
 // Threads: every public method may be called from any thread; it runs on
 // the caller's thread. Signals are emitted on the calling thread (the
 // relayed service signals on the worker thread).
 //
 // Failures are results: false, an empty value, a default record (id -1),
-// or for addGroup/renameGroup a message for the user.
+// or for addGroup/renameGroup a message for the user. A change that could
+// not be written to its file answers false (or a message) too; it stays in
+// memory and the next write of that file, at the latest exit(), tries again.
 class STRATEGYLOGIC_EXPORT StrategyFileLogicHandler : public ZqPluginBaseObject
 {
     Q_OBJECT
@@ -166,12 +177,23 @@ private:
     void initConnect();
     void initStrategyFileInfo();
     bool checkAndAddAutoStart();
-    void saveFixedStrategyGroup();
+    // False when the groups file could not be written.
+    bool saveFixedStrategyGroup();
 
     void readFixedStrategyGroups();
     void loadLockFileList();
+    // exit() and the destructor: files written, folder let go, thread stopped.
+    void stop();
     void stopWorkThread();
-    void writeDataFile();
+    // False when the data file could not be written.
+    bool writeDataFile();
+    // True, with a warning, when the object is not initialised.
+    bool refusesChange(const char *function) const;
+    void removeLeftoverTemporaryFiles();
+    QString groupChangeRecordPath();
+    // Applies a group change that a process did not finish; true when it
+    // found one (the groups file is then saved).
+    bool finishInterruptedGroupChange();
     // Removes the records of `group` from the registry and the store;
     // m_fixedStrategyLock must be held for writing.
     void removeGroupStrategiesLocked(const QString &group);
@@ -213,9 +235,13 @@ private:
 
     mutable QMutex m_rememberedMutex;
     // One groups-file save at a time, from its snapshot to its rename, so
-    // that an older snapshot never lands after a newer one.
+    // that an older snapshot never lands after a newer one. It also guards
+    // m_groupsFileText, what the groups file holds as far as this object
+    // knows (read at start, or last written).
     QMutex m_groupsFileMutex;
+    QString m_groupsFileText;
     std::atomic<bool> m_stopped{false}; // exit() ran: the object is not initialised again
+    QString m_lockedFolder; // the installation folder held while initialised
 };
 
 #endif // STRATEGYFILELOGICHANDLER_H

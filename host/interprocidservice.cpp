@@ -70,6 +70,11 @@ qint64 InterProcIdService::getId(const QString &name)
     return id > 0 ? id : 0;
 }
 
+bool InterProcIdService::raiseFloor(const QString &name, qint64 id)
+{
+    return advance(name, qBound<qint64>(0, id, MaxId), false) >= 0;
+}
+
 // Under the file lock: reads the counter (the last id handed out), raises
 // it to `floor`, and when `draw` is set hands out the next id. Returns the
 // id drawn, the counter when not drawing, or -1 on failure.

@@ -32,6 +32,12 @@ public:
     // sequence has reached MaxId.
     qint64 getId(const QString &name);
 
+    // Makes sure every later id of the sequence is above `id`, atomically
+    // for all processes; never lowers the sequence. For ids that reached a
+    // store from elsewhere (a folder brought from another machine). False
+    // when the counter file cannot be read or written.
+    bool raiseFloor(const QString &name, qint64 id);
+
     void setStorageDirectory(const QString &dir);
     QString storageDirectory();
 

@@ -51,6 +51,7 @@ bool ZqMemSqliteMgr::ensureOpenLocked()
         return false;
     const QFileInfo info(QString::fromUtf8(m_path));
     if (info.isDir()) {
+        m_openError = SQLITE_CANTOPEN;
         if (!m_openFailureReported)
             qCWarning(lcZqSqlite) << "cannot open database" << info.filePath() << ": it is a directory";
         m_openFailureReported = true;
@@ -64,6 +65,7 @@ bool ZqMemSqliteMgr::ensureOpenLocked()
     sqlite3 *db = nullptr;
     int rc = sqlite3_open_v2(m_path.constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
+        m_openError = rc;
         if (!m_openFailureReported)
             qCWarning(lcZqSqlite) << "cannot open database" << info.filePath() << ":" << sqlite3_errstr(rc);
         m_openFailureReported = true;
@@ -77,6 +79,7 @@ bool ZqMemSqliteMgr::ensureOpenLocked()
     // database all the same.
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK && rc != SQLITE_BUSY && rc != SQLITE_LOCKED) {
+        m_openError = rc;
         if (!m_openFailureReported)
             qCWarning(lcZqSqlite) << "cannot use database" << info.filePath() << ":" << sqlite3_errstr(rc);
         m_openFailureReported = true;
@@ -85,6 +88,7 @@ bool ZqMemSqliteMgr::ensureOpenLocked()
     }
     m_db = db;
     m_openFailureReported = false;
+    m_openError = 0;
     return true;
 }
 
@@ -92,6 +96,18 @@ CppSQLite3DB ZqMemSqliteMgr::getConn()
 {
     QMutexLocker locker(&m_mutex);
     return CppSQLite3DB(ensureOpenLocked());
+}
+
+int ZqMemSqliteMgr::openError()
+{
+    QMutexLocker locker(&m_mutex);
+    ensureOpenLocked();
+    return m_openError;
+}
+
+QString ZqMemSqliteMgr::errorText(int code)
+{
+    return QString::fromUtf8(sqlite3_errstr(code));
 }
 
 int ZqMemSqliteMgr::execDML(const char *sql, int &err)

@@ -5,6 +5,7 @@
 #include "cppsqlite3query.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QRecursiveMutex>
 #include <QThread>
 
@@ -46,6 +47,12 @@ public:
     void setDbFilePathReadOnly(const char *utf8Path);
 
     CppSQLite3DB getConn();
+    // Why the file could not be opened: the SQLite result code of the last
+    // attempt (26 SQLITE_NOTADB for a file that is not a database, 14
+    // SQLITE_CANTOPEN for a folder in its place or no access), 0 while open.
+    int openError();
+    // SQLite's English text of a result code.
+    static QString errorText(int code);
 
     // Runs the statement(s); returns the number of changed rows.
     int execDML(const char *sql, int &err);
@@ -71,6 +78,7 @@ private:
     QByteArray m_path;
     bool m_readOnly = false;
     bool m_openFailureReported = false; // warn once, not at every statement
+    int m_openError = 0;
     int m_txDepth = 0;
     Qt::HANDLE m_txOwner = nullptr;
 };

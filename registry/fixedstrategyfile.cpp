@@ -2,10 +2,6 @@
 
 #include "facade/strategylogic_global.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
-
 QString FixedStrategyFile::path(const QString &applicationDir, const QString &userFolder)
 {
     // The loader names the folder by the lower-cased user id, the writers by
@@ -84,27 +80,4 @@ bool FixedStrategyFile::canHold(const QString &value)
 bool FixedStrategyFile::canHold(const FixedStrategyInfo &info)
 {
     return canHold(info.name) && canHold(info.filePath) && canHold(info.group) && canHold(info.extraInfo);
-}
-
-bool FixedStrategyFile::replace(const QString &path, const QByteArray &content, QString *error)
-{
-    const QString dir = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(dir)) {
-        if (error)
-            *error = QStringLiteral("cannot create folder %1").arg(dir);
-        return false;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    if (file.write(content) != content.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
 }

@@ -32,10 +32,6 @@ public:
     // Whether a text survives a write and a read unchanged.
     static bool canHold(const QString &value);
     static bool canHold(const FixedStrategyInfo &info);
-
-    // Replaces the file whole (temporary file, then rename), creating its
-    // folder when missing. False with a reason when the old file stays.
-    static bool replace(const QString &path, const QByteArray &content, QString *error);
 };
 
 #endif // FIXEDSTRATEGYFILE_H

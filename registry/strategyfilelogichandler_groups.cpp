@@ -3,6 +3,9 @@
 #include "facade/strategyfilelogichandler.h"
 
 #include "facade/strategydirhandler.h"
+#include "registry/groupchangerecord.h"
+#include "storage/atomicfile.h"
+#include "storage/setasidefile.h"
 #include "storage/strategysqlite.h"
 
 #include <cardelconstants.h>
@@ -14,7 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMultiMap>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace {
@@ -25,6 +27,8 @@ const QString GroupExistsMessage = QStringLiteral("新建分组失败：已存�
 const QString NoSourceGroupMessage = QStringLiteral("修改分组名称失败：不存在原分组！");
 const QString TargetExistsMessage = QStringLiteral("修改分组名称失败：已存在该分组名！");
 const QString InvalidNameMessage = QStringLiteral("分组名称不能包含“,”或“;”！");
+const QString NotInitialisedMessage = QStringLiteral("操作失败：策略插件未初始化！");
+const QString WriteFailedMessage = QStringLiteral("保存失败：文件无法写入，修改未保存！");
 constexpr char GroupsFileName[] = "SarvekFixedStrategyGroups.txt";
 
 bool isBuiltIn(const QString &name)
@@ -41,17 +45,27 @@ bool groupsFileCanHold(const QString &name)
 
 QString StrategyFileLogicHandler::groupsFilePath()
 {
-    return QStringLiteral("./work/%1/%2").arg(getCurUserId(), QLatin1String(GroupsFileName));
+    // "./work/<user>/..." of the installation folder, read and written
+    // there whatever the process's working directory is.
+    return QStringLiteral("%1/work/%2/%3").arg(ZqApplicationDir::path(), getCurUserId(), QLatin1String(GroupsFileName));
+}
+
+QString StrategyFileLogicHandler::groupChangeRecordPath()
+{
+    return QStringLiteral("%1/work/%2/%3")
+        .arg(ZqApplicationDir::path(), getCurUserId(), QLatin1String(GroupChangeRecord::FileName));
 }
 
 void StrategyFileLogicHandler::readFixedStrategyGroups()
 {
     QMap<QString, SarvekGroupInfo> groups;
     QFile file(groupsFilePath());
+    QString text;
     if (file.open(QIODevice::ReadOnly)) {
         QTextStream stream(&file);
         stream.setCodec("UTF-8");
-        const QStringList entries = stream.readAll().split(QLatin1Char(','));
+        text = stream.readAll();
+        const QStringList entries = text.split(QLatin1Char(','));
         for (const QString &entry : entries) {
             const QStringList parts = entry.split(QLatin1Char(';'));
             if (parts.size() < 2)
@@ -63,11 +77,15 @@ void StrategyFileLogicHandler::readFixedStrategyGroups()
     if (groups.isEmpty())
         groups.insert(DefaultGroup, SarvekGroupInfo{DefaultGroup, -1});
 
+    {
+        QMutexLocker saving(&m_groupsFileMutex);
+        m_groupsFileText = file.exists() ? text : QString();
+    }
     QWriteLocker locker(&m_fixedStrategyLock);
     m_groupMap = groups;
 }
 
-void StrategyFileLogicHandler::saveFixedStrategyGroup()
+bool StrategyFileLogicHandler::saveFixedStrategyGroup()
 {
     QMutexLocker saving(&m_groupsFileMutex);
     QList<SarvekGroupInfo> groups;
@@ -84,28 +102,58 @@ void StrategyFileLogicHandler::saveFixedStrategyGroup()
     SL_DEBUG << "StrategyFileLogicHandler::saveFixedStrategyGroup" << names;
 
     const QString path = groupsFilePath();
+    const QString text = entries.join(QLatin1Char(','));
+    // The file already says this (a save at exit after no change): nothing
+    // to write, and nothing fails in a folder that cannot be written.
+    if (text == m_groupsFileText && QFileInfo::exists(path))
+        return true;
     const StrategyDirHandler inApplicationDir;
     QString error;
-    // The relative path must not land in whatever folder happens to be
-    // current when the installation folder cannot be entered (gone, no access).
-    if (QDir::current() != QDir(ZqApplicationDir::path())) {
-        error = QStringLiteral("cannot enter the installation folder %1").arg(ZqApplicationDir::path());
-    } else if (!QDir().mkpath(QFileInfo(path).path())) {
-        error = QStringLiteral("cannot create folder %1").arg(QFileInfo(path).absolutePath());
-    } else {
-        QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            QTextStream stream(&file);
-            stream.setCodec("UTF-8");
-            stream << entries.join(QLatin1Char(','));
-            stream.flush();
-            if (stream.status() == QTextStream::Ok && file.commit())
-                return;
-        }
-        error = file.errorString();
-        file.cancelWriting();
+    if (AtomicFile::replace(path, text.toUtf8(), &error)) {
+        m_groupsFileText = text;
+        return true;
     }
-    SL_WARNING << "save SarvekFixedStrategyGroup failerd" << path << error;
+    SL_UNSAVED << "save SarvekFixedStrategyGroup failerd" << path << error;
+    return false;
+}
+
+bool StrategyFileLogicHandler::finishInterruptedGroupChange()
+{
+    const QString path = groupChangeRecordPath();
+    GroupChangeRecord change;
+    QString error;
+    switch (GroupChangeRecord::read(path, &change, &error)) {
+    case GroupChangeRecord::Missing:
+        return false;
+    case GroupChangeRecord::Damaged: {
+        // Written whole or not at all, so this is not ours to guess at.
+        const QString aside = SetAsideFile::move(path);
+        SL_CRITICAL << "StrategyFileLogicHandler::initStrategyFileInfo" << "group change record" << path
+                    << QStringLiteral("cannot be read (%1); kept as").arg(error) << (aside.isEmpty() ? path : aside);
+        return false;
+    }
+    case GroupChangeRecord::Read:
+        break;
+    }
+    {
+        // Each step is a no-op when the process got that far before it died.
+        QWriteLocker locker(&m_fixedStrategyLock);
+        if (change.kind == GroupChangeRecord::Rename) {
+            moveGroupStrategiesLocked(change.group, change.newName);
+            m_groupMap.remove(change.group);
+            m_groupMap.insert(change.newName, SarvekGroupInfo{change.newName, change.createTime});
+        } else {
+            m_groupMap.remove(change.group);
+            if (change.withStrategies)
+                removeGroupStrategiesLocked(change.group);
+        }
+    }
+    SL_INFO << "StrategyFileLogicHandler::initStrategyFileInfo" << "finished an interrupted group"
+            << (change.kind == GroupChangeRecord::Rename ? "rename of" : "delete of") << change.group;
+    const bool written = writeDataFile();
+    if (saveFixedStrategyGroup() && written)
+        QFile::remove(path);
+    return true;
 }
 
 bool StrategyFileLogicHandler::checkAndAddAutoStart()
@@ -132,6 +180,8 @@ void StrategyFileLogicHandler::checkAutoStart()
 QString StrategyFileLogicHandler::addGroup(const QString &name)
 {
     SL_DEBUG << "StrategyFileLogicHandler::addGroup" << name;
+    if (refusesChange("StrategyFileLogicHandler::addGroup"))
+        return NotInitialisedMessage;
     if (isBuiltIn(name))
         return BuiltInNameMessage;
     if (!groupsFileCanHold(name))
@@ -142,30 +192,55 @@ QString StrategyFileLogicHandler::addGroup(const QString &name)
             return GroupExistsMessage;
         m_groupMap.insert(name, SarvekGroupInfo{name, QDateTime::currentSecsSinceEpoch()});
     }
-    saveFixedStrategyGroup();
-    return QString();
+    return saveFixedStrategyGroup() ? QString() : WriteFailedMessage;
 }
 
 QString StrategyFileLogicHandler::renameGroup(const QString &oldName, const QString &newName)
 {
     SL_DEBUG << "StrategyFileLogicHandler::renameGroup" << oldName << newName;
+    if (refusesChange("StrategyFileLogicHandler::renameGroup"))
+        return NotInitialisedMessage;
     if (isBuiltIn(newName))
         return BuiltInNameMessage;
     if (!groupsFileCanHold(newName))
         return InvalidNameMessage;
+    GroupChangeRecord change;
+    change.kind = GroupChangeRecord::Rename;
+    change.group = oldName;
+    change.newName = newName;
     {
-        QWriteLocker locker(&m_fixedStrategyLock);
+        QReadLocker locker(&m_fixedStrategyLock);
         if (!m_groupMap.contains(oldName))
             return NoSourceGroupMessage;
         if (m_groupMap.contains(newName))
             return TargetExistsMessage;
+        change.createTime = m_groupMap.value(oldName).createTime;
+    }
+    // Two files change: the record lets a start after a crash in between
+    // finish the rename.
+    const QString recordPath = groupChangeRecordPath();
+    QString error;
+    if (!change.write(recordPath, &error)) {
+        SL_UNSAVED << "StrategyFileLogicHandler::renameGroup" << "cannot record the change in" << recordPath << error;
+        return WriteFailedMessage;
+    }
+    {
+        QWriteLocker locker(&m_fixedStrategyLock);
+        // The host serialises changes of the registry; should another one
+        // have come in between, nothing is changed.
+        if (!m_groupMap.contains(oldName) || m_groupMap.contains(newName)) {
+            QFile::remove(recordPath);
+            return m_groupMap.contains(newName) ? TargetExistsMessage : NoSourceGroupMessage;
+        }
         moveGroupStrategiesLocked(oldName, newName);
         SarvekGroupInfo group = m_groupMap.take(oldName);
         group.name = newName;
         m_groupMap.insert(newName, group);
     }
-    writeDataFile();
-    saveFixedStrategyGroup();
+    const bool written = writeDataFile();
+    if (!saveFixedStrategyGroup() || !written)
+        return WriteFailedMessage; // the record stays: the next start finishes the change
+    QFile::remove(recordPath);
     return QString();
 }
 
@@ -202,35 +277,63 @@ void StrategyFileLogicHandler::removeGroupStrategiesLocked(const QString &group)
 bool StrategyFileLogicHandler::deleteGroup(QString name, bool deleteStrategies)
 {
     SL_DEBUG << "StrategyFileLogicHandler::deleteGroup" << name << deleteStrategies;
+    if (refusesChange("StrategyFileLogicHandler::deleteGroup"))
+        return false;
+    {
+        QReadLocker locker(&m_fixedStrategyLock);
+        if (!m_groupMap.contains(name))
+            return false;
+    }
+    // With its strategies the delete changes two files: recorded first, so
+    // that a start after a crash in between finishes it.
+    const QString recordPath = groupChangeRecordPath();
+    if (deleteStrategies) {
+        GroupChangeRecord change;
+        change.kind = GroupChangeRecord::Delete;
+        change.group = name;
+        change.withStrategies = true;
+        QString error;
+        if (!change.write(recordPath, &error)) {
+            SL_UNSAVED << "StrategyFileLogicHandler::deleteGroup" << "cannot record the change in" << recordPath << error;
+            return false;
+        }
+    }
     {
         QWriteLocker locker(&m_fixedStrategyLock);
-        if (!m_groupMap.remove(name))
+        if (!m_groupMap.remove(name)) {
+            if (deleteStrategies)
+                QFile::remove(recordPath);
             return false;
+        }
         if (deleteStrategies)
             removeGroupStrategiesLocked(name);
     }
-    if (deleteStrategies)
-        writeDataFile();
-    saveFixedStrategyGroup();
-    return true;
+    bool written = !deleteStrategies || writeDataFile();
+    written = saveFixedStrategyGroup() && written;
+    if (written && deleteStrategies)
+        QFile::remove(recordPath);
+    return written;
 }
 
 bool StrategyFileLogicHandler::cleanupGroup(const QString &name)
 {
     SL_DEBUG << "StrategyFileLogicHandler::cleanupGroup" << name;
+    if (refusesChange("StrategyFileLogicHandler::cleanupGroup"))
+        return false;
     {
         QWriteLocker locker(&m_fixedStrategyLock);
         if (!m_groupMap.contains(name))
             return false;
         removeGroupStrategiesLocked(name);
     }
-    writeDataFile();
-    return true;
+    return writeDataFile();
 }
 
 bool StrategyFileLogicHandler::regroupAllStrategy(const QString &fromGroup, const QString &toGroup, bool removeFrom)
 {
     SL_DEBUG << "StrategyFileLogicHandler::regroupAllStrategy" << fromGroup << toGroup << removeFrom;
+    if (refusesChange("StrategyFileLogicHandler::regroupAllStrategy"))
+        return false;
     {
         QWriteLocker locker(&m_fixedStrategyLock);
         if (!m_groupMap.contains(fromGroup) || !m_groupMap.contains(toGroup))
@@ -239,8 +342,7 @@ bool StrategyFileLogicHandler::regroupAllStrategy(const QString &fromGroup, cons
         if (removeFrom)
             m_groupMap.remove(fromGroup);
     }
-    writeDataFile();
-    return true;
+    return writeDataFile();
 }
 
 QList<SarvekGroupInfo> StrategyFileLogicHandler::getAllStrategyGroups()

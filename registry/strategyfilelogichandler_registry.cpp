@@ -19,9 +19,9 @@ bool canStore(const QString &name, const QString &filePath, const QString &group
 }
 } // namespace
 
-void StrategyFileLogicHandler::writeDataFile()
+bool StrategyFileLogicHandler::writeDataFile()
 {
-    StrategySqlite::instance().writeFixedStrategyInfoToFile(CBusinessDataBase::GetInstance()->GetLoginAccount());
+    return StrategySqlite::instance().writeFixedStrategyInfoToFile(CBusinessDataBase::GetInstance()->GetLoginAccount());
 }
 
 void StrategyFileLogicHandler::initStrategyFileInfo()
@@ -47,7 +47,9 @@ void StrategyFileLogicHandler::initStrategyFileInfo()
             SL_DEBUG << "StrategyFileLogicHandler::initStrategyFileInfo" << "m_fixedSrategyNameMap "
                      << m_fixedSrategyNameMap;
     }
-    if (groupsAdded)
+    // A change of two files that a process did not finish is finished now,
+    // before anything else reads or writes them.
+    if (!finishInterruptedGroupChange() && groupsAdded)
         saveFixedStrategyGroup();
     loadLockFileList();
 }
@@ -117,6 +119,8 @@ bool StrategyFileLogicHandler::addFixedStrategy(QString filePath, QString name, 
                                                 int count)
 {
     SL_DEBUG << "StrategyFileLogicHandler::addFixedStrategy" << filePath << name << group << extraInfo << count;
+    if (refusesChange("StrategyFileLogicHandler::addFixedStrategy"))
+        return false;
     if (!canStore(name, filePath, group, extraInfo)) {
         SL_WARNING << "StrategyFileLogicHandler::addFixedStrategy"
                    << "refused: a text holds \",%&\", a line feed or a carriage return, which the data file cannot hold";
@@ -155,7 +159,8 @@ bool StrategyFileLogicHandler::addFixedStrategy(QString filePath, QString name, 
         SL_DEBUG << "add end " << i << result;
     }
     SL_DEBUG << "addFixedStrategy over";
-    writeDataFile();
+    if (!writeDataFile())
+        result = false;
     SL_DEBUG << "addFixedStrategy write file over";
     emit signalAddStrategy();
     return result;
@@ -163,6 +168,8 @@ bool StrategyFileLogicHandler::addFixedStrategy(QString filePath, QString name, 
 
 bool StrategyFileLogicHandler::modifyFixedStrategyInfo(int id, const FixedStrategyInfo &info)
 {
+    if (refusesChange("StrategyFileLogicHandler::modifyFixedStrategyInfo"))
+        return false;
     if (!canStore(info.name, info.filePath, info.group, info.extraInfo)) {
         SL_WARNING << "StrategyFileLogicHandler::modifyFixedStrategyInfo"
                    << "refused: a text holds \",%&\", a line feed or a carriage return, which the data file cannot hold";
@@ -189,8 +196,7 @@ bool StrategyFileLogicHandler::modifyFixedStrategyInfo(int id, const FixedStrate
         *it = changed;
     }
     emit signalStrategyModifyed(id);
-    writeDataFile();
-    return true;
+    return writeDataFile();
 }
 
 bool StrategyFileLogicHandler::modifyeStrategyFilePath(QString oldFilePath, QString newFilePath)
@@ -199,6 +205,8 @@ bool StrategyFileLogicHandler::modifyeStrategyFilePath(QString oldFilePath, QStr
         return false;
     if (oldFilePath == newFilePath)
         return true;
+    if (refusesChange("StrategyFileLogicHandler::modifyeStrategyFilePath"))
+        return false;
     if (!FixedStrategyFile::canHold(newFilePath)) {
         SL_WARNING << "StrategyFileLogicHandler::modifyeStrategyFilePath"
                    << "refused: the path holds \",%&\", a line feed or a carriage return";
@@ -220,15 +228,17 @@ bool StrategyFileLogicHandler::modifyeStrategyFilePath(QString oldFilePath, QStr
             m_fixedSrategyNameMap[newFilePath].append(it->name);
         }
     }
-    writeDataFile();
+    const bool written = writeDataFile();
     if (result)
         emit signalFixedStrategyFileChanged(oldFilePath, newFilePath);
-    return result;
+    return result && written;
 }
 
 bool StrategyFileLogicHandler::delFixedStrategyInfoByFilePath(QString filePath)
 {
     SL_DEBUG << "StrategyFileLogicHandler::delFixedStrategyInfoByFilePath" << filePath;
+    if (refusesChange("StrategyFileLogicHandler::delFixedStrategyInfoByFilePath"))
+        return false;
     QList<int> removed;
     bool result = true;
     {
@@ -251,14 +261,15 @@ bool StrategyFileLogicHandler::delFixedStrategyInfoByFilePath(QString filePath)
     }
     if (result)
         emit signalFixedStrategyFileRemoved(removed.isEmpty() ? 0 : removed.first());
-    writeDataFile();
+    if (!writeDataFile())
+        result = false;
     SL_DEBUG << "StrategyFileLogicHandler::delFixedStrategyInfoByFilePath" << result;
     return result;
 }
 
 bool StrategyFileLogicHandler::delFixedStrategyInfoByID(qint64 id)
 {
-    if (id < 0)
+    if (id < 0 || refusesChange("StrategyFileLogicHandler::delFixedStrategyInfoByID"))
         return false;
     {
         QWriteLocker locker(&m_fixedStrategyLock);
@@ -279,7 +290,7 @@ bool StrategyFileLogicHandler::delFixedStrategyInfoByID(qint64 id)
         }
         SL_DEBUG << "m_fixedSrategyNameMap 2" << m_fixedSrategyNameMap;
     }
-    writeDataFile();
+    const bool written = writeDataFile();
     emit signalFixedStrategyFileRemoved(int(id));
-    return true;
+    return written;
 }

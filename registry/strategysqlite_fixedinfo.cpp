@@ -5,6 +5,8 @@
 
 #include "facade/strategylogic_global.h"
 #include "registry/fixedstrategyfile.h"
+#include "storage/atomicfile.h"
+#include "storage/setasidefile.h"
 
 #include <interprocidservice.h>
 #include <zqapplicationdir.h>
@@ -79,15 +81,24 @@ QList<FixedStrategyInfo> StrategySqlite::LoadFixedStrategyInfo(QString userFolde
         }
     }
 
-    QWriteLocker locker(&m_fixedInfoLock);
-    // A later line of the same id replaces an earlier one in the store; the
-    // list keeps both.
-    m_fixedInfoHash.reserve(m_fixedInfoHash.size() + list.size());
-    for (const FixedStrategyInfo &info : qAsConst(list))
-        m_fixedInfoHash.insert(info.id, info);
-    if (unreadable)
-        m_unreadableDataFile = path;
-    m_fixedInfoLoaded = true;
+    qint64 highestId = 0;
+    {
+        QWriteLocker locker(&m_fixedInfoLock);
+        // A later line of the same id replaces an earlier one in the store;
+        // the list keeps both.
+        m_fixedInfoHash.reserve(m_fixedInfoHash.size() + list.size());
+        for (const FixedStrategyInfo &info : qAsConst(list)) {
+            m_fixedInfoHash.insert(info.id, info);
+            highestId = qMax(highestId, info.id);
+        }
+        if (unreadable)
+            m_unreadableDataFile = path;
+        m_fixedInfoLoaded = true;
+    }
+    // A data file may come from another machine, whose ids this machine's
+    // sequence has not reached yet: new ids start above the stored ones.
+    if (highestId > 0 && !InterProcIdService::instance().raiseFloor(FixStrategyIdService, highestId))
+        SL_WARNING << "StrategySqlite::LoadFixedStrategyInfo" << "cannot raise the id sequence above" << highestId;
     return list;
 }
 
@@ -157,13 +168,10 @@ bool StrategySqlite::keepUnreadableDataFileLocked()
         m_unreadableDataFile.clear();
         return true;
     }
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    QString aside = unreadable + QLatin1String(".unreadable-") + stamp;
-    for (int n = 2; QFileInfo::exists(aside); ++n)
-        aside = unreadable + QLatin1String(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
-    if (!QDir().rename(unreadable, aside)) {
-        SL_CRITICAL << "StrategySqlite::writeFixedStrategyInfoToFile"
-                    << "the data file could not be read and cannot be moved aside; not rewriting it:" << unreadable;
+    const QString aside = SetAsideFile::move(unreadable);
+    if (aside.isEmpty()) {
+        SL_UNSAVED_CRITICAL << "StrategySqlite::writeFixedStrategyInfoToFile"
+                            << "the data file could not be read and cannot be moved aside; not rewriting it:" << unreadable;
         return false;
     }
     SL_CRITICAL << "StrategySqlite::writeFixedStrategyInfoToFile" << "the data file could not be read; kept as"
@@ -172,17 +180,17 @@ bool StrategySqlite::keepUnreadableDataFileLocked()
     return true;
 }
 
-void StrategySqlite::writeFixedStrategyInfoToFile(QString userFolder)
+bool StrategySqlite::writeFixedStrategyInfoToFile(QString userFolder)
 {
     // Held for writing across the rewrite: two rewrites never interleave,
     // and no change slips in between the snapshot and the clean flag.
     QWriteLocker locker(&m_fixedInfoLock);
     if (!m_fixedInfoDirty)
-        return;
+        return true;
     const QString path = getFixedStrategyFilePath(userFolder);
     SL_DEBUG << "StrategySqlite::writeFixedStrategyInfoToFile" << userFolder << path;
     if (!m_unreadableDataFile.isEmpty() && !keepUnreadableDataFileLocked())
-        return;
+        return false;
 
     // Formatted as one text and converted once: far quicker than a
     // conversion per field.
@@ -191,11 +199,12 @@ void StrategySqlite::writeFixedStrategyInfoToFile(QString userFolder)
     for (auto it = m_fixedInfoHash.cbegin(); it != m_fixedInfoHash.cend(); ++it)
         FixedStrategyFile::appendLine(text, it.value());
     QString error;
-    if (!FixedStrategyFile::replace(path, text.toUtf8(), &error)) {
-        SL_WARNING << "open file failed:" << path << error;
-        return;
+    if (!AtomicFile::replace(path, text.toUtf8(), &error)) {
+        SL_UNSAVED << "open file failed:" << path << error;
+        return false;
     }
     m_fixedInfoDirty = false;
+    return true;
 }
 
 void StrategySqlite::backupFixStrategyInfo()
@@ -286,7 +295,7 @@ void StrategySqlite::backupFixStrategyInfo()
         }
         const QByteArray added = text.toUtf8();
         QString error;
-        if (!added.isEmpty() && !FixedStrategyFile::replace(path, content + added, &error)) {
+        if (!added.isEmpty() && !AtomicFile::replace(path, content + added, &error)) {
             SL_WARNING << "StrategySqlite::backupFixStrategyInfo" << "cannot write" << path << error
                        << "- its legacy rows stay in the database";
             continue;

@@ -43,6 +43,9 @@ class StrategyCompilerCommerFuncs : public QObject
 public:
     static constexpr int FlushIntervalMs = 3000;
     static constexpr int LoadRetryIntervalMs = 1000;
+    // How long the final flush keeps trying a database that another program
+    // holds before the rows go to the journal.
+    static constexpr int FinalFlushWaitMs = 3000;
 
     static StrategyCompilerCommerFuncs *instance();
     // False once instance()'s object has been destroyed.
@@ -59,8 +62,13 @@ public:
     void setPYInstallPath(const QString &path);
 
     void flushPendingData();
-    // The final flush: stops the timers, writes what is pending and puts the
-    // ini file on disk. Runs before the process ends.
+    // What the plug-in does before it lets go of the installation folder:
+    // writes what is pending, waiting up to FinalFlushWaitMs while the
+    // database is busy, keeps in the journal (PendingJournal) whatever the
+    // database still does not take, and puts the ini file on disk. False,
+    // with a critical log line, when rows could be stored nowhere.
+    bool finish();
+    // The end of the process: stops the timers, then finish().
     void shutdown();
     int pendingInstanceCount();
     int pendingCashCount();
@@ -102,9 +110,22 @@ signals:
     void signalInstanceRunModeLoaded();
 
 private:
-    // Lock order: m_cashLock before m_pendingCashLock; no other lock of the
-    // object is held while another is taken. No lock is held while the
-    // database works.
+    // Writes the journal's rows, then the pending rows; 0 when all are in
+    // the database, else the first failure's SQLite result code. Rows a
+    // flush could not write stay where they were.
+    int flushAll();
+    int replayJournal();
+    // Takes a journal left by an earlier run: its rows are shown at once and
+    // written before any newer row.
+    void loadJournal();
+    bool keepPendingInJournal(const QString &reason);
+    QString journalPath() const;
+    // Writes m_pyInstallPath to the ini file; true once the file holds it.
+    bool writePythonPathLocked();
+
+    // Lock order: m_cashLock before m_pendingCashLock; m_journalLock is
+    // innermost. No other lock of the object is held while another is
+    // taken. No lock is held while the database works.
 
     // State below is protected by m_accountLock.
     QList<ProductData> m_productList;
@@ -114,6 +135,7 @@ private:
     // State below is protected by m_pyPathMutex, with the ini writes.
     QMutex m_pyPathMutex;
     QString m_pyInstallPath;
+    bool m_pyPathUnsaved = false; // the ini file does not hold m_pyInstallPath yet
 
     std::atomic<int> m_currentRunMode{0};
     QSettings *m_settings = nullptr;
@@ -139,6 +161,14 @@ private:
     QTimer *m_loadRetryTimer = nullptr;
 
     QMutex m_flushMutex; // one flush at a time
+
+    // State below is protected by m_journalLock: rows of a journal file
+    // that are not in the database yet, and whether that file exists.
+    QMutex m_journalLock;
+    QList<InstanceInfo> m_journalInstances;
+    QList<BackTestCashInfo> m_journalCash;
+    bool m_journalOnDisk = false;
+    QString m_folder; // the installation folder, for the ini and the journal
 };
 
 #endif // STRATEGYCOMPILERCOMMERFUNCS_H

@@ -113,6 +113,16 @@ bool StrategyCompilerCommerFuncs::setInstanceStartEndTime(QString instanceId, QD
             it->endTime = endTime;
         }
     }
+    {
+        // So does a row of an earlier run's journal.
+        QMutexLocker locker(&m_journalLock);
+        for (InstanceInfo &info : m_journalInstances) {
+            if (info.instanceId == instanceId) {
+                info.startTime = startTime;
+                info.endTime = endTime;
+            }
+        }
+    }
     return StrategySqlite::instance().setInstanceStartEndTime(instanceId, startTime, endTime);
 }
 

@@ -2,11 +2,15 @@
 
 #include "facade/pluginshutdown.h"
 #include "facade/strategylogic_global.h"
+#include "storage/setasidefile.h"
 #include "storage/sqltext.h"
 
 #include <interprocidservice.h>
 #include <zqapplicationdir.h>
 #include <zqmemsqlitemgr.h>
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <atomic>
 
@@ -75,6 +79,35 @@ void StrategySqlite::cretateDataBase()
     SL_DEBUG << "StrategySqlite::cretateDataBase" << "dbName" << dbName;
     m_dbMgr = new ZqMemSqliteMgr;
     m_dbMgr->setDbFilePath(dbName.toUtf8().constData());
+    if (!m_dbMgr->getConn().isOpen() && keepUnusableDatabaseAside(dbName))
+        m_dbMgr->setDbFilePath(dbName.toUtf8().constData());
+}
+
+bool StrategySqlite::keepUnusableDatabaseAside(const QString &path)
+{
+    constexpr int SqliteCorrupt = 11;
+    constexpr int SqliteNotADatabase = 26;
+    const int code = m_dbMgr->openError();
+    const bool folder = QFileInfo(path).isDir();
+    if (!folder && code != SqliteNotADatabase && code != SqliteCorrupt)
+        return false; // busy, no access, ...: the file itself is not at fault
+    QString error;
+    const QString aside = SetAsideFile::move(path, &error);
+    if (aside.isEmpty()) {
+        SL_CRITICAL << "StrategySqlite::cretateDataBase" << path << "is not a database and cannot be moved aside:"
+                    << error;
+        return false;
+    }
+    // A journal beside the broken file belongs to it, not to the new one.
+    for (const char *suffix : {"-journal", "-wal", "-shm"}) {
+        const QString companion = path + QLatin1String(suffix);
+        if (QFileInfo::exists(companion))
+            QDir().rename(companion, aside + QLatin1String(suffix));
+    }
+    SL_CRITICAL << "StrategySqlite::cretateDataBase" << path
+                << QStringLiteral("is not a database (%1); kept as").arg(folder ? QStringLiteral("a folder") : ZqMemSqliteMgr::errorText(code))
+                << aside << "and a new one is created";
+    return true;
 }
 
 bool StrategySqlite::open()

@@ -70,7 +70,9 @@ public:
     bool delFixedStrategyInfo(qint64 id);
     bool modifyFixedStrategyInfo(const FixedStrategyInfo &info);
     bool modifyFixedStrategyFilePath(qint64 id, QString filePath);
-    void writeFixedStrategyInfoToFile(QString userFolder);
+    // Rewrites the data file when the store is dirty. False when the file
+    // could not be written: the store stays dirty and the next call retries.
+    bool writeFixedStrategyInfoToFile(QString userFolder);
 
     // Strategy instances and backtest day cash.
     bool addInstanceRunMode(QString instanceId, int runMode, QString fundAccount, QString returnRegInfo);
@@ -81,6 +83,12 @@ public:
                             const double &endFunds);
     bool addBackTestDayCashList(const QList<BackTestCashInfo> &records);
     QList<BackTestCashInfo> queryALLBackTestDateCash(int &err);
+    // The two batches, with the reason of a failure: 0 when every row was
+    // written (a row rejected for its content is logged and dropped), else
+    // the SQLite result code (5: the database is busy) and the whole batch
+    // is rolled back.
+    int writeInstanceRows(const QList<InstanceInfo> &instances);
+    int writeDayCashRows(const QList<BackTestCashInfo> &records);
 
     // Simulated-trade history (read only).
     QList<QMap<QString, QVariant>> querySimuEntrust(const QString &instanceId);
@@ -108,10 +116,14 @@ private:
     int insertInstance(const QString &instanceId, int runMode, const QString &fundAccount,
                        const QString &returnRegInfo);
     int insertDayCash(const QString &instanceId, const QDate &date, double initialFunds, double endFunds);
-    RowOutcome writeInstanceRow(const InstanceInfo &info);
-    RowOutcome writeDayCashRow(const BackTestCashInfo &info);
+    // A Failed row leaves its SQLite result code in *code.
+    RowOutcome writeInstanceRow(const InstanceInfo &info, int *code);
+    RowOutcome writeDayCashRow(const BackTestCashInfo &info, int *code);
     template<typename Row, typename WriteRow>
-    bool writeBatch(const QList<Row> &rows, WriteRow writeRow);
+    int writeBatch(const QList<Row> &rows, WriteRow writeRow);
+    // Moves a sarvek.db that is not a database (or a folder in its place)
+    // aside; true when the path is free for a new database.
+    bool keepUnusableDatabaseAside(const QString &path);
 
     qint64 allocateFixedStrategyId();
     bool keepUnreadableDataFileLocked();

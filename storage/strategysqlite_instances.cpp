@@ -65,7 +65,7 @@ bool StrategySqlite::addInstanceRunMode(QString instanceId, int runMode, QString
     return insertInstance(instanceId, runMode, fundAccount, returnRegInfo) == 0;
 }
 
-StrategySqlite::RowOutcome StrategySqlite::writeInstanceRow(const InstanceInfo &info)
+StrategySqlite::RowOutcome StrategySqlite::writeInstanceRow(const InstanceInfo &info, int *code)
 {
     int err = insertInstance(info.instanceId, info.runMode, info.fundAccount, info.returnRegInfo);
     if (err == SqliteConstraint) {
@@ -97,37 +97,42 @@ StrategySqlite::RowOutcome StrategySqlite::writeInstanceRow(const InstanceInfo &
                 << "reason:" << err;
         return RowOutcome::Rejected;
     }
+    *code = err;
     return RowOutcome::Failed;
 }
 
 template<typename Row, typename WriteRow>
-bool StrategySqlite::writeBatch(const QList<Row> &rows, WriteRow writeRow)
+int StrategySqlite::writeBatch(const QList<Row> &rows, WriteRow writeRow)
 {
     if (rows.isEmpty())
-        return true;
+        return 0;
     ensureSchema();
     const int begin = m_dbMgr->transaction();
     if (begin != 0) {
         SL_INFO << "StrategySqlite::writeBatch" << "cannot begin a transaction, reason:" << begin;
-        return false;
+        return begin;
     }
     for (const Row &row : rows) {
-        if (writeRow(row) == RowOutcome::Failed) {
+        int code = 0;
+        if (writeRow(row, &code) == RowOutcome::Failed) {
             m_dbMgr->rollback();
-            return false;
+            return code;
         }
     }
     const int commit = m_dbMgr->commit();
-    if (commit != 0) {
+    if (commit != 0)
         SL_INFO << "StrategySqlite::writeBatch" << "commit failed, reason:" << commit;
-        return false;
-    }
-    return true;
+    return commit;
+}
+
+int StrategySqlite::writeInstanceRows(const QList<InstanceInfo> &instances)
+{
+    return writeBatch(instances, [this](const InstanceInfo &info, int *code) { return writeInstanceRow(info, code); });
 }
 
 bool StrategySqlite::addInstanceRunModeList(const QList<InstanceInfo> &instances)
 {
-    return writeBatch(instances, [this](const InstanceInfo &info) { return writeInstanceRow(info); });
+    return writeInstanceRows(instances) == 0;
 }
 
 bool StrategySqlite::setInstanceStartEndTime(QString instanceId, QDateTime start, QDateTime end)
@@ -201,7 +206,7 @@ bool StrategySqlite::addBackTestDayCash(const QString &instanceId, const QDate &
     return insertDayCash(instanceId, date, initialFunds, endFunds) == 0;
 }
 
-StrategySqlite::RowOutcome StrategySqlite::writeDayCashRow(const BackTestCashInfo &info)
+StrategySqlite::RowOutcome StrategySqlite::writeDayCashRow(const BackTestCashInfo &info, int *code)
 {
     if (!std::isfinite(info.initialFunds) || !std::isfinite(info.endFunds)) {
         // "nan" or "inf" would not even parse as SQL.
@@ -228,12 +233,18 @@ StrategySqlite::RowOutcome StrategySqlite::writeDayCashRow(const BackTestCashInf
                 << info.date.toString(QStringLiteral("yyyyMMdd")) << "reason:" << err;
         return RowOutcome::Rejected;
     }
+    *code = err;
     return RowOutcome::Failed;
+}
+
+int StrategySqlite::writeDayCashRows(const QList<BackTestCashInfo> &records)
+{
+    return writeBatch(records, [this](const BackTestCashInfo &info, int *code) { return writeDayCashRow(info, code); });
 }
 
 bool StrategySqlite::addBackTestDayCashList(const QList<BackTestCashInfo> &records)
 {
-    return writeBatch(records, [this](const BackTestCashInfo &info) { return writeDayCashRow(info); });
+    return writeDayCashRows(records) == 0;
 }
 
 QList<BackTestCashInfo> StrategySqlite::queryALLBackTestDateCash(int &err)

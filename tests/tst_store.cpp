@@ -88,9 +88,34 @@ private slots:
         QCOMPARE(query("select group_concat(instance_id) from backtest_daycash"), today + ",NULL");
     }
 
+    // Something that is not a database in its place: kept aside, and the
+    // store starts on a new, empty database.
+    void notADatabaseIsSetAside_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: a folder
+        QTest::newRow("folder") << QByteArray();
+        QTest::newRow("random bytes") << QByteArray(4096, '\x5a');
+        QTest::newRow("text file") << QByteArray("instance_info 1024 2\n");
+    }
+    void notADatabaseIsSetAside()
+    {
+        QFETCH(QByteArray, content);
+        QVERIFY(content.isEmpty() ? QDir().mkpath(db() + "/inside") : writeFile(db(), content));
+        LogCapture log;
+        StrategySqlite store;
+        QVERIFY(store.isDatabaseOpen() && store.addInstanceRunMode("1024", 2, "F", {}));
+        const QStringList aside = QDir(home.path()).entryList({"sarvek.db.unreadable-*"}, QDir::AllEntries);
+        QCOMPARE(aside.size(), 1);
+        const QString kept = home.filePath(aside.value(0));
+        QCOMPARE(content.isEmpty() ? QString::number(QFileInfo(kept + "/inside").isDir()) : QString(readFile(kept)),
+                 content.isEmpty() ? "1" : QString(content));
+        QVERIFY(log.contains("is not a database", QtCriticalMsg));
+    }
+
     void unopenableDatabase()
     {
-        QVERIFY(QDir().mkpath(db()));
+        // A path that cannot be created: not the file's fault, nothing moved.
+        QVERIFY(QFile::link(home.filePath("missing/sarvek.db"), db()));
         StrategySqlite store;
         QVERIFY(!store.isDatabaseOpen());
         QVERIFY(!store.addStrategyFileInfo("D:/a.py") && !store.delStrategyFileInfo("D:/a.py"));
@@ -103,6 +128,7 @@ private slots:
         store.insertStrategyInfo("甲", "D:/s/a.py", "默认分组", QString(), 0);
         store.writeFixedStrategyInfoToFile("Demo01");
         QCOMPARE(dataFiles(), QStringList{"demo01:1|甲|D:/s/a.py|默认分组||0"});
+        QVERIFY(QFileInfo(db()).isSymLink() && QDir(home.path()).entryList({"*unreadable*"}).isEmpty());
     }
 
     void lockStatementsDoubleApostrophes()

@@ -1,5 +1,7 @@
 #include "commandcontext.h"
 
+#include "unsavedwatch.h"
+
 #include <QJsonObject>
 
 CommandContext::CommandContext(StrategyFileLogicHandler &facade, Output &out, const QString &commandName,
@@ -8,11 +10,14 @@ CommandContext::CommandContext(StrategyFileLogicHandler &facade, Output &out, co
     , out(out)
     , commandName(commandName)
     , inShell(inShell)
+    , unsavedMark(UnsavedWatch::mark())
 {
 }
 
 int CommandContext::ok()
 {
+    if (!UnsavedWatch::since(unsavedMark).isEmpty())
+        return refuseUnlessUnsaved(QString());
     if (out.isJson())
         out.printJson(QJsonObject{{QStringLiteral("ok"), true}});
     else
@@ -35,6 +40,14 @@ int CommandContext::refuse(const QString &message)
         out.printJson(QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("message"), message}});
     out.printError(message);
     return Refused;
+}
+
+int CommandContext::refuseUnlessUnsaved(const QString &message)
+{
+    const QStringList unsaved = UnsavedWatch::since(unsavedMark);
+    if (unsaved.isEmpty())
+        return refuse(message);
+    return refuse(QStringLiteral("not stored: %1").arg(unsaved.join(QLatin1String("; "))));
 }
 
 int CommandContext::usage(const QString &message)

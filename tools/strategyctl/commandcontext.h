@@ -13,11 +13,12 @@ class StrategyFileLogicHandler;
 
 // What a command handler works with: the plug-in object, the output and
 // the parsed arguments. The helpers return the process's exit status:
-// 0 success, 1 the plug-in refused or found nothing, 2 a usage error.
+// 0 success, 1 the plug-in refused, found nothing or could not store the
+// change, 2 a usage error, 3 another process holds the installation folder.
 class CommandContext
 {
 public:
-    enum ExitStatus { Success = 0, Refused = 1, UsageError = 2 };
+    enum ExitStatus { Success = 0, Refused = 1, UsageError = 2, FolderInUse = 3 };
 
     CommandContext(StrategyFileLogicHandler &facade, Output &out, const QString &commandName, bool inShell);
 
@@ -28,9 +29,14 @@ public:
     QCommandLineParser parser;
     QStringList args; // positional arguments after the command words
 
+    // "ok", unless the plug-in or the host reported during the command that
+    // something could not be stored: that report is the refusal then.
     int ok();
     int check(bool answer);
     int refuse(const QString &message);
+    // A refusal that names what could not be stored when the plug-in
+    // reported it during the command, and `message` otherwise.
+    int refuseUnlessUnsaved(const QString &message);
     int usage(const QString &message);
 
     // Argument parsers: false after reporting a usage error.
@@ -41,6 +47,7 @@ public:
     bool toDateTime(const QString &text, QDateTime *value);
 
     int usageStatus = Success; // set by the parsers
+    int unsavedMark = 0;       // UnsavedWatch's mark when the command began
 };
 
 #endif // COMMANDCONTEXT_H

@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "commandtable.h"
+#include "signalwatcher.h"
 
 #include "facade/strategyfilelogichandler.h"
 
@@ -50,6 +51,7 @@ int wait(CommandContext &c)
         return c.usage(QStringLiteral("MS must not be negative"));
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QObject::connect(&SignalWatcher::instance(), &SignalWatcher::requested, &loop, &QEventLoop::quit);
     loop.exec();
     return CommandContext::Success;
 }

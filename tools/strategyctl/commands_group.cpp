@@ -9,12 +9,12 @@
 namespace {
 int answer(CommandContext &c, const QString &message)
 {
-    return message.isEmpty() ? c.ok() : c.refuse(message);
+    return message.isEmpty() ? c.ok() : c.refuseUnlessUnsaved(message);
 }
 
 int answer(CommandContext &c, bool done, const QString &why)
 {
-    return done ? c.ok() : c.refuse(why);
+    return done ? c.ok() : c.refuseUnlessUnsaved(why);
 }
 } // namespace
 

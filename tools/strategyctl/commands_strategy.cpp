@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "commandtable.h"
 #include "recordjson.h"
+#include "unsavedwatch.h"
 
 #include "facade/strategyfilelogichandler.h"
 
@@ -52,6 +53,8 @@ int add(CommandContext &c)
 
     if (c.facade.addFixedStrategy(path, name, group, extra, count))
         return c.ok();
+    if (!UnsavedWatch::since(c.unsavedMark).isEmpty())
+        return c.refuseUnlessUnsaved(QString());
     // The plug-in answers false only; say why as its log does.
     bool groupExists = false;
     for (const SarvekGroupInfo &g : c.facade.getAllStrategyGroups())
@@ -89,7 +92,7 @@ int modify(CommandContext &c)
         && !c.toInt(c.parser.value(QStringLiteral("copy-index")), QStringLiteral("--copy-index"), &info.copyIndex))
         return c.usageStatus;
     if (!c.facade.modifyFixedStrategyInfo(id, info))
-        return c.refuse(QStringLiteral("the fixed strategy was not changed: a text holds \",%&\", a line feed or a carriage return"));
+        return c.refuseUnlessUnsaved(QStringLiteral("the fixed strategy was not changed: a text holds \",%&\", a line feed or a carriage return"));
     return c.ok();
 }
 
@@ -98,7 +101,8 @@ int removeStrategies(CommandContext &c)
     if (c.parser.isSet(QStringLiteral("path"))) {
         if (!c.args.isEmpty())
             return c.usage(QStringLiteral("takes either ID or --path PATH"));
-        c.facade.delFixedStrategyInfoByFilePath(c.parser.value(QStringLiteral("path")));
+        if (!c.facade.delFixedStrategyInfoByFilePath(c.parser.value(QStringLiteral("path"))))
+            return c.refuseUnlessUnsaved(QStringLiteral("the fixed strategies were not removed"));
         return c.ok();
     }
     if (c.args.size() != 1)
@@ -107,7 +111,7 @@ int removeStrategies(CommandContext &c)
     if (!c.toInt64(c.args.at(0), QStringLiteral("ID"), &id))
         return c.usageStatus;
     if (!c.facade.delFixedStrategyInfoByID(id))
-        return c.refuse(QStringLiteral("no fixed strategy with id %1").arg(id));
+        return c.refuseUnlessUnsaved(QStringLiteral("no fixed strategy with id %1").arg(id));
     return c.ok();
 }
 } // namespace
@@ -160,7 +164,7 @@ void registerStrategyCommands(CommandTable &table)
     table.add(QStringLiteral("strategy move"), QStringLiteral("OLD NEW"),
               QStringLiteral("Follows a strategy file that was moved or renamed."), 2, 2, [](CommandContext &c) {
                   if (!c.facade.modifyeStrategyFilePath(c.args.at(0), c.args.at(1)))
-                      return c.refuse(QStringLiteral("the file path was not changed (empty, or a text the data file cannot hold)"));
+                      return c.refuseUnlessUnsaved(QStringLiteral("the file path was not changed (empty, or a text the data file cannot hold)"));
                   return c.ok();
               });
     table.add(QStringLiteral("strategy remove"), QStringLiteral("ID | --path PATH"),

@@ -6,15 +6,20 @@
 #include "commandtable.h"
 #include "output.h"
 #include "shell.h"
+#include "signalwatcher.h"
+#include "unsavedwatch.h"
 
 #include "facade/strategyfilelogichandler.h"
 
 #include <zqapplicationdir.h>
+#include <zqfolderlock.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QThread>
 
 #include <cstdio>
 
@@ -25,6 +30,7 @@ struct GlobalOptions
     bool json = false;
     bool verbose = false;
     bool help = false;
+    int waitSeconds = 10;
     QStringList command;
     QString error;
 };
@@ -54,6 +60,19 @@ GlobalOptions parseGlobalOptions(const QStringList &arguments)
             options.home = arguments.at(++i);
         } else if (arg.startsWith(QLatin1String("--home="))) {
             options.home = arg.mid(7);
+        } else if (arg == QLatin1String("--wait") || arg.startsWith(QLatin1String("--wait="))) {
+            QString value;
+            if (arg.startsWith(QLatin1String("--wait="))) {
+                value = arg.mid(7);
+            } else if (i + 1 < arguments.size()) {
+                value = arguments.at(++i);
+            }
+            bool ok = false;
+            options.waitSeconds = value.toInt(&ok);
+            if (!ok || options.waitSeconds < 0) {
+                options.error = QStringLiteral("--wait needs a number of seconds, not '%1'").arg(value);
+                return options;
+            }
         } else if (options.command.isEmpty() && (arg == QLatin1String("-h") || arg == QLatin1String("--help"))) {
             options.help = true;
         } else {
@@ -61,6 +80,35 @@ GlobalOptions parseGlobalOptions(const QStringList &arguments)
         }
     }
     return options;
+}
+
+// Takes the installation folder for this process, waiting up to `seconds`
+// while another process holds it. The plug-in's own initialize() then
+// finds the folder held by this process.
+int lockFolder(const QString &home, int seconds, Output &out)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        ZqFolderLock::Holder holder;
+        QString error;
+        switch (ZqFolderLock::acquire(home, &holder, &error)) {
+        case ZqFolderLock::Acquired:
+            return CommandContext::Success;
+        case ZqFolderLock::Failed:
+            out.printError(QStringLiteral("strategyctl: cannot lock the installation folder %1: %2").arg(home, error));
+            return CommandContext::Refused;
+        case ZqFolderLock::Busy:
+            if (SignalWatcher::caught())
+                return 128 + SignalWatcher::caught();
+            if (waited.elapsed() >= qint64(seconds) * 1000) {
+                out.printError(QStringLiteral("strategyctl: installation folder %1 in use by %2").arg(home, holder.describe()));
+                return CommandContext::FolderInUse;
+            }
+            QThread::msleep(50);
+            break;
+        }
+    }
 }
 } // namespace
 
@@ -73,6 +121,8 @@ int main(int argc, char **argv)
         qputenv("TZ", ":/etc/localtime");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("strategyctl"));
+    SignalWatcher::instance().install();
+    UnsavedWatch::install();
     const GlobalOptions options = parseGlobalOptions(QCoreApplication::arguments());
     const bool shell = options.command.value(0) == QLatin1String("shell");
     Output out(options.json, shell);
@@ -102,10 +152,18 @@ int main(int argc, char **argv)
         out.printError(QStringLiteral("strategyctl: cannot use %1 as the installation folder").arg(home));
         return CommandContext::Refused;
     }
+    const int locked = lockFolder(home, options.waitSeconds, out);
+    if (locked != CommandContext::Success)
+        return locked;
     ZqApplicationDir::setPath(home);
 
     StrategyFileLogicHandler &plugin = StrategyFileLogicHandler::instance();
     plugin.initialize();
+    if (!plugin.isInitialized()) {
+        ZqFolderLock::release(home);
+        out.printError(QStringLiteral("strategyctl: the plug-in could not start in %1").arg(home));
+        return CommandContext::Refused;
+    }
 
     int status = CommandContext::Success;
     if (shell) {
@@ -117,11 +175,23 @@ int main(int argc, char **argv)
             session.start();
             status = app.exec();
         }
-    } else {
+    } else if (!SignalWatcher::caught()) {
+        // What the command printed waits until its change has been written.
+        out.deferStdout();
         status = commands.run(options.command, plugin, out, false);
     }
-    // What is still pending (instance and day-cash rows) is written when the
-    // application goes, before the store closes.
+    // What is still pending (instance and day-cash rows, the groups file)
+    // is written now, before the folder is let go.
+    const int mark = UnsavedWatch::mark();
     plugin.exit();
+    ZqFolderLock::release(home);
+    const QStringList unsaved = UnsavedWatch::since(mark);
+    out.endDeferral(unsaved.isEmpty());
+    if (!unsaved.isEmpty()) {
+        out.printError(QStringLiteral("strategyctl: not everything could be stored: %1").arg(unsaved.join(QLatin1String("; "))));
+        status = CommandContext::Refused;
+    }
+    if (SignalWatcher::caught())
+        status = 128 + SignalWatcher::caught();
     return status;
 }

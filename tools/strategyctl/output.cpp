@@ -10,9 +10,32 @@ Output::Output(bool json, bool compact)
 {
 }
 
+void Output::deferStdout()
+{
+    m_deferred = true;
+}
+
+void Output::endDeferral(bool print)
+{
+    m_deferred = false;
+    if (print) {
+        std::fwrite(m_held.constData(), 1, size_t(m_held.size()), stdout);
+        std::fflush(stdout);
+    }
+    m_held.clear();
+}
+
 void Output::write(FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
+    writeBytes(stream, text.toUtf8());
+}
+
+void Output::writeBytes(FILE *stream, const QByteArray &bytes)
+{
+    if (m_deferred && stream == stdout) {
+        m_held += bytes;
+        return;
+    }
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }
@@ -29,8 +52,7 @@ void Output::printJson(const QJsonValue &value)
     QByteArray bytes = doc.toJson(m_compact ? QJsonDocument::Compact : QJsonDocument::Indented);
     if (!bytes.endsWith('\n'))
         bytes += '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    writeBytes(stdout, bytes);
 }
 
 void Output::printLine(const QString &text)

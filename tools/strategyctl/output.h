@@ -17,6 +17,12 @@ public:
 
     bool isJson() const { return m_json; }
 
+    // While deferred, what goes to stdout is held back until
+    // endDeferral(): a one-shot command's "ok" is printed only once its
+    // change has been written at shutdown. Errors are never held back.
+    void deferStdout();
+    void endDeferral(bool print);
+
     void printJson(const QJsonValue &value);
     void printLine(const QString &text);
     void printError(const QString &text);
@@ -34,9 +40,12 @@ public:
 
 private:
     void write(FILE *stream, const QString &text);
+    void writeBytes(FILE *stream, const QByteArray &bytes);
 
     bool m_json;
     bool m_compact;
+    bool m_deferred = false;
+    QByteArray m_held;
 };
 
 #endif // OUTPUT_H

@@ -3,14 +3,17 @@
 #include "commandtable.h"
 #include "eventprinter.h"
 #include "output.h"
+#include "signalwatcher.h"
 
 #include "facade/strategyfilelogichandler.h"
 
 #include <QCoreApplication>
 #include <QThread>
 
-#include <iostream>
-#include <string>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 Shell::Shell(const CommandTable &commands, StrategyFileLogicHandler &facade, Output &out, QObject *parent)
     : QObject(parent)
@@ -23,24 +26,69 @@ Shell::Shell(const CommandTable &commands, StrategyFileLogicHandler &facade, Out
 
 Shell::~Shell()
 {
+    if (m_wake[1] >= 0) {
+        const char byte = 1;
+        const ssize_t written = ::write(m_wake[1], &byte, 1);
+        (void)written;
+    }
     if (m_reader.joinable())
         m_reader.join();
+    for (int fd : m_wake) {
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
 void Shell::start()
 {
-    m_reader = std::thread([this] {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-            const QString text = QString::fromUtf8(line.data(), int(line.size()));
+    connect(&SignalWatcher::instance(), &SignalWatcher::requested, this, &Shell::stopOnSignal);
+    if (::pipe2(m_wake, O_CLOEXEC) != 0)
+        m_wake[0] = m_wake[1] = -1;
+    const int wake = m_wake[0];
+    // Reads stdin itself rather than through std::cin: a blocked read
+    // could not be left when a signal stops the shell before the input ends.
+    m_reader = std::thread([this, wake] {
+        QByteArray pending;
+        char chunk[4096];
+        for (;;) {
+            pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake, POLLIN, 0}};
+            if (::poll(fds, wake >= 0 ? 2 : 1, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                break;
+            }
+            if (wake >= 0 && fds[1].revents != 0)
+                return; // the shell is going: no more input is wanted
+            const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof(chunk));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            pending.append(chunk, int(n));
+            for (int end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1)) {
+                const QString text = QString::fromUtf8(pending.constData(), end);
+                QMetaObject::invokeMethod(this, [this, text] { enqueue(text); }, Qt::QueuedConnection);
+            }
+        }
+        if (!pending.isEmpty()) {
+            const QString text = QString::fromUtf8(pending);
             QMetaObject::invokeMethod(this, [this, text] { enqueue(text); }, Qt::QueuedConnection);
         }
         QMetaObject::invokeMethod(this, [this] { finishInput(); }, Qt::QueuedConnection);
     });
 }
 
+void Shell::stopOnSignal()
+{
+    m_stopping = true;
+    m_lines.clear();
+    finishInput();
+}
+
 void Shell::enqueue(const QString &line)
 {
+    if (m_stopping)
+        return;
     m_lines.enqueue(line);
     pump();
 }
@@ -62,8 +110,9 @@ void Shell::pump()
         runLine(m_lines.dequeue());
     m_busy = false;
     if (m_inputDone) {
+        // The plug-in itself is shut down by main(), which also reports what
+        // could not be stored.
         drainEvents();
-        m_facade.exit();
         QCoreApplication::quit();
     }
 }

@@ -16,8 +16,10 @@ class StrategyFileLogicHandler;
 // `strategyctl shell`: one long-lived host process. A reader thread hands
 // the lines of stdin to the main thread, which runs them one at a time
 // with the Qt event loop going between them, so timers fire and queued
-// signals arrive. At the end of the input the plug-in is shut down and the
-// event loop quits. Blank lines and lines starting with '#' are skipped.
+// signals arrive. At the end of the input, or on SIGINT, SIGTERM or SIGHUP
+// (SignalWatcher), the plug-in is shut down and the event loop quits; lines
+// not yet run when a signal comes are dropped. Blank lines and lines
+// starting with '#' are skipped.
 class Shell : public QObject
 {
     Q_OBJECT
@@ -35,6 +37,7 @@ public:
 private:
     void enqueue(const QString &line);
     void finishInput();
+    void stopOnSignal();
     void pump();
     void runLine(const QString &line);
     // Lets every signal already on its way reach the printer.
@@ -47,6 +50,8 @@ private:
     QQueue<QString> m_lines;
     bool m_inputDone = false;
     bool m_busy = false;
+    bool m_stopping = false;
+    int m_wake[2] = {-1, -1}; // written to stop the reader thread
     std::thread m_reader;
 };
 

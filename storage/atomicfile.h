@@ -1,0 +1,19 @@
+#ifndef ATOMICFILE_H
+#define ATOMICFILE_H
+
+#include <QByteArray>
+#include <QString>
+
+// Replaces a file whole: the content goes to a temporary file in the same
+// folder, which is renamed over the old file only once every byte has been
+// written, so a reader or a process killed at any moment sees the old file
+// or the new one, never a mixture or an empty file.
+class AtomicFile
+{
+public:
+    // Creates the file's folder when missing. False with a reason when the
+    // old file (or none) stays: folder, disk full, no access, ...
+    static bool replace(const QString &path, const QByteArray &content, QString *error);
+};
+
+#endif // ATOMICFILE_H
