@@ -11,7 +11,7 @@ DEMO_PACKAGES := sqlite3
 
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all build test demo asan bench deps demo-deps clean
+.PHONY: all build test stress demo asan bench deps demo-deps clean
 
 all: build
 
@@ -29,6 +29,12 @@ build: deps $(BUILD)/CMakeCache.txt
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Kills, concurrent processes, a locked database, signals and a full or
+# read-only disk, within a time budget; not part of `make test`.
+STRESS_SECONDS ?= 180
+stress: build
+	$(BUILD)/bin/strategylogic_stress --seconds $(STRESS_SECONDS)
 
 demo: demo-deps build
 	@bash tools/demo.sh $(BUILD)/bin/strategyctl

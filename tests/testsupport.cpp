@@ -5,11 +5,17 @@
 #include <zqapplicationdir.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 
 #include <sqlite3.h>
+
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 TestHome::TestHome()
     : m_savedCwd(QDir::currentPath())
@@ -130,6 +136,66 @@ ProcessResult runStrategyctl(const TestHome &home, const QStringList &args, cons
 {
     return runProgram(home, QStringLiteral(STRATEGYCTL_PATH), QStringList{QStringLiteral("--home"), home.path()} + args,
                       input, timeoutMs);
+}
+
+ProcessResult runStrategyctlIn(const TestHome &home, const QString &folder, const QStringList &args,
+                               const QByteArray &input, int timeoutMs)
+{
+    return runProgram(home, QStringLiteral(STRATEGYCTL_PATH), QStringList{QStringLiteral("--home"), folder} + args, input,
+                      timeoutMs);
+}
+
+ProcessResult runShell(const TestHome &home, const QString &commandLine, int timeoutMs)
+{
+    return runProgram(home, QStringLiteral("/bin/sh"), {QStringLiteral("-c"), commandLine}, QByteArray(), timeoutMs);
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    ::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
+    rlimit limit = {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    m_saved[0] = qint64(limit.rlim_cur);
+    m_saved[1] = qint64(limit.rlim_max);
+    limit.rlim_cur = rlim_t(bytes);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    const rlimit limit = {rlim_t(m_saved[0]), rlim_t(m_saved[1])};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+ReadOnlyFolder::ReadOnlyFolder(const QString &path)
+    : m_path(path)
+{
+    if (::geteuid() != 0)
+        return;
+    const QByteArray p = QFile::encodeName(path);
+    if (::mount(p.constData(), p.constData(), nullptr, MS_BIND, nullptr) != 0)
+        return;
+    m_mounted = ::mount(nullptr, p.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    if (!m_mounted)
+        ::umount(p.constData());
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    if (m_mounted)
+        ::umount(QFile::encodeName(m_path).constData());
+}
+
+QMap<QString, QByteArray> folderContents(const QString &path, const QStringList &except)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(path, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString relative = QDir(path).relativeFilePath(it.next());
+        if (!except.contains(relative))
+            files.insert(relative, readFile(it.filePath()));
+    }
+    return files;
 }
 
 QString helperPath(const QString &name)

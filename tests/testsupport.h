@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QMutex>
 #include <QProcessEnvironment>
 #include <QString>
@@ -84,6 +85,42 @@ struct ProcessResult
 // `input` on stdin; waits up to `timeoutMs`.
 ProcessResult runStrategyctl(const TestHome &home, const QStringList &args, const QByteArray &input = QByteArray(),
                              int timeoutMs = 60000);
+// The same in another installation folder, with the id service of `home`.
+ProcessResult runStrategyctlIn(const TestHome &home, const QString &folder, const QStringList &args,
+                               const QByteArray &input = QByteArray(), int timeoutMs = 60000);
+// Runs a shell command line (sh -c) with the environment of `home`.
+ProcessResult runShell(const TestHome &home, const QString &commandLine, int timeoutMs = 60000);
+
+// While it lives, files of this process cannot grow beyond `bytes`: a
+// write past the limit fails (EFBIG) as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+
+private:
+    qint64 m_saved[2];
+};
+
+// Mounts a folder read-only over itself while it lives (a bind mount; root
+// only, since root writes through permissions). isValid() is false where
+// mounting is not allowed: the test is then skipped.
+class ReadOnlyFolder
+{
+public:
+    explicit ReadOnlyFolder(const QString &path);
+    ~ReadOnlyFolder();
+    bool isValid() const { return m_mounted; }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
+
+// Every file below `path` with its content, by relative path; files named
+// in `except` (relative paths) are left out.
+QMap<QString, QByteArray> folderContents(const QString &path, const QStringList &except = {});
 // Runs a helper program of tests/helpers by name.
 ProcessResult runHelper(const TestHome &home, const QString &name, const QStringList &args,
                         int timeoutMs = 60000);

@@ -96,10 +96,22 @@ private slots:
         ids.setStorageDirectory(home.idDir());
         QVERIFY2(repeated.startsWith("1|") && none.startsWith("0|"), qPrintable(repeated + " " + none));
         QCOMPARE(describe(store.queryFixedStrategyInfoList("demo01")), held);
-        store.writeFixedStrategyInfoToFile("demo01");
+        QVERIFY(!store.writeFixedStrategyInfoToFile("demo01"));
         QVERIFY(QFile::remove(home.filePath("work/demo01")));
-        store.writeFixedStrategyInfoToFile("demo01"); // nothing changed since the failure
+        QVERIFY(store.writeFixedStrategyInfoToFile("demo01")); // nothing changed since the failure
         QCOMPARE(inFile(), held);
+    }
+
+    // A data file from another machine holds ids this machine's sequence
+    // has not reached: new ids start above them at once.
+    void idsContinueAboveStoredOnes()
+    {
+        QVERIFY(writeFile(dataPath(), "5,%&a,%&p,%&g,%&,%&0\n100000,%&b,%&p,%&g,%&,%&0\n42,%&c,%&p,%&g,%&,%&0\n"));
+        InterProcIdService::instance().setStorageDirectory(home.filePath("fresh-ids"));
+        StrategySqlite store;
+        QCOMPARE(store.queryFixedStrategyInfoList("demo01").size(), 3);
+        QCOMPARE(add(store, "new"), QStringLiteral("100001|new|p|g||0"));
+        InterProcIdService::instance().setStorageDirectory(home.idDir());
     }
 
     void unreadableFileIsMovedAsideAndNeverOverwritten()

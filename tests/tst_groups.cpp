@@ -142,6 +142,117 @@ private slots:
         QVERIFY(f.addGroup("gnext").isEmpty() && !inFile().contains("gfrom"));
     }
 
+    // A change whose file cannot be written (a full disk) is answered as
+    // failed. A rename or a delete with strategies that cannot even be
+    // recorded changes nothing; the others stay in memory, and the next
+    // write of their file stores them.
+    void failedWriteIsAnsweredAndRetried_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<bool>("keptInMemory");
+        QTest::newRow("add") << "add" << true;
+        QTest::newRow("rename") << "rename" << false;
+        QTest::newRow("delete with strategies") << "delete with" << false;
+        QTest::newRow("delete") << "delete" << true;
+        QTest::newRow("cleanup") << "cleanup" << true;
+        QTest::newRow("merge") << "merge" << true;
+    }
+    void failedWriteIsAnsweredAndRetried()
+    {
+        QFETCH(QString, operation);
+        QFETCH(bool, keptInMemory);
+        const QString group = "full-" + operation, path = "D:/full/" + operation + ".py";
+        QVERIFY(f.addGroup(group).isEmpty() && f.addFixedStrategy(path, "s", group, QString(), 1));
+        const QList<SarvekGroupInfo> groups = f.getAllStrategyGroups();
+        const QStringList strategies = groupsOf(path);
+        const QByteArray groupsFile = readFile(m_groupsFile), dataFile = readFile(m_dataFile);
+        const QString failed = QStringLiteral("保存失败：文件无法写入，修改未保存！");
+        {
+            FileSizeLimit full(0);
+            if (operation == "add")
+                QCOMPARE(f.addGroup(group + "-new"), failed);
+            else if (operation == "rename")
+                QCOMPARE(f.renameGroup(group, group + "-new"), failed);
+            else if (operation == "cleanup")
+                QVERIFY(!f.cleanupGroup(group));
+            else if (operation == "merge")
+                QVERIFY(!f.regroupAllStrategy(group, DefaultGroup, false));
+            else
+                QVERIFY(!f.deleteGroup(group, operation == "delete with"));
+        }
+        QCOMPARE(readFile(m_groupsFile), groupsFile);
+        QCOMPARE(readFile(m_dataFile), dataFile);
+        QCOMPARE(f.getAllStrategyGroups() != groups || groupsOf(path) != strategies, keptInMemory);
+        QVERIFY(!QFileInfo::exists(home.filePath("work/demo01/SarvekFixedStrategyGroups.redo")));
+        // The next writes of both files store what memory holds.
+        QVERIFY(f.addGroup(group + "-later").isEmpty() && f.addFixedStrategy(path, "later", DefaultGroup, QString(), 1));
+        QCOMPARE(inFile().keys(), [this] {
+            QStringList names;
+            for (const SarvekGroupInfo &g : f.getAllStrategyGroups())
+                names.append(g.name);
+            return names;
+        }());
+        QCOMPARE(groupsOf(path).size(), 2 * f.getFixedStrateNameList(path).size());
+    }
+
+    // A process died between the two files of a rename or a delete with
+    // strategies: the next start finishes the change from its record.
+    void interruptedChangeIsFinishedAtStart_data()
+    {
+        QTest::addColumn<QByteArray>("data");   // the data file the process left
+        QTest::addColumn<QByteArray>("groups"); // the groups file
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<QStringList>("expected"); // groups "name;time", then "name@group" of the records
+        const QByteArray before = "1,%&a,%&D:/a.py,%&old,%&,%&0\n2,%&b,%&D:/b.py,%&默认分组,%&,%&0\n";
+        const QByteArray after = "1,%&a,%&D:/a.py,%&new,%&,%&0\n2,%&b,%&D:/b.py,%&默认分组,%&,%&0\n";
+        const QByteArray rename = R"({"operation":"rename","group":"old","newName":"new","createTime":100})";
+        const QStringList renamed{"new;100", "默认分组;-1", "a@new", "b@默认分组"};
+        QTest::newRow("rename: neither file written") << before << QByteArray("old;100,默认分组;-1") << rename << renamed;
+        QTest::newRow("rename: data file written") << after << QByteArray("old;100,默认分组;-1") << rename << renamed;
+        QTest::newRow("rename: both written") << after << QByteArray("new;100,默认分组;-1") << rename << renamed;
+        QTest::newRow("delete: data file written")
+            << QByteArray("2,%&b,%&D:/b.py,%&默认分组,%&,%&0\n") << QByteArray("old;100,默认分组;-1")
+            << QByteArray(R"({"operation":"delete","group":"old","withStrategies":true})")
+            << QStringList{"默认分组;-1", "b@默认分组"};
+        QTest::newRow("damaged record: set aside, nothing guessed")
+            << before << QByteArray("old;100,默认分组;-1") << QByteArray("{\"operation\":\"ren")
+            << QStringList{"old;100", "默认分组;-1", "a@old", "b@默认分组"};
+    }
+    void interruptedChangeIsFinishedAtStart()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, groups);
+        QFETCH(QByteArray, record);
+        const QString folder = home.filePath(QStringLiteral("interrupted/%1").arg(QTest::currentDataTag()));
+        const QString user = folder + "/work/demo01/";
+        QVERIFY(writeFile(user + "SarvekFixStrategy.dat", data) && writeFile(user + "SarvekFixedStrategyGroups.txt", groups)
+                && writeFile(user + "SarvekFixedStrategyGroups.redo", record));
+        QStringList seen;
+        for (const QJsonValue &g : QJsonDocument::fromJson(runStrategyctlIn(home, folder, {"--json", "group", "list"}).out).array())
+            seen.append(g["name"].toString() + ';' + QString::number(g["createTime"].toInt()));
+        for (const QJsonValue &r : QJsonDocument::fromJson(runStrategyctlIn(home, folder, {"--json", "strategy", "list"}).out).array())
+            seen.append(r["name"].toString() + '@' + r["group"].toString());
+        QTEST(seen, "expected");
+        // The change is in both files now, and its record is gone (or set aside when it could not be read).
+        QVERIFY(!QFileInfo::exists(user + "SarvekFixedStrategyGroups.redo"));
+        QCOMPARE(QDir(user).entryList({"*.redo.unreadable-*"}).size(), int(record.endsWith("ren")));
+        QCOMPARE(readFile(user + "SarvekFixedStrategyGroups.txt").count(';'), seen.filter(";").size());
+    }
+
+    // A client whose working directory is not its installation folder reads
+    // and writes the groups file and the ini file in the installation folder.
+    void filesOfTheInstallationFolderWhateverTheWorkingDirectory()
+    {
+        const QString folder = home.filePath("foreign/app"), elsewhere = home.filePath("foreign/cwd");
+        QVERIFY(QDir().mkpath(folder));
+        const ProcessResult first = runHelper(home, "foreigncwd", {folder, elsewhere, "first", "/opt/py1"});
+        const ProcessResult second = runHelper(home, "foreigncwd", {folder, elsewhere, "second", "/opt/py2"});
+        QCOMPARE(first.outText(), QStringLiteral("默认分组\n\n"));
+        QCOMPARE(second.outText(), QStringLiteral("first,默认分组\n/opt/py1\n"));
+        QCOMPARE(readFile(folder + "/work/demo01/SarvekFixedStrategyGroups.txt").count(','), 2);
+        QVERIFY(QDir(elsewhere).isEmpty());
+    }
+
     void renameKeepsCreateTimeAndMovesStrategies_data()
     {
         QTest::addColumn<QString>("from");

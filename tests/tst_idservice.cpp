@@ -44,15 +44,22 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("counter"); // the counter file (the last id handed out) before; empty: none
         QTest::addColumn<qint64>("first");    // registered before each draw, as every start does; 0: never
+        QTest::addColumn<qint64>("floor");    // raised to before each draw, as a store holding that id does; 0: never
         QTest::addColumn<Ids>("draws");
-        QTest::newRow("register a new sequence") << "" << "New" << "" << 1000ll << Ids{1000, 1001};
-        QTest::newRow("register above the counter") << "" << "Up" << "3\n" << 500ll << Ids{500, 501};
-        QTest::newRow("register below the counter") << "" << "Down" << "3\n" << 2ll << Ids{4, 5};
-        QTest::newRow("counter that is not a number") << "" << "Bad" << "twelve\n" << 0ll << Ids{0, 0};
-        QTest::newRow("last id left") << "" << "End" << "2147483646\n" << 0ll << Ids{InterProcIdService::MaxId, 0, 0};
-        QTest::newRow("empty name") << "" << "" << "" << 0ll << Ids{0, 0};
-        QTest::newRow("name climbing out of the folder") << "" << "../x" << "" << 0ll << Ids{0, 0};
-        QTest::newRow("id folder blocked by a file") << "/blocker/ids" << "Blocked" << "" << 0ll << Ids{0, 0};
+        QTest::newRow("register a new sequence") << "" << "New" << "" << 1000ll << 0ll << Ids{1000, 1001};
+        QTest::newRow("register above the counter") << "" << "Up" << "3\n" << 500ll << 0ll << Ids{500, 501};
+        QTest::newRow("register below the counter") << "" << "Down" << "3\n" << 2ll << 0ll << Ids{4, 5};
+        QTest::newRow("ids stored elsewhere, above the counter") << "" << "Moved" << "3\n" << 0ll << 100000ll
+                                                                  << Ids{100001, 100002};
+        QTest::newRow("floor below the counter never lowers it") << "" << "Low" << "50\n" << 0ll << 10ll << Ids{51, 52};
+        QTest::newRow("floor beyond the last id") << "" << "Top" << "" << 0ll << (InterProcIdService::MaxId + 9)
+                                                  << Ids{0, 0};
+        QTest::newRow("counter that is not a number") << "" << "Bad" << "twelve\n" << 0ll << 0ll << Ids{0, 0};
+        QTest::newRow("last id left") << "" << "End" << "2147483646\n" << 0ll << 0ll
+                                      << Ids{InterProcIdService::MaxId, 0, 0};
+        QTest::newRow("empty name") << "" << "" << "" << 0ll << 0ll << Ids{0, 0};
+        QTest::newRow("name climbing out of the folder") << "" << "../x" << "" << 0ll << 0ll << Ids{0, 0};
+        QTest::newRow("id folder blocked by a file") << "/blocker/ids" << "Blocked" << "" << 0ll << 0ll << Ids{0, 0};
     }
 
     void sequence()
@@ -61,6 +68,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, counter);
         QFETCH(qint64, first);
+        QFETCH(qint64, floor);
         QFETCH(Ids, draws);
         QVERIFY(writeFile(m_home.idDir() + QStringLiteral("/blocker"), "a file, not a folder"));
         InterProcIdService &service = InterProcIdService::instance();
@@ -69,11 +77,15 @@ private slots:
         QVERIFY(counter.isEmpty() || writeFile(path, counter.toUtf8()));
         Ids drawn = draws;
         for (qint64 &id : drawn)
-            id = (first == 0 || service.registerIdService(name, first)) ? service.getId(name) : -1;
+            id = (first == 0 || service.registerIdService(name, first)) && (floor == 0 || service.raiseFloor(name, floor))
+                     ? service.getId(name)
+                     : -1;
         QCOMPARE(drawn, draws);
         // The counter holds the last id handed out; a damaged one is left as it is, for someone to look at.
         const qint64 last = *std::max_element(draws.begin(), draws.end());
-        QCOMPARE(readFile(path), last > 0 ? QByteArray::number(last) + '\n' : counter.toUtf8());
+        const QByteArray left = last > 0 ? QByteArray::number(last) + '\n'
+                                : floor > 0 ? QByteArray::number(InterProcIdService::MaxId) + '\n' : counter.toUtf8();
+        QCOMPARE(readFile(path), left);
     }
 };
 

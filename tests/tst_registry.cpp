@@ -161,6 +161,45 @@ private slots:
         QCOMPARE(inFile(path).value(orig.id), orig);
     }
 
+    // A change whose data file cannot be written (a full disk) answers
+    // false; memory keeps it and the next write stores it.
+    void failedWriteAnswersFalseAndIsRetried_data()
+    {
+        QTest::addColumn<QString>("operation");
+        for (const char *operation : {"add", "modify", "move", "remove by id", "remove by path"})
+            QTest::newRow(operation) << operation;
+    }
+    void failedWriteAnswersFalseAndIsRetried()
+    {
+        QFETCH(QString, operation);
+        const QString path = "D:/full/" + operation + ".py";
+        QVERIFY(f.addFixedStrategy(path, "a", DefaultGroup, QString(), 1));
+        FixedStrategyInfo record = f.getLastFixedStrategyInfo();
+        const QByteArray before = readFile(m_dataFile);
+        LogCapture log;
+        bool answer = true;
+        {
+            FileSizeLimit full(64); // room for the id counter, not for the data file
+            if (operation == "add") {
+                answer = f.addFixedStrategy(path, "b", DefaultGroup, QString(), 2);
+            } else if (operation == "modify") {
+                record.name = "renamed";
+                answer = f.modifyFixedStrategyInfo(int(record.id), record);
+            } else if (operation == "move") {
+                answer = f.modifyeStrategyFilePath(path, path + ".moved");
+            } else {
+                answer = operation == "remove by id" ? f.delFixedStrategyInfoByID(record.id)
+                                                     : f.delFixedStrategyInfoByFilePath(path);
+            }
+        }
+        QVERIFY(!answer);
+        QCOMPARE(readFile(m_dataFile), before);
+        QVERIFY(log.contains("open file failed:", QtWarningMsg));
+        QVERIFY(inFile("D:/full/") != inRegistry("D:/full/"));
+        QVERIFY(f.addFixedStrategy("D:/full/next.py", operation, DefaultGroup, QString(), 1));
+        QVERIFY(inFile("D:/full/") == inRegistry("D:/full/"));
+    }
+
     void locks()
     {
         // A path with an apostrophe, and another spelling of it: two locks.

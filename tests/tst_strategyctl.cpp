@@ -8,6 +8,8 @@
 
 #include <QtTest> // with QtCore: QJsonDocument, QProcess, QRegularExpression
 
+#include <csignal>
+
 namespace {
 // The fields of a fixed strategy, in the order of the data file.
 const QStringList RecordKeys{"id", "name", "filePath", "group", "extraInfo", "copyIndex"};
@@ -196,9 +198,171 @@ private slots:
         QCOMPARE(fields(json({"simu", "fills", "1002"}).array(), {"execID", "strategyID"}), QStringList{"E3|1002"});
     }
 
+    // While another process holds the folder, a command waits for it up to
+    // --wait seconds, and otherwise ends with status 3 having done nothing.
+    void folderInUseWaitsThenRefuses()
+    {
+        const QString dir = newFolder();
+        QProcess holder, waiting;
+        holder.start(helperPath("folderholder"), {dir});
+        QVERIFY(holder.waitForReadyRead(20000) && holder.readLine() == "held\n");
+        const ProcessResult refused = run({"--wait", "0", "group", "add", "g1"});
+        CHECK_EXIT(refused, 3);
+        QVERIFY2(refused.errText().contains(QStringLiteral("in use by pid %1").arg(holder.processId())),
+                 qPrintable(describe(refused)));
+        QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"sarvek.lock"});
+        waiting.setProcessEnvironment(m_home.processEnvironment());
+        waiting.start(QStringLiteral(STRATEGYCTL_PATH), {"--home", dir, "--wait", "60", "group", "add", "g2"});
+        QVERIFY(waiting.waitForStarted() && !waiting.waitForFinished(300)); // still waiting
+        holder.closeWriteChannel();
+        QVERIFY(waiting.waitForFinished(30000) && waiting.exitCode() == 0);
+        QCOMPARE(fields(json({"group", "list"}).array(), {"name"}), (QStringList{"g2", "默认分组"}));
+    }
+
+    // Concurrent one-shot commands run one after another: every change
+    // they answered ok is stored.
+    void concurrentWritersAreAllStored()
+    {
+        newFolder();
+        QList<QProcess *> writers;
+        for (int k = 1; k <= 6; ++k) {
+            auto *writer = new QProcess(this);
+            writer->setProcessEnvironment(m_home.processEnvironment());
+            writer->start(QStringLiteral(STRATEGYCTL_PATH),
+                          {"--home", m_home.path(), "--wait", "60", "strategy", "add",
+                           QStringLiteral("D:/s/p%1.py").arg(k), QStringLiteral("n%1").arg(k), "--count", "20"});
+            writers.append(writer);
+        }
+        for (QProcess *writer : writers) {
+            QVERIFY(writer->waitForFinished(60000));
+            QCOMPARE(writer->exitCode(), 0);
+            delete writer;
+        }
+        QCOMPARE(json({"strategy", "list"}).array().size(), 120);
+    }
+
+    // A signal ends a shell the normal way: what it answered ok is stored.
+    void signalEndsShellKeepingItsRows_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void signalEndsShellKeepingItsRows()
+    {
+        QFETCH(int, signal);
+        newFolder();
+        QProcess shell;
+        shell.setProcessEnvironment(m_home.processEnvironment());
+        shell.start(QStringLiteral(STRATEGYCTL_PATH), {"--home", m_home.path(), "shell"});
+        shell.write("instance add 31 1\ninstance add 32 2\ncash init 31 2026-12-01 10\ncash end 31 2026-12-01 11\n"
+                    "group add kept\n");
+        QByteArray out;
+        QTRY_COMPARE_WITH_TIMEOUT((out += shell.readAllStandardOutput()).count("ok\n"), 5, 20000);
+        ::kill(pid_t(shell.processId()), signal); // stdin stays open
+        QVERIFY(shell.waitForFinished(20000));
+        QCOMPARE(shell.exitCode(), 128 + signal);
+        QCOMPARE(fields(json({"db", "instance_info"}).array(), {"instance_id", "run_mode"}), (QStringList{"31|1", "32|2"}));
+        QCOMPARE(fields(json({"db", "backtest_daycash"}).array(), {"end_funds"}), QStringList{"11"});
+        QVERIFY(fields(json({"group", "list"}).array(), {"name"}).contains("kept"));
+    }
+
+    // A folder that cannot be written (read only, or a full disk): every
+    // change exits non-zero and the folder stays as it was.
+    void unwritableFolderChangesNothing_data()
+    {
+        QTest::addColumn<bool>("readOnly"); // else: no byte may be written, as on a full disk
+        QTest::addColumn<QStringList>("args");
+        const QList<QStringList> changes{{"strategy", "add", "D:/s/b.py", "b"}, {"strategy", "modify", "1", "--name", "z"},
+                                         {"strategy", "remove", "1"},           {"group", "add", "G"},
+                                         {"group", "rename", "默认分组", "X"},  {"group", "delete", "默认分组", "--with-strategies"},
+                                         {"python", "set", "/x"},               {"instance", "add", "5", "1"},
+                                         {"lock", "on", "D:/a.py"}};
+        for (bool readOnly : {false, true}) {
+            for (const QStringList &args : changes)
+                QTest::newRow(qPrintable(QString(readOnly ? "read only: " : "full: ") + args.mid(0, 2).join(' ')))
+                    << readOnly << args;
+        }
+    }
+    void unwritableFolderChangesNothing()
+    {
+        QFETCH(bool, readOnly);
+        QFETCH(QStringList, args);
+        const QString dir = newFolder();
+        QVERIFY(writeFile(file("work/demo01/SarvekFixStrategy.dat"),
+                          "1,%&a,%&D:/s/a.py,%&默认分组,%&,%&0\n2,%&b,%&D:/s/a.py,%&默认分组,%&,%&0\n"));
+        CHECK_EXIT(run({"python", "set", "/usr/bin"}), 0);
+        const QMap<QString, QByteArray> before = folderContents(dir);
+        ProcessResult r;
+        if (readOnly) {
+            ReadOnlyFolder frozen(dir);
+            if (!frozen.isValid())
+                QSKIP("this process may not mount a read-only folder");
+            r = run(args);
+            CHECK_EXIT(run({"strategy", "list"}), 0); // reading still works
+        } else {
+            QStringList quoted;
+            for (const QString &arg : QStringList{STRATEGYCTL_PATH, "--home", dir} + args)
+                quoted.append("'" + arg + "'");
+            r = runShell(m_home, "ulimit -f 0; trap '' XFSZ; exec " + quoted.join(' '));
+        }
+        QVERIFY2(!r.crashed && r.exitCode == 1 && !r.out.contains("ok"), qPrintable(describe(r)));
+        QCOMPARE(folderContents(dir), before);
+    }
+
+    // The database is held by another program until after the shell ended:
+    // its rows wait in the journal and reach the tables at the next start,
+    // a re-registration replacing the older row.
+    void heldDatabaseRowsReachTheTablesAtNextStart()
+    {
+        const QString dir = newFolder();
+        CHECK_EXIT(run({"instance", "add", "5", "1", "--account", "OLD"}), 0);
+        QProcess locker;
+        locker.start(helperPath("dblocker"), {file("sarvek.db")});
+        QVERIFY(locker.waitForReadyRead(20000) && locker.readLine() == "locked\n");
+        const ProcessResult held = run({"shell"}, "instance add 5 2 --account NEW\ninstance add 6 1\n"
+                                                  "cash init 6 2026-12-01 100\ncash end 6 2026-12-01 105.5\n");
+        CHECK_EXIT(held, 0);
+        QVERIFY2(held.errText().contains("database is locked"), qPrintable(describe(held)));
+        QVERIFY(QFileInfo::exists(file("sarvek.pending.json")));
+        locker.closeWriteChannel();
+        QVERIFY(locker.waitForFinished(20000));
+        CHECK_EXIT(run({"status"}), 0);
+        QVERIFY(!QFileInfo::exists(file("sarvek.pending.json")));
+        QCOMPARE(fields(json({"db", "instance_info"}).array(), {"instance_id", "run_mode", "fund_account"}),
+                 (QStringList{"5|2|NEW", "6|1|"}));
+        QCOMPARE(fields(json({"db", "backtest_daycash"}).array(), {"instance_id", "initial_funds", "end_funds"}),
+                 QStringList{"6|100|105.5"});
+        Q_UNUSED(dir)
+    }
+
+    // What a killed process may leave behind is cleared at the next start;
+    // what is not of its naming, and damaged files set aside, stay.
+    void leftoversOfAKilledProcess()
+    {
+        const QString dir = newFolder();
+        const QStringList leftovers{"work/demo01/SarvekFixStrategy.dat.Ab12Cd", "work/demo01/SarvekFixedStrategyGroups.txt.x1Y2z3",
+                                    "sarvek.pending.json.QWERTY", "ZqProEngineConfig.ini.abcdef"};
+        const QStringList kept{"work/demo01/SarvekFixStrategy.dat.unreadable-20261201-101010",
+                               "work/demo01/SarvekFixStrategy.dat.bak", "work/demo01/notes.txt.Ab12Cd"};
+        for (const QString &name : leftovers + kept)
+            QVERIFY(writeFile(file(name), "x"));
+        QVERIFY(writeFile(file("sarvek.pending.json"), "{ not a journal"));
+        CHECK_EXIT(run({"status"}), 0);
+        for (const QString &name : leftovers)
+            QVERIFY2(!QFileInfo::exists(file(name)), qPrintable(name));
+        for (const QString &name : kept)
+            QVERIFY2(QFileInfo::exists(file(name)), qPrintable(name));
+        // The damaged journal is kept aside for someone to look at.
+        QCOMPARE(QDir(dir).entryList({"sarvek.pending.json*"}).size(), 1);
+        QVERIFY(QDir(dir).entryList({"sarvek.pending.json*"}).value(0).startsWith("sarvek.pending.json.unreadable-"));
+    }
+
     void shellJsonEventsAndTimedFlush()
     {
-        QVERIFY2(m_flushShell.waitForFinished(60000), qPrintable(m_flushShell.errorString()));
+        QVERIFY2(m_flushShell.state() == QProcess::NotRunning || m_flushShell.waitForFinished(60000),
+                 qPrintable(m_flushShell.errorString()));
         const ProcessResult r{m_flushShell.exitCode(), m_flushShell.exitStatus() == QProcess::CrashExit,
                               m_flushShell.readAllStandardOutput(), m_flushShell.readAllStandardError()};
         CHECK_EXIT(r, 0);
