@@ -125,7 +125,8 @@ void StrategyFileLogicHandler::stop()
     m_initialized = false;
     // Pending instance and day-cash rows are written (or kept in the
     // journal) before the folder is free for the next process.
-    StrategyCompilerCommerFuncs::instance()->finish();
+    if (StrategyCompilerCommerFuncs::isInstanceAlive())
+        StrategyCompilerCommerFuncs::instance()->finish();
     ZqFolderLock::release(m_lockedFolder);
     m_lockedFolder.clear();
     stopWorkThread();

@@ -29,6 +29,8 @@
 
 #include <atomic>
 
+struct GroupChangeRecord;
+
 // The plug-in object of the quantitative-strategy screens: the one object
 // the client reaches, through instance().
 //
@@ -191,9 +193,14 @@ private:
     bool refusesChange(const char *function) const;
     void removeLeftoverTemporaryFiles();
     QString groupChangeRecordPath();
-    // Applies a group change that a process did not finish; true when it
-    // found one (the groups file is then saved).
-    bool finishInterruptedGroupChange();
+    // A group change that a process did not finish, from its record; false
+    // when there is none.
+    bool readInterruptedGroupChange(GroupChangeRecord *change);
+    // Apply it to the groups as the groups file gave them, and to the
+    // records as the data file gave them (in the store too); the records'
+    // side with m_fixedStrategyLock held for writing.
+    void redoGroupChangeOnGroups(const GroupChangeRecord &change);
+    void redoGroupChangeOnRecords(const GroupChangeRecord &change, QList<FixedStrategyInfo> *records);
     // Removes the records of `group` from the registry and the store;
     // m_fixedStrategyLock must be held for writing.
     void removeGroupStrategiesLocked(const QString &group);

@@ -32,9 +32,12 @@ LockTable &table()
     return *t;
 }
 
+// One name per folder, also when it is reached through a link.
 QString key(const QString &folder)
 {
-    return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const QFileInfo info(folder);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
 QByteArray lockPath(const QString &folderKey)

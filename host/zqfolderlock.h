@@ -16,7 +16,7 @@
 //
 // Holds nest within a process: every acquire() that succeeds is matched by
 // one release(), and the folder stays locked until the last one. Folders are
-// compared by their absolute, cleaned path. Thread-safe.
+// compared by their canonical path (links resolved). Thread-safe.
 class ZqFolderLock
 {
 public:

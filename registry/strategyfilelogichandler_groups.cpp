@@ -117,12 +117,11 @@ bool StrategyFileLogicHandler::saveFixedStrategyGroup()
     return false;
 }
 
-bool StrategyFileLogicHandler::finishInterruptedGroupChange()
+bool StrategyFileLogicHandler::readInterruptedGroupChange(GroupChangeRecord *change)
 {
     const QString path = groupChangeRecordPath();
-    GroupChangeRecord change;
     QString error;
-    switch (GroupChangeRecord::read(path, &change, &error)) {
+    switch (GroupChangeRecord::read(path, change, &error)) {
     case GroupChangeRecord::Missing:
         return false;
     case GroupChangeRecord::Damaged: {
@@ -135,25 +134,40 @@ bool StrategyFileLogicHandler::finishInterruptedGroupChange()
     case GroupChangeRecord::Read:
         break;
     }
-    {
-        // Each step is a no-op when the process got that far before it died.
-        QWriteLocker locker(&m_fixedStrategyLock);
-        if (change.kind == GroupChangeRecord::Rename) {
-            moveGroupStrategiesLocked(change.group, change.newName);
-            m_groupMap.remove(change.group);
-            m_groupMap.insert(change.newName, SarvekGroupInfo{change.newName, change.createTime});
+    SL_INFO << "StrategyFileLogicHandler::initStrategyFileInfo" << "finishing an interrupted group"
+            << (change->kind == GroupChangeRecord::Rename ? "rename of" : "delete of") << change->group;
+    return true;
+}
+
+// Each step is a no-op when the process got that far before it died.
+void StrategyFileLogicHandler::redoGroupChangeOnGroups(const GroupChangeRecord &change)
+{
+    QWriteLocker locker(&m_fixedStrategyLock);
+    m_groupMap.remove(change.group);
+    if (change.kind == GroupChangeRecord::Rename)
+        m_groupMap.insert(change.newName, SarvekGroupInfo{change.newName, change.createTime});
+    else if (m_groupMap.isEmpty())
+        m_groupMap.insert(DefaultGroup, SarvekGroupInfo{DefaultGroup, -1}); // as a start reads an empty groups file
+}
+
+void StrategyFileLogicHandler::redoGroupChangeOnRecords(const GroupChangeRecord &change,
+                                                        QList<FixedStrategyInfo> *records)
+{
+    StrategySqlite &store = StrategySqlite::instance();
+    for (auto it = records->begin(); it != records->end();) {
+        if (it->group != change.group) {
+            ++it;
+        } else if (change.kind == GroupChangeRecord::Rename) {
+            it->group = change.newName;
+            store.modifyFixedStrategyInfo(*it);
+            ++it;
+        } else if (change.withStrategies) {
+            store.delFixedStrategyInfo(it->id);
+            it = records->erase(it);
         } else {
-            m_groupMap.remove(change.group);
-            if (change.withStrategies)
-                removeGroupStrategiesLocked(change.group);
+            ++it;
         }
     }
-    SL_INFO << "StrategyFileLogicHandler::initStrategyFileInfo" << "finished an interrupted group"
-            << (change.kind == GroupChangeRecord::Rename ? "rename of" : "delete of") << change.group;
-    const bool written = writeDataFile();
-    if (saveFixedStrategyGroup() && written)
-        QFile::remove(path);
-    return true;
 }
 
 bool StrategyFileLogicHandler::checkAndAddAutoStart()

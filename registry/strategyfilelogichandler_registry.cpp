@@ -4,12 +4,14 @@
 #include "facade/strategyfilelogichandler.h"
 
 #include "registry/fixedstrategyfile.h"
+#include "registry/groupchangerecord.h"
 #include "storage/strategysqlite.h"
 
 #include <cbusinessdatabase.h>
 #include <zqpath.h>
 
 #include <QDateTime>
+#include <QFile>
 
 namespace {
 bool canStore(const QString &name, const QString &filePath, const QString &group, const QString &extraInfo)
@@ -27,13 +29,22 @@ bool StrategyFileLogicHandler::writeDataFile()
 void StrategyFileLogicHandler::initStrategyFileInfo()
 {
     readFixedStrategyGroups();
+    // A change of two files that a process did not finish is finished
+    // first, on what the two files gave, so that this start sees what the
+    // finished change would have left.
+    GroupChangeRecord change;
+    const bool redo = readInterruptedGroupChange(&change);
+    if (redo)
+        redoGroupChangeOnGroups(change);
     checkAndAddAutoStart();
 
     bool groupsAdded = false;
     {
         QWriteLocker locker(&m_fixedStrategyLock);
-        const QList<FixedStrategyInfo> records = StrategySqlite::instance().queryFixedStrategyInfoList(getCurUserId());
-        for (const FixedStrategyInfo &info : records) {
+        QList<FixedStrategyInfo> records = StrategySqlite::instance().queryFixedStrategyInfoList(getCurUserId());
+        if (redo)
+            redoGroupChangeOnRecords(change, &records);
+        for (const FixedStrategyInfo &info : qAsConst(records)) {
             if (m_fixedStrategyMap.contains(info.id))
                 continue; // the first record of an id wins
             m_fixedStrategyMap.insert(info.id, info);
@@ -47,10 +58,13 @@ void StrategyFileLogicHandler::initStrategyFileInfo()
             SL_DEBUG << "StrategyFileLogicHandler::initStrategyFileInfo" << "m_fixedSrategyNameMap "
                      << m_fixedSrategyNameMap;
     }
-    // A change of two files that a process did not finish is finished now,
-    // before anything else reads or writes them.
-    if (!finishInterruptedGroupChange() && groupsAdded)
+    if (redo) {
+        const bool written = writeDataFile();
+        if (saveFixedStrategyGroup() && written)
+            QFile::remove(groupChangeRecordPath());
+    } else if (groupsAdded) {
         saveFixedStrategyGroup();
+    }
     loadLockFileList();
 }
 

@@ -51,6 +51,9 @@ int add(CommandContext &c)
     if (c.parser.isSet(QStringLiteral("count")) && !c.toInt(c.parser.value(QStringLiteral("count")), QStringLiteral("--count"), &count))
         return c.usageStatus;
 
+    // The names registered before: a refused add may still have registered
+    // its first copies.
+    const QStringList names = c.facade.getFixedStrateNameList(path);
     if (c.facade.addFixedStrategy(path, name, group, extra, count))
         return c.ok();
     if (!UnsavedWatch::since(c.unsavedMark).isEmpty())
@@ -63,7 +66,6 @@ int add(CommandContext &c)
         return c.refuse(QStringLiteral("a text holds \",%&\", a line feed or a carriage return, which the data file cannot hold"));
     if (!groupExists)
         return c.refuse(QStringLiteral("不包含的分组: %1").arg(group));
-    const QStringList names = c.facade.getFixedStrateNameList(path);
     for (int i = 0; i < count; ++i) {
         const QString copy = i == 0 ? name : name + QLatin1Char('_') + QString::number(i);
         if (names.contains(copy))

@@ -74,7 +74,7 @@ QString CommandTable::commandHelp(const Command &command) const
 QString CommandTable::toolHelp() const
 {
     QString help = QStringLiteral(
-        "Usage: strategyctl [--home DIR] [--json] [--verbose] COMMAND [ARGS]\n"
+        "Usage: strategyctl [--home DIR] [--json] [--verbose] [--wait SECONDS] COMMAND [ARGS]\n"
         "\n"
         "Runs the strategy plug-in the way the trading client does: initialises it in the\n"
         "installation folder DIR (default: the folder strategyctl is installed in), runs\n"
@@ -85,9 +85,12 @@ QString CommandTable::toolHelp() const
         "  --home DIR     installation folder (created when missing)\n"
         "  --json         answer with JSON documents\n"
         "  -v, --verbose  show the plug-in's diagnostics on stderr\n"
+        "  --wait SECONDS how long to wait while another process holds DIR (default 10)\n"
         "  -h, --help     this help; 'strategyctl COMMAND --help' for one command\n"
         "\n"
-        "Exit status: 0 success, 1 the plug-in refused or found nothing, 2 usage error.\n"
+        "Exit status: 0 success, 1 the plug-in refused, found nothing or could not store\n"
+        "the change, 2 usage error, 3 DIR in use by another process, 128+N ended by\n"
+        "signal N (after writing everything pending).\n"
         "\n"
         "Commands:\n");
     int width = 0;
