@@ -240,9 +240,12 @@ int StrategyCompilerCommerFuncs::replayJournal()
         return code;
     QMutexLocker journal(&m_journalLock);
     if (!QFile::remove(journalPath()) && QFile::exists(journalPath())) {
-        SL_WARNING << "StrategyCompilerCommerFuncs::flushPendingData" << "journal written to the database but not removed:"
-                   << journalPath();
-        return 0; // written again at the next start: the same rows, no harm
+        // A folder in which SQLite could write its own journal is one in
+        // which this file can be removed; should it not be, the next start
+        // would write these rows once more, over any newer row of their keys.
+        SL_CRITICAL << "StrategyCompilerCommerFuncs::flushPendingData"
+                    << "journal written to the database but not removed:" << journalPath();
+        return 0;
     }
     SL_INFO << "StrategyCompilerCommerFuncs::flushPendingData" << "journal of an earlier run written:"
             << instances.size() << "instance rows and" << cash.size() << "day-cash rows";
