@@ -3,6 +3,7 @@
 #include "facade/pluginshutdown.h"
 #include "registry/fixedstrategyfile.h"
 #include "registry/groupchangerecord.h"
+#include "registry/groupsfile.h"
 #include "services/pendingjournal.h"
 #include "services/strategycompilercommerfuncs.h"
 #include "storage/strategysqlite.h"
@@ -151,7 +152,7 @@ void StrategyFileLogicHandler::removeLeftoverTemporaryFiles()
     const QList<QPair<QString, QStringList>> places = {
         {folder, {QLatin1String(PendingJournal::FileName), QStringLiteral("ZqProEngineConfig.ini")}},
         {folder + QLatin1String("/work/") + user,
-         {QLatin1String(FixedStrategyFile::FileName), QStringLiteral("SarvekFixedStrategyGroups.txt"),
+         {QLatin1String(FixedStrategyFile::FileName), QLatin1String(GroupsFile::FileName),
           QLatin1String(GroupChangeRecord::FileName)}},
         {folder + QLatin1String("/work/") + login, {QLatin1String(FixedStrategyFile::FileName)}},
     };

@@ -72,8 +72,13 @@ bool HostProfile::parseFile(const QString &path, Data *data, QString *error)
             *error = file.errorString();
         return false;
     }
+    return parseJson(file.readAll(), QFileInfo(path).absoluteFilePath(), data, error);
+}
+
+bool HostProfile::parseJson(const QByteArray &json, const QString &source, Data *data, QString *error)
+{
     QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
         if (error)
             *error = parseError.error != QJsonParseError::NoError
@@ -83,7 +88,7 @@ bool HostProfile::parseFile(const QString &path, Data *data, QString *error)
     }
     const QJsonObject root = doc.object();
     Data d;
-    d.source = QFileInfo(path).absoluteFilePath();
+    d.source = source;
     d.loginAccount = root.value("loginAccount").toString();
     d.userId = root.value("userId").toString(d.loginAccount);
     d.autoStart = root.value("autoStart").toBool(false);
@@ -127,15 +132,26 @@ HostProfile::Data &HostProfile::loadedLocked()
     return m_data;
 }
 
-bool HostProfile::loadFile(const QString &path, QString *error)
+bool HostProfile::loadJson(const QByteArray &json, const QString &source, QString *error)
 {
     Data d;
-    if (!parseFile(path, &d, error))
+    if (!parseJson(json, source, &d, error))
         return false;
     QMutexLocker locker(&m_mutex);
     m_data = d;
     m_loaded = true;
     return true;
+}
+
+bool HostProfile::loadFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return loadJson(file.readAll(), QFileInfo(path).absoluteFilePath(), error);
 }
 
 void HostProfile::loadDemo()

@@ -26,6 +26,8 @@ public:
     // Replaces the whole profile by the file's content. False with a reason
     // when the file cannot be read or is not a profile; nothing changes then.
     bool loadFile(const QString &path, QString *error = nullptr);
+    // The same from the file's bytes; `source` is what source() answers.
+    bool loadJson(const QByteArray &json, const QString &source, QString *error = nullptr);
     void loadDemo();
     // Forgets the profile; the next use reads the installation folder again.
     void reset();
@@ -61,6 +63,7 @@ private:
 
     HostProfile() = default;
     static bool parseFile(const QString &path, Data *data, QString *error);
+    static bool parseJson(const QByteArray &json, const QString &source, Data *data, QString *error);
     static Data demo();
     Data &loadedLocked();
 

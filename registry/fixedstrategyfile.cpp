@@ -2,6 +2,8 @@
 
 #include "facade/strategylogic_global.h"
 
+#include <QTextCodec>
+
 QString FixedStrategyFile::path(const QString &applicationDir, const QString &userFolder)
 {
     // The loader names the folder by the lower-cased user id, the writers by
@@ -25,56 +27,93 @@ void FixedStrategyFile::appendLine(QString &out, const FixedStrategyInfo &info)
            + sep + QString::number(info.copyIndex) + QLatin1Char('\n');
 }
 
-QList<FixedStrategyInfo> FixedStrategyFile::parse(const QByteArray &content)
+namespace {
+// Parses one decoded line into `info`; false for a line of fewer than six
+// fields.
+bool parseLine(QStringView line, FixedStrategyInfo *info)
+{
+    const QLatin1String sep(FixedStrategyFile::Separator);
+    QStringView parts[6];
+    int found = 0;
+    qsizetype from = 0;
+    while (found < 6) {
+        const qsizetype at = line.indexOf(sep, from);
+        if (at < 0) {
+            parts[found++] = line.mid(from);
+            break;
+        }
+        parts[found++] = line.mid(from, at - from);
+        from = at + sep.size();
+    }
+    if (found < 6)
+        return false;
+    info->id = parts[0].toInt();
+    info->name = parts[1].toString();
+    info->filePath = parts[2].toString();
+    info->group = parts[3].toString();
+    info->extraInfo = parts[4].toString();
+    info->copyIndex = parts[5].toInt();
+    return true;
+}
+} // namespace
+
+QList<FixedStrategyInfo> FixedStrategyFile::parse(const QByteArray &content, Skipped *skipped)
 {
     QList<FixedStrategyInfo> records;
-    const QString text = QString::fromUtf8(content);
-    const QStringView all(text);
-    const QLatin1String sep(Separator);
     const bool logging = lcStrategyLogic().isDebugEnabled();
-
-    qsizetype lineStart = 0;
-    while (lineStart <= all.size()) {
-        qsizetype lineEnd = all.indexOf(QLatin1Char('\n'), lineStart);
-        if (lineEnd < 0)
-            lineEnd = all.size();
-        const QStringView line = all.mid(lineStart, lineEnd - lineStart);
-        lineStart = lineEnd + 1;
-
-        QStringView parts[6];
-        int found = 0;
-        qsizetype from = 0;
-        while (found < 6) {
-            const qsizetype at = line.indexOf(sep, from);
-            if (at < 0) {
-                parts[found++] = line.mid(from);
-                break;
-            }
-            parts[found++] = line.mid(from, at - from);
-            from = at + sep.size();
-        }
-        if (found < 6)
-            continue;
-
+    int skippedLines = 0;
+    int firstSkipped = 0;
+    auto take = [&](QStringView line, int number) {
         FixedStrategyInfo info;
-        info.id = parts[0].toInt();
-        info.name = parts[1].toString();
-        info.filePath = parts[2].toString();
-        info.group = parts[3].toString();
-        info.extraInfo = parts[4].toString();
-        info.copyIndex = parts[5].toInt();
+        if (!parseLine(line, &info)) {
+            if (!line.isEmpty() && skippedLines++ == 0)
+                firstSkipped = number;
+            return;
+        }
         if (logging)
             SL_DEBUG << "FixedStrategyFile::parse" << info.id << info.name << info.filePath << info.group
                      << info.extraInfo << info.copyIndex;
         records.append(info);
+    };
+
+    // Decoded by the whole length: a NUL byte ends nothing.
+    QTextCodec::ConverterState state;
+    const QString text = QTextCodec::codecForMib(106)->toUnicode(content.constData(), content.size(), &state);
+    if (state.invalidChars == 0 && !content.contains('\0')) {
+        const QStringView all(text);
+        int number = 1;
+        for (qsizetype lineStart = 0; lineStart <= all.size(); ++number) {
+            qsizetype lineEnd = all.indexOf(QLatin1Char('\n'), lineStart);
+            if (lineEnd < 0)
+                lineEnd = all.size();
+            take(all.mid(lineStart, lineEnd - lineStart), number);
+            lineStart = lineEnd + 1;
+        }
+    } else {
+        // Some bytes are not UTF-8 text: each line on its own, and a line
+        // that is not text is skipped rather than changed.
+        const QList<QByteArray> lines = content.split('\n');
+        for (int i = 0; i < lines.size(); ++i) {
+            const QByteArray &bytes = lines.at(i);
+            QTextCodec::ConverterState lineState;
+            const QString line = QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &lineState);
+            if (lineState.invalidChars > 0 || bytes.contains('\0')) {
+                if (skippedLines++ == 0)
+                    firstSkipped = i + 1;
+                continue;
+            }
+            take(line, i + 1);
+        }
     }
+    if (skipped)
+        *skipped = Skipped{skippedLines, firstSkipped};
     return records;
 }
 
 bool FixedStrategyFile::canHold(const QString &value)
 {
     return !value.contains(QLatin1String(Separator)) && !value.contains(QLatin1Char('\n'))
-           && !value.contains(QLatin1Char('\r'));
+           && !value.contains(QLatin1Char('\r')) && !value.contains(QChar(0));
 }
 
 bool FixedStrategyFile::canHold(const FixedStrategyInfo &info)

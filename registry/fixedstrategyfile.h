@@ -10,7 +10,8 @@
 // The fixed-strategy data file "SarvekFixStrategy.dat": one record per
 // line, six fields joined by ",%&", each line ended by a line feed, UTF-8
 // without a byte order mark. Fields are written verbatim, so a text that
-// holds the separator, a line feed or a carriage return cannot be stored.
+// holds the separator, a line feed, a carriage return or a NUL cannot be
+// stored.
 class FixedStrategyFile
 {
 public:
@@ -24,10 +25,20 @@ public:
     static QString formatLine(const FixedStrategyInfo &info);
     static void appendLine(QString &out, const FixedStrategyInfo &info);
 
+    // Lines that were not taken: how many (blank lines aside), and the
+    // number (from 1) of the first.
+    struct Skipped
+    {
+        int lines = 0;
+        int firstLine = 0;
+    };
+
     // Every line with at least six fields, in file order; the first six
     // fields count. An id or copy index that is not a 32-bit decimal
-    // number reads as 0.
-    static QList<FixedStrategyInfo> parse(const QByteArray &content);
+    // number reads as 0. The content is read to its end, NUL bytes and all;
+    // a line that is not UTF-8 text, or holds a NUL, is skipped like a line
+    // of too few fields.
+    static QList<FixedStrategyInfo> parse(const QByteArray &content, Skipped *skipped = nullptr);
 
     // Whether a text survives a write and a read unchanged.
     static bool canHold(const QString &value);

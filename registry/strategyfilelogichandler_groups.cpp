@@ -4,6 +4,7 @@
 
 #include "facade/strategydirhandler.h"
 #include "registry/groupchangerecord.h"
+#include "registry/groupsfile.h"
 #include "storage/atomicfile.h"
 #include "storage/setasidefile.h"
 #include "storage/strategysqlite.h"
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMultiMap>
-#include <QTextStream>
 
 namespace {
 const QString DefaultGroup = QStringLiteral("默认分组");
@@ -29,25 +29,19 @@ const QString TargetExistsMessage = QStringLiteral("修改分组名称失败：�
 const QString InvalidNameMessage = QStringLiteral("分组名称不能包含“,”或“;”！");
 const QString NotInitialisedMessage = QStringLiteral("操作失败：策略插件未初始化！");
 const QString WriteFailedMessage = QStringLiteral("保存失败：文件无法写入，修改未保存！");
-constexpr char GroupsFileName[] = "SarvekFixedStrategyGroups.txt";
 
 bool isBuiltIn(const QString &name)
 {
     return name == DefaultGroup || name == AutoStartGroup;
 }
 
-// The groups file separates entries with "," and fields with ";".
-bool groupsFileCanHold(const QString &name)
-{
-    return !name.contains(QLatin1Char(',')) && !name.contains(QLatin1Char(';'));
-}
 } // namespace
 
 QString StrategyFileLogicHandler::groupsFilePath()
 {
     // "./work/<user>/..." of the installation folder, read and written
     // there whatever the process's working directory is.
-    return QStringLiteral("%1/work/%2/%3").arg(ZqApplicationDir::path(), getCurUserId(), QLatin1String(GroupsFileName));
+    return QStringLiteral("%1/work/%2/%3").arg(ZqApplicationDir::path(), getCurUserId(), QLatin1String(GroupsFile::FileName));
 }
 
 QString StrategyFileLogicHandler::groupChangeRecordPath()
@@ -58,20 +52,13 @@ QString StrategyFileLogicHandler::groupChangeRecordPath()
 
 void StrategyFileLogicHandler::readFixedStrategyGroups()
 {
-    QMap<QString, SarvekGroupInfo> groups;
     QFile file(groupsFilePath());
     QString text;
+    QMap<QString, SarvekGroupInfo> groups;
     if (file.open(QIODevice::ReadOnly)) {
-        QTextStream stream(&file);
-        stream.setCodec("UTF-8");
-        text = stream.readAll();
-        const QStringList entries = text.split(QLatin1Char(','));
-        for (const QString &entry : entries) {
-            const QStringList parts = entry.split(QLatin1Char(';'));
-            if (parts.size() < 2)
-                continue;
-            groups.insert(parts.at(0), SarvekGroupInfo{parts.at(0), parts.at(1).toLongLong()});
-        }
+        const QByteArray content = file.readAll();
+        text = QString::fromUtf8(content.constData(), content.size());
+        groups = GroupsFile::parse(content);
         file.close();
     }
     if (groups.isEmpty())
@@ -93,16 +80,15 @@ bool StrategyFileLogicHandler::saveFixedStrategyGroup()
         QReadLocker locker(&m_fixedStrategyLock);
         groups = m_groupMap.values();
     }
-    QStringList names;
-    QStringList entries;
-    for (const SarvekGroupInfo &group : qAsConst(groups)) {
-        names.append(group.name);
-        entries.append(group.name + QLatin1Char(';') + QString::number(group.createTime));
+    if (lcStrategyLogic().isDebugEnabled()) {
+        QStringList names;
+        for (const SarvekGroupInfo &group : qAsConst(groups))
+            names.append(group.name);
+        SL_DEBUG << "StrategyFileLogicHandler::saveFixedStrategyGroup" << names;
     }
-    SL_DEBUG << "StrategyFileLogicHandler::saveFixedStrategyGroup" << names;
 
     const QString path = groupsFilePath();
-    const QString text = entries.join(QLatin1Char(','));
+    const QString text = GroupsFile::format(groups);
     // The file already says this (a save at exit after no change): nothing
     // to write, and nothing fails in a folder that cannot be written.
     if (text == m_groupsFileText && QFileInfo::exists(path))
@@ -198,7 +184,7 @@ QString StrategyFileLogicHandler::addGroup(const QString &name)
         return NotInitialisedMessage;
     if (isBuiltIn(name))
         return BuiltInNameMessage;
-    if (!groupsFileCanHold(name))
+    if (!GroupsFile::canHold(name))
         return InvalidNameMessage;
     {
         QWriteLocker locker(&m_fixedStrategyLock);
@@ -216,7 +202,7 @@ QString StrategyFileLogicHandler::renameGroup(const QString &oldName, const QStr
         return NotInitialisedMessage;
     if (isBuiltIn(newName))
         return BuiltInNameMessage;
-    if (!groupsFileCanHold(newName))
+    if (!GroupsFile::canHold(newName))
         return InvalidNameMessage;
     GroupChangeRecord change;
     change.kind = GroupChangeRecord::Rename;

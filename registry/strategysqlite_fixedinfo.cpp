@@ -75,7 +75,15 @@ QList<FixedStrategyInfo> StrategySqlite::LoadFixedStrategyInfo(QString userFolde
                 SL_CRITICAL << "open fix strategy file failed:" << file.errorString();
                 unreadable = true;
             } else {
-                list = FixedStrategyFile::parse(content);
+                FixedStrategyFile::Skipped skipped;
+                list = FixedStrategyFile::parse(content, &skipped);
+                if (skipped.lines > 0) {
+                    // Its good lines are loaded; the whole file is kept
+                    // aside before the first rewrite, which would drop the rest.
+                    SL_WARNING << "StrategySqlite::LoadFixedStrategyInfo" << path << ":" << skipped.lines
+                               << "lines skipped, the first is line" << skipped.firstLine;
+                    unreadable = true;
+                }
             }
             file.close();
         }
@@ -174,7 +182,7 @@ bool StrategySqlite::keepUnreadableDataFileLocked()
                             << "the data file could not be read and cannot be moved aside; not rewriting it:" << unreadable;
         return false;
     }
-    SL_CRITICAL << "StrategySqlite::writeFixedStrategyInfoToFile" << "the data file could not be read; kept as"
+    SL_CRITICAL << "StrategySqlite::writeFixedStrategyInfoToFile" << "the data file could not be read whole; kept as"
                 << aside;
     m_unreadableDataFile.clear();
     return true;
