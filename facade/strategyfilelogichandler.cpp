@@ -20,6 +20,8 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <cmath>
+
 Q_LOGGING_CATEGORY(lcStrategyLogic, "strategylogic")
 Q_LOGGING_CATEGORY(lcStrategyLogicUnsaved, "strategylogic.unsaved")
 
@@ -27,6 +29,13 @@ namespace {
 constexpr char LastProductKey[] = "Sarvek/StrategyFileLogicHandler/LastProduct";
 constexpr char LastFundaccountKey[] = "Sarvek/StrategyFileLogicHandler/LastFundaccount";
 constexpr char WorkThreadName[] = "StrategyFileLogicHandler_Thread";
+
+// A NUL cannot be stored: it would end a statement, a settings value or a
+// line of a file early.
+bool holdsNul(const QString &text)
+{
+    return text.contains(QChar(0));
+}
 } // namespace
 
 StrategyFileLogicHandler &StrategyFileLogicHandler::instance()
@@ -87,6 +96,17 @@ void StrategyFileLogicHandler::initialize()
         return;
     }
     m_lockedFolder = folder;
+    // The user's files are named by the user id; the login account must
+    // name the same user, or the two would name two folders.
+    const QString user = getCurUserId();
+    const QString login = CBusinessDataBase::GetInstance()->GetLoginAccount();
+    if (login.toLower() != user)
+        SL_CRITICAL << "StrategyFileLogicHandler::initialize" << "the login account" << login << "and the user id"
+                    << user << "name different users; the folder of the user id is used";
+    m_userFolderUsable = FixedStrategyFile::isValidUserFolder(user);
+    if (!m_userFolderUsable)
+        SL_CRITICAL << "StrategyFileLogicHandler::initialize" << "the user id" << user
+                    << "cannot name a folder below work/: fixed strategies and groups are neither loaded nor changed";
     removeLeftoverTemporaryFiles();
 
     StrategyCompilerCommerFuncs::instance()->init();
@@ -141,23 +161,30 @@ bool StrategyFileLogicHandler::refusesChange(const char *function) const
     return true;
 }
 
+bool StrategyFileLogicHandler::refusesRegistryChange(const char *function) const
+{
+    if (refusesChange(function))
+        return true;
+    if (m_userFolderUsable)
+        return false;
+    SL_WARNING << function << "refused: the user id cannot name a folder for the fixed strategies";
+    return true;
+}
+
 void StrategyFileLogicHandler::removeLeftoverTemporaryFiles()
 {
     // A process killed while it replaced a file leaves the new copy under
     // a temporary name ("<file>.XXXXXX"). Nobody else writes the folder
     // while this process holds it, so such copies are leftovers.
     const QString folder = ZqApplicationDir::path();
-    const QString user = getCurUserId();
-    const QString login = CBusinessDataBase::GetInstance()->GetLoginAccount().toLower();
-    const QList<QPair<QString, QStringList>> places = {
-        {folder, {QLatin1String(PendingJournal::FileName), QStringLiteral("ZqProEngineConfig.ini")}},
-        {folder + QLatin1String("/work/") + user,
-         {QLatin1String(FixedStrategyFile::FileName), QLatin1String(GroupsFile::FileName),
-          QLatin1String(GroupChangeRecord::FileName)}},
-        {folder + QLatin1String("/work/") + login, {QLatin1String(FixedStrategyFile::FileName)}},
-    };
-    for (const auto &[dir, names] : places) {
-        if (dir.endsWith(QLatin1Char('/')) || !QFileInfo(dir).isDir())
+    QList<QPair<QString, QStringList>> places = {
+        {folder, {QLatin1String(PendingJournal::FileName), QStringLiteral("ZqProEngineConfig.ini")}}};
+    if (m_userFolderUsable)
+        places.append({folder + QLatin1String("/work/") + getCurUserId(),
+                       {QLatin1String(FixedStrategyFile::FileName), QLatin1String(GroupsFile::FileName),
+                        QLatin1String(GroupChangeRecord::FileName)}});
+    for (const auto &[dir, names] : qAsConst(places)) {
+        if (!QFileInfo(dir).isDir())
             continue;
         QStringList patterns;
         for (const QString &name : names)
@@ -215,6 +242,10 @@ QString StrategyFileLogicHandler::getLastFundaccount() const
 
 void StrategyFileLogicHandler::setLastProduct(const QString &product)
 {
+    if (holdsNul(product)) {
+        SL_UNSAVED << "StrategyFileLogicHandler::setLastProduct" << "refused: the product holds a NUL";
+        return;
+    }
     QMutexLocker locker(&m_rememberedMutex);
     if (product == m_lastProduct)
         return;
@@ -224,6 +255,10 @@ void StrategyFileLogicHandler::setLastProduct(const QString &product)
 
 void StrategyFileLogicHandler::setLastFundaccount(const QString &fundAccount)
 {
+    if (holdsNul(fundAccount)) {
+        SL_UNSAVED << "StrategyFileLogicHandler::setLastFundaccount" << "refused: the fund account holds a NUL";
+        return;
+    }
     QMutexLocker locker(&m_rememberedMutex);
     if (fundAccount == m_lastFundaccount)
         return;
@@ -264,6 +299,10 @@ bool StrategyFileLogicHandler::changeFileLockState(QString filePath, bool lock)
     SL_DEBUG << "StrategyFileLogicHandler::changeFileLockState" << filePath << lock;
     if (refusesChange("StrategyFileLogicHandler::changeFileLockState"))
         return false;
+    if (lock && holdsNul(filePath)) {
+        SL_WARNING << "StrategyFileLogicHandler::changeFileLockState" << "refused: the path holds a NUL";
+        return false;
+    }
     bool result = true;
     {
         QWriteLocker locker(&m_lockFileListLock);
@@ -362,6 +401,10 @@ bool StrategyFileLogicHandler::addInstanceRunMode(QString instanceId, int runMod
 {
     if (refusesChange("StrategyFileLogicHandler::addInstanceRunMode"))
         return false;
+    if (holdsNul(instanceId) || holdsNul(fundAccount) || holdsNul(returnRegInfo)) {
+        SL_WARNING << "StrategyFileLogicHandler::addInstanceRunMode" << "refused: a text holds a NUL";
+        return false;
+    }
     return StrategyCompilerCommerFuncs::instance()->addInstanceRunMode(instanceId, runMode, fundAccount,
                                                                         returnRegInfo);
 }
@@ -412,6 +455,11 @@ void StrategyFileLogicHandler::addBackTestInitCashInfo(QString instanceId, QDate
 {
     if (refusesChange("StrategyFileLogicHandler::addBackTestInitCashInfo"))
         return;
+    if (holdsNul(instanceId) || !std::isfinite(initialFunds)) {
+        SL_UNSAVED << "StrategyFileLogicHandler::addBackTestInitCashInfo"
+                   << "refused: the instance id holds a NUL or the amount is not a number";
+        return;
+    }
     StrategyCompilerCommerFuncs::instance()->addBackTestInitCashInfo(instanceId, date, initialFunds);
 }
 
@@ -419,6 +467,11 @@ void StrategyFileLogicHandler::addBackTestInitCashEndInfo(QString instanceId, QD
 {
     if (refusesChange("StrategyFileLogicHandler::addBackTestInitCashEndInfo"))
         return;
+    if (holdsNul(instanceId) || !std::isfinite(endFunds)) {
+        SL_UNSAVED << "StrategyFileLogicHandler::addBackTestInitCashEndInfo"
+                   << "refused: the instance id holds a NUL or the amount is not a number";
+        return;
+    }
     StrategyCompilerCommerFuncs::instance()->addBackTestInitCashEndInfo(instanceId, date, endFunds);
 }
 

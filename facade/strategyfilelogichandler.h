@@ -191,6 +191,8 @@ private:
     bool writeDataFile();
     // True, with a warning, when the object is not initialised.
     bool refusesChange(const char *function) const;
+    // The same, and also when the user id cannot name the user's folder.
+    bool refusesRegistryChange(const char *function) const;
     void removeLeftoverTemporaryFiles();
     QString groupChangeRecordPath();
     // A group change that a process did not finish, from its record; false
@@ -247,8 +249,11 @@ private:
     // knows (read at start, or last written).
     QMutex m_groupsFileMutex;
     QString m_groupsFileText;
+    bool m_groupsFileNotText = false; // it held bytes that are not UTF-8: kept aside at the first save
     std::atomic<bool> m_stopped{false}; // exit() ran: the object is not initialised again
     QString m_lockedFolder; // the installation folder held while initialised
+    // The user id names a folder below work/; set by initialize().
+    std::atomic<bool> m_userFolderUsable{false};
 };
 
 #endif // STRATEGYFILELOGICHANDLER_H

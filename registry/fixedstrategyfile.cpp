@@ -110,6 +110,13 @@ QList<FixedStrategyInfo> FixedStrategyFile::parse(const QByteArray &content, Ski
     return records;
 }
 
+bool FixedStrategyFile::isValidUserFolder(const QString &userFolder)
+{
+    return !userFolder.isEmpty() && userFolder != QLatin1String(".") && userFolder != QLatin1String("..")
+           && !userFolder.contains(QLatin1Char('/')) && !userFolder.contains(QLatin1Char('\\'))
+           && !userFolder.contains(QChar(0));
+}
+
 bool FixedStrategyFile::canHold(const QString &value)
 {
     return !value.contains(QLatin1String(Separator)) && !value.contains(QLatin1Char('\n'))

@@ -40,6 +40,10 @@ public:
     // of too few fields.
     static QList<FixedStrategyInfo> parse(const QByteArray &content, Skipped *skipped = nullptr);
 
+    // Whether a user folder name names a folder right below work/: not
+    // empty, not "." or "..", no "/", "\\" or NUL.
+    static bool isValidUserFolder(const QString &userFolder);
+
     // Whether a text survives a write and a read unchanged.
     static bool canHold(const QString &value);
     static bool canHold(const FixedStrategyInfo &info);

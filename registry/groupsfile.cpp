@@ -1,6 +1,7 @@
 #include "groupsfile.h"
 
 #include <QStringList>
+#include <QTextCodec>
 
 QMap<QString, SarvekGroupInfo> GroupsFile::parse(const QByteArray &content)
 {
@@ -14,6 +15,13 @@ QMap<QString, SarvekGroupInfo> GroupsFile::parse(const QByteArray &content)
         groups.insert(parts.at(0), SarvekGroupInfo{parts.at(0), parts.at(1).toLongLong()});
     }
     return groups;
+}
+
+bool GroupsFile::isText(const QByteArray &content)
+{
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForMib(106)->toUnicode(content.constData(), content.size(), &state);
+    return state.invalidChars == 0;
 }
 
 QString GroupsFile::format(const QList<SarvekGroupInfo> &groups)

@@ -23,6 +23,9 @@ public:
     // The bytes are UTF-8 whatever they begin with: no other encoding is
     // guessed from a byte order mark.
     static QMap<QString, SarvekGroupInfo> parse(const QByteArray &content);
+    // Whether the bytes are UTF-8 text; where they are not, parse() reads
+    // U+FFFD for what is not, and the original is worth keeping.
+    static bool isText(const QByteArray &content);
     // The file's text for the groups, in their order.
     static QString format(const QList<SarvekGroupInfo> &groups);
     // Whether a name survives a write and a read unchanged.

@@ -27,6 +27,7 @@ const QString GroupExistsMessage = QStringLiteral("新建分组失败：已存�
 const QString NoSourceGroupMessage = QStringLiteral("修改分组名称失败：不存在原分组！");
 const QString TargetExistsMessage = QStringLiteral("修改分组名称失败：已存在该分组名！");
 const QString InvalidNameMessage = QStringLiteral("分组名称不能包含“,”或“;”！");
+const QString UnstorableNameMessage = QStringLiteral("分组名称包含无法保存的字符！");
 const QString NotInitialisedMessage = QStringLiteral("操作失败：策略插件未初始化！");
 const QString WriteFailedMessage = QStringLiteral("保存失败：文件无法写入，修改未保存！");
 
@@ -54,11 +55,13 @@ void StrategyFileLogicHandler::readFixedStrategyGroups()
 {
     QFile file(groupsFilePath());
     QString text;
+    bool notText = false;
     QMap<QString, SarvekGroupInfo> groups;
-    if (file.open(QIODevice::ReadOnly)) {
+    if (m_userFolderUsable && file.open(QIODevice::ReadOnly)) {
         const QByteArray content = file.readAll();
         text = QString::fromUtf8(content.constData(), content.size());
         groups = GroupsFile::parse(content);
+        notText = !GroupsFile::isText(content);
         file.close();
     }
     if (groups.isEmpty())
@@ -67,6 +70,7 @@ void StrategyFileLogicHandler::readFixedStrategyGroups()
     {
         QMutexLocker saving(&m_groupsFileMutex);
         m_groupsFileText = file.exists() ? text : QString();
+        m_groupsFileNotText = notText;
     }
     QWriteLocker locker(&m_fixedStrategyLock);
     m_groupMap = groups;
@@ -74,6 +78,8 @@ void StrategyFileLogicHandler::readFixedStrategyGroups()
 
 bool StrategyFileLogicHandler::saveFixedStrategyGroup()
 {
+    if (!m_userFolderUsable)
+        return true; // nothing to save: no group can change (initialize() said why)
     QMutexLocker saving(&m_groupsFileMutex);
     QList<SarvekGroupInfo> groups;
     {
@@ -95,6 +101,18 @@ bool StrategyFileLogicHandler::saveFixedStrategyGroup()
         return true;
     const StrategyDirHandler inApplicationDir;
     QString error;
+    if (m_groupsFileNotText && QFileInfo::exists(path)) {
+        // Bytes that were not UTF-8 text cannot be written back: the file
+        // they came in is kept.
+        const QString aside = SetAsideFile::move(path, &error);
+        if (aside.isEmpty()) {
+            SL_UNSAVED << "save SarvekFixedStrategyGroup failerd" << path << error;
+            return false;
+        }
+        SL_CRITICAL << "StrategyFileLogicHandler::saveFixedStrategyGroup" << "the groups file was not UTF-8 text; kept as"
+                    << aside;
+        m_groupsFileNotText = false;
+    }
     if (AtomicFile::replace(path, text.toUtf8(), &error)) {
         m_groupsFileText = text;
         return true;
@@ -105,6 +123,8 @@ bool StrategyFileLogicHandler::saveFixedStrategyGroup()
 
 bool StrategyFileLogicHandler::readInterruptedGroupChange(GroupChangeRecord *change)
 {
+    if (!m_userFolderUsable)
+        return false;
     const QString path = groupChangeRecordPath();
     QString error;
     switch (GroupChangeRecord::read(path, change, &error)) {
@@ -180,12 +200,14 @@ void StrategyFileLogicHandler::checkAutoStart()
 QString StrategyFileLogicHandler::addGroup(const QString &name)
 {
     SL_DEBUG << "StrategyFileLogicHandler::addGroup" << name;
-    if (refusesChange("StrategyFileLogicHandler::addGroup"))
+    if (refusesRegistryChange("StrategyFileLogicHandler::addGroup"))
         return NotInitialisedMessage;
     if (isBuiltIn(name))
         return BuiltInNameMessage;
     if (!GroupsFile::canHold(name))
         return InvalidNameMessage;
+    if (name.contains(QChar(0)))
+        return UnstorableNameMessage; // its strategies' lines could not name it
     {
         QWriteLocker locker(&m_fixedStrategyLock);
         if (m_groupMap.contains(name))
@@ -198,12 +220,14 @@ QString StrategyFileLogicHandler::addGroup(const QString &name)
 QString StrategyFileLogicHandler::renameGroup(const QString &oldName, const QString &newName)
 {
     SL_DEBUG << "StrategyFileLogicHandler::renameGroup" << oldName << newName;
-    if (refusesChange("StrategyFileLogicHandler::renameGroup"))
+    if (refusesRegistryChange("StrategyFileLogicHandler::renameGroup"))
         return NotInitialisedMessage;
     if (isBuiltIn(newName))
         return BuiltInNameMessage;
     if (!GroupsFile::canHold(newName))
         return InvalidNameMessage;
+    if (newName.contains(QChar(0)))
+        return UnstorableNameMessage;
     GroupChangeRecord change;
     change.kind = GroupChangeRecord::Rename;
     change.group = oldName;
@@ -277,7 +301,7 @@ void StrategyFileLogicHandler::removeGroupStrategiesLocked(const QString &group)
 bool StrategyFileLogicHandler::deleteGroup(QString name, bool deleteStrategies)
 {
     SL_DEBUG << "StrategyFileLogicHandler::deleteGroup" << name << deleteStrategies;
-    if (refusesChange("StrategyFileLogicHandler::deleteGroup"))
+    if (refusesRegistryChange("StrategyFileLogicHandler::deleteGroup"))
         return false;
     {
         QReadLocker locker(&m_fixedStrategyLock);
@@ -318,7 +342,7 @@ bool StrategyFileLogicHandler::deleteGroup(QString name, bool deleteStrategies)
 bool StrategyFileLogicHandler::cleanupGroup(const QString &name)
 {
     SL_DEBUG << "StrategyFileLogicHandler::cleanupGroup" << name;
-    if (refusesChange("StrategyFileLogicHandler::cleanupGroup"))
+    if (refusesRegistryChange("StrategyFileLogicHandler::cleanupGroup"))
         return false;
     {
         QWriteLocker locker(&m_fixedStrategyLock);
@@ -332,7 +356,7 @@ bool StrategyFileLogicHandler::cleanupGroup(const QString &name)
 bool StrategyFileLogicHandler::regroupAllStrategy(const QString &fromGroup, const QString &toGroup, bool removeFrom)
 {
     SL_DEBUG << "StrategyFileLogicHandler::regroupAllStrategy" << fromGroup << toGroup << removeFrom;
-    if (refusesChange("StrategyFileLogicHandler::regroupAllStrategy"))
+    if (refusesRegistryChange("StrategyFileLogicHandler::regroupAllStrategy"))
         return false;
     {
         QWriteLocker locker(&m_fixedStrategyLock);

@@ -7,7 +7,6 @@
 #include "registry/groupchangerecord.h"
 #include "storage/strategysqlite.h"
 
-#include <cbusinessdatabase.h>
 #include <zqpath.h>
 
 #include <QDateTime>
@@ -23,7 +22,8 @@ bool canStore(const QString &name, const QString &filePath, const QString &group
 
 bool StrategyFileLogicHandler::writeDataFile()
 {
-    return StrategySqlite::instance().writeFixedStrategyInfoToFile(CBusinessDataBase::GetInstance()->GetLoginAccount());
+    // The folder the data file was read from: the user id's.
+    return StrategySqlite::instance().writeFixedStrategyInfoToFile(getCurUserId());
 }
 
 void StrategyFileLogicHandler::initStrategyFileInfo()
@@ -133,11 +133,11 @@ bool StrategyFileLogicHandler::addFixedStrategy(QString filePath, QString name, 
                                                 int count)
 {
     SL_DEBUG << "StrategyFileLogicHandler::addFixedStrategy" << filePath << name << group << extraInfo << count;
-    if (refusesChange("StrategyFileLogicHandler::addFixedStrategy"))
+    if (refusesRegistryChange("StrategyFileLogicHandler::addFixedStrategy"))
         return false;
     if (!canStore(name, filePath, group, extraInfo)) {
         SL_WARNING << "StrategyFileLogicHandler::addFixedStrategy"
-                   << "refused: a text holds \",%&\", a line feed or a carriage return, which the data file cannot hold";
+                   << "refused: a text holds \",%&\", a line feed, a carriage return or a NUL, which the data file cannot hold";
         return false;
     }
     StrategySqlite &store = StrategySqlite::instance();
@@ -182,11 +182,11 @@ bool StrategyFileLogicHandler::addFixedStrategy(QString filePath, QString name, 
 
 bool StrategyFileLogicHandler::modifyFixedStrategyInfo(int id, const FixedStrategyInfo &info)
 {
-    if (refusesChange("StrategyFileLogicHandler::modifyFixedStrategyInfo"))
+    if (refusesRegistryChange("StrategyFileLogicHandler::modifyFixedStrategyInfo"))
         return false;
     if (!canStore(info.name, info.filePath, info.group, info.extraInfo)) {
         SL_WARNING << "StrategyFileLogicHandler::modifyFixedStrategyInfo"
-                   << "refused: a text holds \",%&\", a line feed or a carriage return, which the data file cannot hold";
+                   << "refused: a text holds \",%&\", a line feed, a carriage return or a NUL, which the data file cannot hold";
         return false;
     }
     {
@@ -219,11 +219,11 @@ bool StrategyFileLogicHandler::modifyeStrategyFilePath(QString oldFilePath, QStr
         return false;
     if (oldFilePath == newFilePath)
         return true;
-    if (refusesChange("StrategyFileLogicHandler::modifyeStrategyFilePath"))
+    if (refusesRegistryChange("StrategyFileLogicHandler::modifyeStrategyFilePath"))
         return false;
     if (!FixedStrategyFile::canHold(newFilePath)) {
         SL_WARNING << "StrategyFileLogicHandler::modifyeStrategyFilePath"
-                   << "refused: the path holds \",%&\", a line feed or a carriage return";
+                   << "refused: the path holds \",%&\", a line feed, a carriage return or a NUL";
         return false;
     }
     bool result = true;
@@ -251,7 +251,7 @@ bool StrategyFileLogicHandler::modifyeStrategyFilePath(QString oldFilePath, QStr
 bool StrategyFileLogicHandler::delFixedStrategyInfoByFilePath(QString filePath)
 {
     SL_DEBUG << "StrategyFileLogicHandler::delFixedStrategyInfoByFilePath" << filePath;
-    if (refusesChange("StrategyFileLogicHandler::delFixedStrategyInfoByFilePath"))
+    if (refusesRegistryChange("StrategyFileLogicHandler::delFixedStrategyInfoByFilePath"))
         return false;
     QList<int> removed;
     bool result = true;
@@ -283,7 +283,7 @@ bool StrategyFileLogicHandler::delFixedStrategyInfoByFilePath(QString filePath)
 
 bool StrategyFileLogicHandler::delFixedStrategyInfoByID(qint64 id)
 {
-    if (id < 0 || refusesChange("StrategyFileLogicHandler::delFixedStrategyInfoByID"))
+    if (id < 0 || refusesRegistryChange("StrategyFileLogicHandler::delFixedStrategyInfoByID"))
         return false;
     {
         QWriteLocker locker(&m_fixedStrategyLock);

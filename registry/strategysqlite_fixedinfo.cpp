@@ -64,7 +64,11 @@ QList<FixedStrategyInfo> StrategySqlite::LoadFixedStrategyInfo(QString userFolde
     QList<FixedStrategyInfo> list;
     const QString path = getFixedStrategyFilePath(userFolder);
     bool unreadable = false;
-    if (QFileInfo::exists(path)) {
+    if (!FixedStrategyFile::isValidUserFolder(userFolder)) {
+        // It would lead out of the user's folder (or be work/ itself).
+        SL_CRITICAL << "StrategySqlite::LoadFixedStrategyInfo" << "the user folder name" << userFolder
+                    << "cannot be used: no fixed strategies are loaded or written";
+    } else if (QFileInfo::exists(path)) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             SL_CRITICAL << "open fix strategy file failed:" << file.errorString();
@@ -195,6 +199,11 @@ bool StrategySqlite::writeFixedStrategyInfoToFile(QString userFolder)
     QWriteLocker locker(&m_fixedInfoLock);
     if (!m_fixedInfoDirty)
         return true;
+    if (!FixedStrategyFile::isValidUserFolder(userFolder)) {
+        SL_UNSAVED << "StrategySqlite::writeFixedStrategyInfoToFile" << "the user folder name" << userFolder
+                   << "cannot be used; not written";
+        return false;
+    }
     const QString path = getFixedStrategyFilePath(userFolder);
     SL_DEBUG << "StrategySqlite::writeFixedStrategyInfoToFile" << userFolder << path;
     if (!m_unreadableDataFile.isEmpty() && !keepUnreadableDataFileLocked())
@@ -271,7 +280,15 @@ void StrategySqlite::backupFixStrategyInfo()
         info.copyIndex = 0;
         if (info.group.isEmpty())
             info.group = DefaultGroup;
-        byFolder[column(3).toLower()].append(info);
+        const QString folder = column(3).toLower();
+        if (!FixedStrategyFile::isValidUserFolder(folder) || !FixedStrategyFile::canHold(info)) {
+            // Written as it is, it would land outside the user's folder or
+            // shift its fields: it stays in the table, whole.
+            SL_WARNING << "StrategySqlite::backupFixStrategyInfo" << "legacy row kept in the table, its user folder"
+                       << folder << "or a text cannot be stored:" << info.name << info.filePath;
+            continue;
+        }
+        byFolder[folder].append(info);
         SL_DEBUG << "db item:" << info.id << info.name << info.filePath << info.group << info.extraInfo
                 << info.copyIndex;
     }

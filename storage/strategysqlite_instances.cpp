@@ -7,6 +7,8 @@
 
 #include <zqmemsqlitemgr.h>
 
+#include <QLocale>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +24,11 @@ bool rejectsRow(int code)
            || code == 25 /* RANGE */;
 }
 
+bool holdsNul(const QString &text)
+{
+    return text.contains(QChar(0));
+}
+
 const char *orEmpty(const char *value)
 {
     return value ? value : "";
@@ -32,10 +39,17 @@ QString msecsText(const QDateTime &time)
     return QString::number(double(time.toMSecsSinceEpoch()), 'f', 0);
 }
 
-// QString::arg(double) with its defaults: six significant digits.
+// The shortest text that reads back as the same double, without an
+// exponent: a whole amount as an integer literal, which SQLite stores digit
+// for digit; any other as the shortest decimal, which SQLite stores as its
+// REAL text of 15 significant digits, so every amount of up to 15
+// significant digits reads back exactly with atof. (Six significant digits,
+// QString::arg's default, turned 1012000.5 into 1012000.0.)
 QString amountText(double amount)
 {
-    return QStringLiteral("%1").arg(amount);
+    if (amount == std::trunc(amount) && std::fabs(amount) < 1e15)
+        return QString::number(qint64(amount));
+    return QString::number(amount, 'f', QLocale::FloatingPointShortest);
 }
 
 QString todayText()
@@ -67,6 +81,12 @@ bool StrategySqlite::addInstanceRunMode(QString instanceId, int runMode, QString
 
 StrategySqlite::RowOutcome StrategySqlite::writeInstanceRow(const InstanceInfo &info, int *code)
 {
+    if (holdsNul(info.instanceId) || holdsNul(info.fundAccount) || holdsNul(info.returnRegInfo)) {
+        // It would end the statement early: the row's fault, not the database's.
+        SL_WARNING << "StrategySqlite::writeInstanceRow" << "row rejected and dropped: a text holds a NUL:"
+                   << info.instanceId;
+        return RowOutcome::Rejected;
+    }
     int err = insertInstance(info.instanceId, info.runMode, info.fundAccount, info.returnRegInfo);
     if (err == SqliteConstraint) {
         // The instance was registered again: the new registration replaces
@@ -93,8 +113,8 @@ StrategySqlite::RowOutcome StrategySqlite::writeInstanceRow(const InstanceInfo &
     if (err == 0)
         return RowOutcome::Written;
     if (rejectsRow(err)) {
-        SL_INFO << "StrategySqlite::writeInstanceRow" << "row rejected and dropped:" << info.instanceId
-                << "reason:" << err;
+        SL_WARNING << "StrategySqlite::writeInstanceRow" << "row rejected and dropped:" << info.instanceId
+                   << "reason:" << err;
         return RowOutcome::Rejected;
     }
     *code = err;
@@ -208,10 +228,11 @@ bool StrategySqlite::addBackTestDayCash(const QString &instanceId, const QDate &
 
 StrategySqlite::RowOutcome StrategySqlite::writeDayCashRow(const BackTestCashInfo &info, int *code)
 {
-    if (!std::isfinite(info.initialFunds) || !std::isfinite(info.endFunds)) {
-        // "nan" or "inf" would not even parse as SQL.
-        SL_INFO << "StrategySqlite::writeDayCashRow" << "row rejected and dropped: amounts not finite"
-                << info.instanceId << info.date.toString(QStringLiteral("yyyyMMdd"));
+    if (!std::isfinite(info.initialFunds) || !std::isfinite(info.endFunds) || holdsNul(info.instanceId)) {
+        // "nan" or "inf" would not even parse as SQL, a NUL would end the
+        // statement early: the row's fault, not the database's.
+        SL_WARNING << "StrategySqlite::writeDayCashRow" << "row rejected and dropped: amounts not finite or a NUL in the id"
+                   << info.instanceId << info.date.toString(QStringLiteral("yyyyMMdd"));
         return RowOutcome::Rejected;
     }
     int err = insertDayCash(info.instanceId, info.date, info.initialFunds, info.endFunds);
@@ -229,8 +250,8 @@ StrategySqlite::RowOutcome StrategySqlite::writeDayCashRow(const BackTestCashInf
     if (err == 0)
         return RowOutcome::Written;
     if (rejectsRow(err)) {
-        SL_INFO << "StrategySqlite::writeDayCashRow" << "row rejected and dropped:" << info.instanceId
-                << info.date.toString(QStringLiteral("yyyyMMdd")) << "reason:" << err;
+        SL_WARNING << "StrategySqlite::writeDayCashRow" << "row rejected and dropped:" << info.instanceId
+                   << info.date.toString(QStringLiteral("yyyyMMdd")) << "reason:" << err;
         return RowOutcome::Rejected;
     }
     *code = err;

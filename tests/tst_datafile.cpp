@@ -102,6 +102,43 @@ private slots:
         QCOMPARE(inFile(), held);
     }
 
+    // What is not a good line is skipped and counted, every good line is
+    // kept, and the original bytes are set aside before the first rewrite.
+    void damagedFileKeepsItsGoodLines_data()
+    {
+        QTest::addColumn<QByteArray>("damage"); // put before the good lines, and as line 3 among them
+        QByteArray noise(64 * 1024, '\0');
+        quint32 x = 12345;
+        for (char &c : noise)
+            c = char((x = x * 1103515245u + 12345u) >> 24);
+        QTest::newRow("64 KiB of random bytes") << noise;
+        QTest::newRow("a NUL byte") << QByteArray("7,%&x\0y,%&p,%&g,%&,%&0\n", 21);
+        QTest::newRow("invalid UTF-8") << QByteArray("8,%&\xff\xfe,%&p,%&g,%&,%&0\n");
+    }
+    void damagedFileKeepsItsGoodLines()
+    {
+        QFETCH(QByteArray, damage);
+        QByteArray content = damage + '\n';
+        QStringList good;
+        for (int i = 1; i <= 20; ++i) {
+            content += QStringLiteral("%1,%&n%1,%&p,%&g,%&,%&0\n").arg(100 + i).toUtf8();
+            good.append(QStringLiteral("%1|n%1|p|g||0").arg(100 + i));
+            if (i == 2)
+                content += damage + '\n';
+        }
+        QVERIFY(writeFile(dataPath(), content));
+        LogCapture log;
+        StrategySqlite store;
+        QCOMPARE(describe(store.queryFixedStrategyInfoList("demo01")), good);
+        QVERIFY(log.contains("lines skipped, the first is line 1", QtWarningMsg));
+        const QString extra = add(store, "new");
+        QVERIFY(store.writeFixedStrategyInfoToFile("demo01"));
+        QCOMPARE(inFile(), good << extra);
+        const QStringList aside = QDir(home.filePath("work/demo01")).entryList({"SarvekFixStrategy.dat.unreadable-*"});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readFile(home.filePath("work/demo01/" + aside.value(0))), content);
+    }
+
     // A data file from another machine holds ids this machine's sequence
     // has not reached: new ids start above them at once.
     void idsContinueAboveStoredOnes()

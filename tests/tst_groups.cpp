@@ -6,6 +6,7 @@
 // own. The case that renames the default group runs last.
 
 #include "facade/strategyfilelogichandler.h"
+#include "registry/groupsfile.h"
 #include "testsupport.h"
 
 #include <cardelconstants.h>
@@ -58,6 +59,26 @@ private slots:
         f.initialize();
         QCOMPARE(f.getAllStrategyGroups(), QList<SarvekGroupInfo>({{DefaultGroup, -1}}));
         QVERIFY(f.addGroup("existing").isEmpty() && f.addGroup("taken").isEmpty());
+    }
+
+    // The groups file is UTF-8: its first bytes never make it read as
+    // another encoding, and what it held is written back unchanged.
+    void groupsFileIsReadAsUtf8_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("plain") << QByteArray("a;1,组;2") << QStringList{"a", "组"};
+        QTest::newRow("starts with FE FF") << QByteArray("\xfe\xff;1,b;2") << QStringList{"b", "\ufffd\ufffd"};
+        QTest::newRow("starts with FF FE") << QByteArray("\xff\xfex;1,b;2") << QStringList{"b", "\ufffd\ufffdx"};
+        QTest::newRow("NUL inside a name") << QByteArray("a\0b;1,c;2", 9) << QStringList{QString("a") + QChar(0) + "b", "c"};
+    }
+    void groupsFileIsReadAsUtf8()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, names);
+        const QMap<QString, SarvekGroupInfo> groups = GroupsFile::parse(content);
+        QCOMPARE(QStringList(groups.keys()), names);
+        QCOMPARE(GroupsFile::parse(GroupsFile::format(groups.values()).toUtf8()), groups);
     }
 
     void refusedWithMessage_data()

@@ -82,16 +82,23 @@ private slots:
                                                      "values ('null', NULL, NULL), ('odd', 'live', '9999')"));
         const InstanceInfo timed{quoted, 2, "a'%2", "'%3'", startAt, endAt}; // times set while it was pending
         // Refused with no row to update, kept by a constraint on its update; the rows after them are replaced.
-        QVERIFY(store->addInstanceRunModeList({row("y"), row("x", 2), {"42", 2, "a2", "r2", {}, {}}, timed}));
-        QVERIFY(store->addBackTestDayCashList({{day, "nan", qQNaN(), 1}, {day, "inf", 1, qInf()},
-                                               {day, quoted, 0.5, 1234567.89}, {day, "7", 1e5, 1e5}}));
+        // A NUL would end a statement early: that row alone is dropped.
+        const QString nul = QStringLiteral("n%1ul").arg(QChar(0));
+        QVERIFY(store->addInstanceRunModeList({row("y"), InstanceInfo{nul, 1, "F", "r", {}, {}}, row("x", 2), {"42", 2, "a2", "r2", {}, {}}, timed}));
+        QVERIFY(store->addBackTestDayCashList({{day, "nan", qQNaN(), 1}, {day, "inf", 1, qInf()}, {day, nul, 1, 2},
+                                               {day, quoted, 0.5, 1234567.89}, {day, "7", 1e5, 1e5},
+                                               {day.addDays(1), "7", 1012000.5, 12345.678}}));
         QCOMPARE(rows("select start_time, end_time from instance_info where instance_id like 'o''%'"),
                  (Rows{{QString::number(startAt.toMSecsSinceEpoch()), QString::number(endAt.toMSecsSinceEpoch())}}));
         int err = 0;
         QCOMPARE(store->queryAllInstaceRunMode(err),
                  (QList<InstanceInfo>{{"42", 2, "a2", "r2", {}, {}}, timed, row("x"), row("null", 0), row("odd", 0)}));
+        // Amounts read back exactly; whole ones are stored as integers.
         QCOMPARE(store->queryALLBackTestDateCash(err),
-                 (QList<BackTestCashInfo>{{day, quoted, 0.5, 1234570}, {day, "7", 1e5, 1e5}}));
+                 (QList<BackTestCashInfo>{{day, quoted, 0.5, 1234567.89}, {day, "7", 1e5, 1e5},
+                                          {day.addDays(1), "7", 1012000.5, 12345.678}}));
+        QCOMPARE(rows("select initial_funds, end_funds from backtest_daycash where instance_id='7' order by date"),
+                 (Rows{{"100000", "100000"}, {"1012000.5", "12345.678"}}));
     }
 
     void setTimesNeedsPlainDecimalId_data()

@@ -200,6 +200,31 @@ private slots:
         QVERIFY(inFile("D:/full/") == inRegistry("D:/full/"));
     }
 
+    // A NUL would end a line of a file, a statement or a setting early:
+    // refused wherever a value comes in, and nothing changes.
+    void valuesHoldingNulAreRefused()
+    {
+        const QString nul = QStringLiteral("a%1b").arg(QChar(0));
+        const QByteArray before = readFile(m_dataFile);
+        const QString locks = lockRows(), product = f.getLastProduct();
+        LogCapture log;
+        QVERIFY(!f.addFixedStrategy("D:/nul/" + nul + ".py", "n", DefaultGroup, QString(), 1));
+        QVERIFY(!f.addFixedStrategy("D:/nul/x.py", nul, DefaultGroup, QString(), 1));
+        QCOMPARE(f.addGroup(nul), QStringLiteral("分组名称包含无法保存的字符！"));
+        QVERIFY(!f.changeFileLockState(nul, true) && !f.addInstanceRunMode(nul, 1, "F", "r"));
+        f.addBackTestInitCashInfo(nul, QDate(2026, 1, 2), 1);
+        f.addBackTestInitCashInfo("nan", QDate(2026, 1, 2), qQNaN());
+        f.setLastProduct(nul);
+        QList<BackTestCashInfo> days;
+        QVERIFY(!f.queryBackTestCashInfo(nul, days) && !f.queryBackTestCashInfo("nan", days));
+        QCOMPARE(f.getInstanceRunMode(nul), OPERATE_UNKNOWN);
+        QCOMPARE(f.getLastProduct(), product);
+        QCOMPARE(readFile(m_dataFile), before);
+        QCOMPARE(lockRows(), locks);
+        QVERIFY(inRegistry("D:/nul/").isEmpty() && !f.getAllStrategyGroupNameSorted().contains(nul));
+        QCOMPARE(log.count("refused"), 7); // the group is refused by its message
+    }
+
     void locks()
     {
         // A path with an apostrophe, and another spelling of it: two locks.

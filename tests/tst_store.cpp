@@ -193,6 +193,24 @@ private slots:
         QCOMPARE(query("select count(*) from sqlite_master where name='fixedstrategyinfo'"), QString("0"));
         QCOMPARE(dataFiles(), expected);
     }
+
+    // A row that cannot be written as it is (a text the data file cannot
+    // hold, a user that names no folder below work/) stays in the table,
+    // whole; the table stays with it.
+    void legacyRowsThatCannotBeStoredStay()
+    {
+        QVERIFY(execSql(db(), "create table fixedstrategyinfo(id integer primary key, name, file_path, user_folder, "
+                              "group_name, extra_info); insert into fixedstrategyinfo values"
+                              "(1, 'a,%&b', 'D:/a.py', 'demo01', 'G', ''), (2, 'lf', 'D:/b.py', 'demo01', 'G', 'x' || char(10)),"
+                              "(3, 'up', 'D:/c.py', '../x', 'G', ''), (4, 'none', 'D:/d.py', NULL, 'G', ''),"
+                              "(5, 'good', 'D:/e.py', 'demo01', 'G', '');"));
+        for (int start = 0; start < 2; ++start) {
+            StrategySqlite store;
+            QCOMPARE(dataFiles(), QStringList{"demo01:5|good|D:/e.py|G||0"}); // every row was given its id first
+            QCOMPARE(query("select group_concat(name, '|') from fixedstrategyinfo"), QString("a,%&b|lf|up|none"));
+        }
+        QVERIFY(!QFileInfo::exists(home.filePath("x")) && !QFileInfo::exists(home.filePath("work/SarvekFixStrategy.dat")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStore)

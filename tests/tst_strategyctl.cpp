@@ -359,6 +359,68 @@ private slots:
         QVERIFY(QDir(dir).entryList({"sarvek.pending.json*"}).value(0).startsWith("sarvek.pending.json.unreadable-"));
     }
 
+    // A value that cannot be stored is refused, and what was stored stays.
+    void nulIsRefusedAndEarlierRecordsSurvive()
+    {
+        newFolder();
+        for (int i = 1; i <= 5; ++i)
+            CHECK_EXIT(run({"strategy", "add", QStringLiteral("D:/s/n%1.py").arg(i), QStringLiteral("n%1").arg(i)}), 0);
+        const ProcessResult r = run({"shell"}, QByteArray("strategy add D:/s/n.py bad\0name\ncash init 1 2026-12-01 5\n", 53));
+        QVERIFY2(r.errText().contains("a NUL") && !r.out.startsWith("ok"), qPrintable(describe(r)));
+        CHECK_EXIT(run({"strategy", "add", "D:/s/n6.py", "n6"}), 0);
+        QCOMPARE(json({"strategy", "list"}).array().size(), 6);
+    }
+
+    // The user's files are named by the user id alone: a login account of
+    // another user is reported, and an id that is not a folder name writes
+    // nothing anywhere.
+    void userFolderComesFromTheUserId_data()
+    {
+        QTest::addColumn<QByteArray>("profile");
+        QTest::addColumn<QString>("folder"); // where the data file lands; empty: nowhere
+        QTest::newRow("login account of another user") << QByteArray(R"({"loginAccount": "alice", "userId": "Bob"})")
+                                                       << "work/bob";
+        QTest::newRow("user id climbing out") << QByteArray(R"({"loginAccount": "../../x", "userId": "../../x"})") << "";
+        QTest::newRow("empty user id") << QByteArray(R"({"loginAccount": "", "userId": ""})") << "";
+    }
+    void userFolderComesFromTheUserId()
+    {
+        QFETCH(QByteArray, profile);
+        QFETCH(QString, folder);
+        const QString dir = newFolder();
+        QVERIFY(writeFile(file("StrategyHostProfile.json"), profile));
+        const ProcessResult added = run({"strategy", "add", "D:/s/a.py", "a"});
+        CHECK_EXIT(added, folder.isEmpty() ? 1 : 0);
+        QVERIFY2(added.errText().contains(folder.isEmpty() ? "cannot name a folder" : "name different users"),
+                 qPrintable(describe(added)));
+        QCOMPARE(json({"strategy", "list"}).array().size(), folder.isEmpty() ? 0 : 1);
+        QCOMPARE(folderContents(dir).keys().filter("SarvekFixStrategy.dat"),
+                 folder.isEmpty() ? QStringList() : QStringList{folder + "/SarvekFixStrategy.dat"});
+        QVERIFY(!QFileInfo::exists(dir + "/../x"));
+    }
+
+    // Amounts come back as they were given.
+    void cashAmountsReadBackExactly()
+    {
+        newFolder();
+        CHECK_EXIT(run({"shell"}, "cash init 9 2026-12-01 12345.678\ncash end 9 2026-12-01 1012000.5\n"), 0);
+        QCOMPARE(fields(json({"cash", "show", "9"}).array(), {"initialFunds", "endFunds"}), QStringList{"12345.678|1012000.5"});
+    }
+
+    // A groups file that starts with the bytes of a UTF-16 mark is still
+    // read as UTF-8 (only those two bytes are not text), and the bytes it
+    // came with are kept when it is written.
+    void groupsFileIsNotGuessedToBeUtf16()
+    {
+        const QString dir = newFolder();
+        const QByteArray content = "\xff\xfe\xe7\xbb\x84;100,\xe9\xbb\x98\xe8\xae\xa4\xe5\x88\x86\xe7\xbb\x84;-1";
+        QVERIFY(writeFile(file("work/demo01/SarvekFixedStrategyGroups.txt"), content));
+        QCOMPARE(fields(json({"group", "list"}).array(), {"name"}), (QStringList{"默认分组", "\ufffd\ufffd组"}));
+        const QStringList aside = QDir(dir + "/work/demo01").entryList({"SarvekFixedStrategyGroups.txt.unreadable-*"});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readFile(dir + "/work/demo01/" + aside.value(0)), content);
+    }
+
     void shellJsonEventsAndTimedFlush()
     {
         QVERIFY2(m_flushShell.state() == QProcess::NotRunning || m_flushShell.waitForFinished(60000),

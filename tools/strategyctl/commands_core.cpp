@@ -25,7 +25,7 @@ int status(CommandContext &c)
         {QStringLiteral("loginAccount"), login},
         {QStringLiteral("applicationDir"), appDir},
         {QStringLiteral("database"), QString(appDir + QStringLiteral("/sarvek.db"))},
-        {QStringLiteral("dataFile"), QString(appDir + QStringLiteral("/work/%1/SarvekFixStrategy.dat").arg(login.toLower()))},
+        {QStringLiteral("dataFile"), QString(appDir + QStringLiteral("/work/%1/SarvekFixStrategy.dat").arg(userId))},
         {QStringLiteral("groupsFile"), QString(appDir + QStringLiteral("/work/%1/SarvekFixedStrategyGroups.txt").arg(userId))},
         {QStringLiteral("hostProfile"), HostProfile::current().source()},
     };

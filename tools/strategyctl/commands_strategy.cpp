@@ -15,7 +15,7 @@ const QString DefaultGroup = QStringLiteral("默认分组");
 bool storable(const QString &text)
 {
     return !text.contains(QLatin1String(",%&")) && !text.contains(QLatin1Char('\n'))
-           && !text.contains(QLatin1Char('\r'));
+           && !text.contains(QLatin1Char('\r')) && !text.contains(QChar(0));
 }
 
 bool readId(CommandContext &c, int *id)
@@ -63,7 +63,7 @@ int add(CommandContext &c)
     for (const SarvekGroupInfo &g : c.facade.getAllStrategyGroups())
         groupExists = groupExists || g.name == group;
     if (!storable(path) || !storable(name) || !storable(group) || !storable(extra))
-        return c.refuse(QStringLiteral("a text holds \",%&\", a line feed or a carriage return, which the data file cannot hold"));
+        return c.refuse(QStringLiteral("a text holds \",%&\", a line feed, a carriage return or a NUL, which the data file cannot hold"));
     if (!groupExists)
         return c.refuse(QStringLiteral("不包含的分组: %1").arg(group));
     for (int i = 0; i < count; ++i) {
@@ -94,7 +94,7 @@ int modify(CommandContext &c)
         && !c.toInt(c.parser.value(QStringLiteral("copy-index")), QStringLiteral("--copy-index"), &info.copyIndex))
         return c.usageStatus;
     if (!c.facade.modifyFixedStrategyInfo(id, info))
-        return c.refuseUnlessUnsaved(QStringLiteral("the fixed strategy was not changed: a text holds \",%&\", a line feed or a carriage return"));
+        return c.refuseUnlessUnsaved(QStringLiteral("the fixed strategy was not changed: a text holds \",%&\", a line feed, a carriage return or a NUL"));
     return c.ok();
 }
 
