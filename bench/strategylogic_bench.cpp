@@ -20,6 +20,7 @@
 
 #include "facade/strategyfilelogichandler.h"
 #include "registry/fixedstrategyfile.h"
+#include "storage/atomicfile.h"
 #include "services/strategycompilercommerfuncs.h"
 #include "storage/strategysqlite.h"
 
@@ -116,7 +117,7 @@ void writeDataFile(const QString &app, int records, const char *user = User)
         FixedStrategyFile::appendLine(content, info);
     }
     QString error;
-    if (!FixedStrategyFile::replace(dataFilePath(app, user), content.toUtf8(), &error))
+    if (!AtomicFile::replace(dataFilePath(app, user), content.toUtf8(), &error))
         qFatal("cannot write the data file: %s", qPrintable(error));
 }
 
