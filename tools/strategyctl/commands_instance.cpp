@@ -16,8 +16,9 @@ int add(CommandContext &c)
     int mode = 0;
     if (!c.toInt(c.args.at(1), QStringLiteral("MODE"), &mode))
         return c.usageStatus;
-    c.facade.addInstanceRunMode(c.args.at(0), mode, c.parser.value(QStringLiteral("account")),
-                                c.parser.value(QStringLiteral("reg")));
+    if (!c.facade.addInstanceRunMode(c.args.at(0), mode, c.parser.value(QStringLiteral("account")),
+                                     c.parser.value(QStringLiteral("reg"))))
+        return c.refuse(QStringLiteral("the instance was not registered: a text holds a NUL"));
     return c.ok();
 }
 

@@ -9,7 +9,9 @@ void registerLockCommands(CommandTable &table)
 {
     auto change = [](CommandContext &c, bool lock) {
         if (!c.facade.changeFileLockState(c.args.at(0), lock))
-            return c.refuseUnlessUnsaved(QStringLiteral("the local database did not take the change (see --verbose)"));
+            return c.refuseUnlessUnsaved(c.args.at(0).contains(QChar(0))
+                                             ? QStringLiteral("a path holding a NUL cannot be locked")
+                                             : QStringLiteral("the local database did not take the change (see --verbose)"));
         return c.ok();
     };
     table.add(QStringLiteral("lock on"), QStringLiteral("PATH"), QStringLiteral("Locks a strategy file against editing."),
