@@ -1,8 +1,7 @@
 #include "fixedstrategyfile.h"
 
 #include "facade/strategylogic_global.h"
-
-#include <QTextCodec>
+#include "storage/utf8text.h"
 
 QString FixedStrategyFile::path(const QString &applicationDir, const QString &userFolder)
 {
@@ -76,10 +75,13 @@ QList<FixedStrategyInfo> FixedStrategyFile::parse(const QByteArray &content, Ski
         records.append(info);
     };
 
+    // A byte order mark before the first line is tolerated, as an editor
+    // may add one; anywhere else it is a character of its line.
+    const int start = content.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     // Decoded by the whole length: a NUL byte ends nothing.
-    QTextCodec::ConverterState state;
-    const QString text = QTextCodec::codecForMib(106)->toUnicode(content.constData(), content.size(), &state);
-    if (state.invalidChars == 0 && !content.contains('\0')) {
+    bool isText = false;
+    const QString text = Utf8Text::decode(content.constData() + start, content.size() - start, &isText);
+    if (isText && !content.contains('\0')) {
         const QStringView all(text);
         int number = 1;
         for (qsizetype lineStart = 0; lineStart <= all.size(); ++number) {
@@ -92,12 +94,12 @@ QList<FixedStrategyInfo> FixedStrategyFile::parse(const QByteArray &content, Ski
     } else {
         // Some bytes are not UTF-8 text: each line on its own, and a line
         // that is not text is skipped rather than changed.
-        const QList<QByteArray> lines = content.split('\n');
+        const QList<QByteArray> lines = content.mid(start).split('\n');
         for (int i = 0; i < lines.size(); ++i) {
             const QByteArray &bytes = lines.at(i);
-            QTextCodec::ConverterState lineState;
-            const QString line = QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &lineState);
-            if (lineState.invalidChars > 0 || bytes.contains('\0')) {
+            bool lineIsText = false;
+            const QString line = Utf8Text::decode(bytes.constData(), bytes.size(), &lineIsText);
+            if (!lineIsText || bytes.contains('\0')) {
                 if (skippedLines++ == 0)
                     firstSkipped = i + 1;
                 continue;

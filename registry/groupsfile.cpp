@@ -1,13 +1,13 @@
 #include "groupsfile.h"
 
+#include "storage/utf8text.h"
+
 #include <QStringList>
-#include <QTextCodec>
 
 QMap<QString, SarvekGroupInfo> GroupsFile::parse(const QByteArray &content)
 {
     QMap<QString, SarvekGroupInfo> groups;
-    // By length: a NUL byte does not end the text.
-    const QStringList entries = QString::fromUtf8(content.constData(), content.size()).split(QLatin1Char(','));
+    const QStringList entries = Utf8Text::decode(content.constData(), content.size()).split(QLatin1Char(','));
     for (const QString &entry : entries) {
         const QStringList parts = entry.split(QLatin1Char(';'));
         if (parts.size() < 2)
@@ -19,9 +19,9 @@ QMap<QString, SarvekGroupInfo> GroupsFile::parse(const QByteArray &content)
 
 bool GroupsFile::isText(const QByteArray &content)
 {
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForMib(106)->toUnicode(content.constData(), content.size(), &state);
-    return state.invalidChars == 0;
+    bool text = false;
+    Utf8Text::decode(content.constData(), content.size(), &text);
+    return text;
 }
 
 QString GroupsFile::format(const QList<SarvekGroupInfo> &groups)

@@ -20,8 +20,9 @@ public:
     // The groups of a file's bytes, by name: an entry with fewer than two
     // parts is skipped, a time that is not a number reads as 0, further
     // parts are ignored, a later entry of a name replaces an earlier one.
-    // The bytes are UTF-8 whatever they begin with: no other encoding is
-    // guessed from a byte order mark.
+    // The bytes are UTF-8 by their whole length, whatever they begin with:
+    // no other encoding is guessed from a byte order mark, and a U+FEFF is
+    // kept as a character, so that a written name reads back the same.
     static QMap<QString, SarvekGroupInfo> parse(const QByteArray &content);
     // Whether the bytes are UTF-8 text; where they are not, parse() reads
     // U+FFFD for what is not, and the original is worth keeping.

@@ -8,6 +8,7 @@
 #include "storage/atomicfile.h"
 #include "storage/setasidefile.h"
 #include "storage/strategysqlite.h"
+#include "storage/utf8text.h"
 
 #include <cardelconstants.h>
 #include <zcore.h>
@@ -59,9 +60,10 @@ void StrategyFileLogicHandler::readFixedStrategyGroups()
     QMap<QString, SarvekGroupInfo> groups;
     if (m_userFolderUsable && file.open(QIODevice::ReadOnly)) {
         const QByteArray content = file.readAll();
-        text = QString::fromUtf8(content.constData(), content.size());
+        bool isText = true;
+        text = Utf8Text::decode(content.constData(), content.size(), &isText);
+        notText = !isText;
         groups = GroupsFile::parse(content);
-        notText = !GroupsFile::isText(content);
         file.close();
     }
     if (groups.isEmpty())

@@ -114,6 +114,7 @@ private slots:
         QTest::newRow("64 KiB of random bytes") << noise;
         QTest::newRow("a NUL byte") << QByteArray("7,%&x\0y,%&p,%&g,%&,%&0\n", 21);
         QTest::newRow("invalid UTF-8") << QByteArray("8,%&\xff\xfe,%&p,%&g,%&,%&0\n");
+        QTest::newRow("sequence cut off at the line end") << QByteArray("9,%&n,%&p,%&g,%&,%&0\xe6");
     }
     void damagedFileKeepsItsGoodLines()
     {

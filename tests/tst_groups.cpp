@@ -67,10 +67,15 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QStringList>("names");
-        QTest::newRow("plain") << QByteArray("a;1,组;2") << QStringList{"a", "组"};
-        QTest::newRow("starts with FE FF") << QByteArray("\xfe\xff;1,b;2") << QStringList{"b", "\ufffd\ufffd"};
-        QTest::newRow("starts with FF FE") << QByteArray("\xff\xfex;1,b;2") << QStringList{"b", "\ufffd\ufffdx"};
-        QTest::newRow("NUL inside a name") << QByteArray("a\0b;1,c;2", 9) << QStringList{QString("a") + QChar(0) + "b", "c"};
+        QTest::addColumn<bool>("text");
+        QTest::newRow("plain") << QByteArray("a;1,组;2") << QStringList{"a", "组"} << true;
+        QTest::newRow("starts with FE FF") << QByteArray("\xfe\xff;1,b;2") << QStringList{"b", "\ufffd\ufffd"} << false;
+        QTest::newRow("starts with FF FE") << QByteArray("\xff\xfex;1,b;2") << QStringList{"b", "\ufffd\ufffdx"} << false;
+        QTest::newRow("a byte order mark is a character") << QByteArray("\xef\xbb\xbf" "a;1") << QStringList{QChar(0xfeff) + QString("a")}
+                                                           << true;
+        QTest::newRow("sequence cut off at the end") << QByteArray("a;1,b;2\xce") << QStringList{"a", "b"} << false;
+        QTest::newRow("NUL inside a name") << QByteArray("a\0b;1,c;2", 9) << QStringList{QString("a") + QChar(0) + "b", "c"}
+                                           << true;
     }
     void groupsFileIsReadAsUtf8()
     {
@@ -78,6 +83,7 @@ private slots:
         QFETCH(QStringList, names);
         const QMap<QString, SarvekGroupInfo> groups = GroupsFile::parse(content);
         QCOMPARE(QStringList(groups.keys()), names);
+        QTEST(GroupsFile::isText(content), "text");
         QCOMPARE(GroupsFile::parse(GroupsFile::format(groups.values()).toUtf8()), groups);
     }
 

@@ -1,0 +1,17 @@
+#include "utf8text.h"
+
+#include <QTextCodec>
+
+QString Utf8Text::decode(const char *bytes, int size, bool *isText)
+{
+    // IgnoreHeader: a leading byte order mark is a character like any other.
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    QString text = QTextCodec::codecForMib(106)->toUnicode(bytes, size, &state);
+    // A sequence cut off at the end is held back by the codec, not counted:
+    // it is not text either.
+    if (state.remainingChars > 0)
+        text += QChar(QChar::ReplacementCharacter);
+    if (isText)
+        *isText = state.invalidChars == 0 && state.remainingChars == 0;
+    return text;
+}
