@@ -3,11 +3,16 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 
 PACKAGES      := cmake g++ make qtbase5-dev libsqlite3-dev
 DEMO_PACKAGES := sqlite3
+# clang and its sanitizer and libFuzzer runtimes; llvm-symbolizer (llvm-14)
+# names the source lines in sanitizer reports.
+FUZZ_PACKAGES := clang-14 libclang-rt-14-dev llvm-14
 
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
@@ -46,10 +51,41 @@ asan: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The tests under ThreadSanitizer, then TSAN_STRESS_SECONDS of threads on the
+# plug-in object (tests/tsan/). Qt is not instrumented: the preloaded
+# QtTsanShim shows ThreadSanitizer Qt's locks, waits and hand-overs, and the
+# ctest test tsan_planted_races proves that a planted race is still reported.
+# QT_NO_GLIB: Qt's own event dispatcher, so that all of the event loop is
+# Qt's (GLib's is neither instrumented nor covered by tests/tsan/tsan.supp).
+TSAN_STRESS_SECONDS ?= 30
+TSAN_ENV = QT_NO_GLIB=1 LD_PRELOAD=$(abspath $(TSAN_BUILD))/lib/libQtTsanShim.so \
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan/tsan.supp"
+.PHONY: tsan
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTRATEGYLOGIC_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && $(TSAN_ENV) ctest --output-on-failure -j $(JOBS)
+	$(TSAN_ENV) $(TSAN_BUILD)/bin/strategylogic_tsan_stress --seconds $(TSAN_STRESS_SECONDS)
+
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DSTRATEGYLOGIC_BENCH=ON -DBUILD_TESTING=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target strategylogic_bench
 	$(BENCH_BUILD)/bin/strategylogic_bench
 
+# The libFuzzer targets of tests/fuzz (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer), each FUZZ_SECONDS on a copy of its seed
+# corpus, JOBS targets at a time; fails on any finding, whose input is kept
+# in $(FUZZ_BUILD)/fuzz/<target>/artifacts/.
+FUZZ_SECONDS ?= 60
+.PHONY: fuzz fuzz-deps
+fuzz-deps:
+	@bash tools/ensure-packages.sh $(PACKAGES) $(FUZZ_PACKAGES)
+
+fuzz: fuzz-deps
+	cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+	  -DSTRATEGYLOGIC_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target strategylogic_fuzzers
+	bash tests/fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)
