@@ -18,8 +18,8 @@
 //        strategylogic_bench --prepare-start DIR    (then --initialize-in DIR --ids DIR/ids, to profile)
 // Prints a table (scenario, ours ms, baseline ms, ratio): the median of N runs.
 
-#include "facade/strategyfilelogichandler.h"
-#include "registry/fixedstrategyfile.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
+#include "storage/fixedstrategyfile.h"
 #include "storage/atomicfile.h"
 #include "services/strategycompilercommerfuncs.h"
 #include "storage/strategysqlite.h"

@@ -1,4 +1,4 @@
-#include "strategydirhandler.h"
+#include <StrategyLogic/strategydirhandler.h>
 
 #include <zqapplicationdir.h>
 

@@ -1,11 +1,13 @@
-#include "strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 
-#include "facade/pluginshutdown.h"
-#include "registry/fixedstrategyfile.h"
+#include "facade/strategyfilelogichandler_p.h"
 #include "registry/groupchangerecord.h"
 #include "registry/groupsfile.h"
 #include "services/pendingjournal.h"
 #include "services/strategycompilercommerfuncs.h"
+#include "storage/fixedstrategyfile.h"
+#include "storage/shutdownroutine.h"
+#include "storage/strategylogging.h"
 #include "storage/strategysqlite.h"
 
 #include <cbusinessdatabase.h>
@@ -22,9 +24,6 @@
 
 #include <cmath>
 
-Q_LOGGING_CATEGORY(lcStrategyLogic, "strategylogic")
-Q_LOGGING_CATEGORY(lcStrategyLogicUnsaved, "strategylogic.unsaved")
-
 namespace {
 constexpr char LastProductKey[] = "Sarvek/StrategyFileLogicHandler/LastProduct";
 constexpr char LastFundaccountKey[] = "Sarvek/StrategyFileLogicHandler/LastFundaccount";
@@ -36,41 +35,59 @@ bool holdsNul(const QString &text)
 {
     return text.contains(QChar(0));
 }
+
+bool canStore(const QString &name, const QString &filePath, const QString &group, const QString &extraInfo)
+{
+    return FixedStrategyFile::canHold(name) && FixedStrategyFile::canHold(filePath)
+           && FixedStrategyFile::canHold(group) && FixedStrategyFile::canHold(extraInfo);
+}
 } // namespace
+
+// The object and its lifecycle.
 
 StrategyFileLogicHandler &StrategyFileLogicHandler::instance()
 {
     static StrategyFileLogicHandler handler;
     static const bool registered = [] {
-        PluginShutdown::setFacade(&handler);
+        ShutdownRoutine::set(ShutdownRoutine::PluginObject, &handler, [] { handler.exit(); });
         return true;
     }();
     Q_UNUSED(registered)
     return handler;
 }
 
+StrategyFileLogicHandlerPrivate::StrategyFileLogicHandlerPrivate(StrategyFileLogicHandler *q)
+    : q(q)
+    // Letters, digits, the underscore and the code units U+04BB to U+FFFD.
+    , m_strictNameRegExp(QStringLiteral("^[a-zA-Z0-9\u04BB-\uFFFD\uFFFD_]+$"), Qt::CaseSensitive, QRegExp::RegExp)
+{
+}
+
 StrategyFileLogicHandler::StrategyFileLogicHandler(QObject *parent)
     : ZqPluginBaseObject(parent)
+    , d(new StrategyFileLogicHandlerPrivate(this))
 {
-    // Letters, digits, the underscore and the code units U+04BB to U+FFFD.
-    m_strictNameRegExp = QRegExp(QStringLiteral("^[a-zA-Z0-9\u04BB-\uFFFD\uFFFD_]+$"), Qt::CaseSensitive,
-                                 QRegExp::RegExp);
 }
 
 StrategyFileLogicHandler::~StrategyFileLogicHandler()
 {
-    if (m_initialized)
-        stop();
+    if (d->m_initialized)
+        d->stop();
     // Forget this object if it is the one the shutdown routine knows.
-    PluginShutdown::forgetFacade(this);
+    ShutdownRoutine::forget(ShutdownRoutine::PluginObject, this);
+}
+
+bool StrategyFileLogicHandler::isInitialized() const
+{
+    return d->m_initialized.load();
 }
 
 void StrategyFileLogicHandler::initialize()
 {
-    QMutexLocker locker(&m_initMutex);
-    if (m_initialized)
+    QMutexLocker locker(&d->m_initMutex);
+    if (d->m_initialized)
         return;
-    if (m_stopped) {
+    if (d->m_stopped) {
         // After exit() the object lives on a finished thread; moving it back
         // would have to be asked for from that thread, so a stopped plug-in
         // stays stopped.
@@ -95,7 +112,7 @@ void StrategyFileLogicHandler::initialize()
                     << error << "- the plug-in stays uninitialised and changes nothing";
         return;
     }
-    m_lockedFolder = folder;
+    d->m_lockedFolder = folder;
     // The user's files are named by the user id; the login account must
     // name the same user, or the two would name two folders.
     const QString user = getCurUserId();
@@ -103,46 +120,48 @@ void StrategyFileLogicHandler::initialize()
     if (login.toLower() != user)
         SL_CRITICAL << "StrategyFileLogicHandler::initialize" << "the login account" << login << "and the user id"
                     << user << "name different users; the folder of the user id is used";
-    m_userFolderUsable = FixedStrategyFile::isValidUserFolder(user);
-    if (!m_userFolderUsable)
+    d->m_userFolderUsable = FixedStrategyFile::isValidUserFolder(user);
+    if (!d->m_userFolderUsable)
         SL_CRITICAL << "StrategyFileLogicHandler::initialize" << "the user id" << user
                     << "cannot name a folder below work/: fixed strategies and groups are neither loaded nor changed";
-    removeLeftoverTemporaryFiles();
+    d->m_registry.setUserFolder(user);
+    d->m_groups.setLocation(folder, user, d->m_userFolderUsable);
+    d->removeLeftoverTemporaryFiles();
 
     StrategyCompilerCommerFuncs::instance()->init();
-    initConnect();
-    initStrategyFileInfo();
+    d->initConnect();
+    d->initStrategyFileInfo();
     {
         ZCore *core = ZCore::instance();
         const QString product = core->settings(LastProductKey, QString(), QString(), QSettings::UserScope).toString();
         const QString account =
             core->settings(LastFundaccountKey, QString(), QString(), QSettings::UserScope).toString();
-        QMutexLocker remembered(&m_rememberedMutex);
-        m_lastProduct = product;
-        m_lastFundaccount = account;
+        QMutexLocker remembered(&d->m_rememberedMutex);
+        d->m_lastProduct = product;
+        d->m_lastFundaccount = account;
     }
-    m_initialized = true;
-    m_workThread.setObjectName(WorkThreadName);
-    moveToThread(&m_workThread);
-    m_workThread.start(QThread::InheritPriority);
-    PluginShutdown::arm();
+    d->m_initialized = true;
+    d->m_workThread.setObjectName(WorkThreadName);
+    moveToThread(&d->m_workThread);
+    d->m_workThread.start(QThread::InheritPriority);
+    ShutdownRoutine::arm();
 }
 
 void StrategyFileLogicHandler::exit()
 {
-    if (!m_initialized)
+    if (!d->m_initialized)
         return;
-    m_stopped = true;
-    stop();
+    d->m_stopped = true;
+    d->stop();
 }
 
-void StrategyFileLogicHandler::stop()
+void StrategyFileLogicHandlerPrivate::stop()
 {
-    bool written = saveFixedStrategyGroup();
+    bool written = m_groups.save();
     // Copies left unwritten by an add that stopped half-way reach the file.
-    written = writeDataFile() && written;
+    written = m_registry.writeDataFile() && written;
     if (written)
-        QFile::remove(groupChangeRecordPath()); // both files hold the change now
+        m_groups.finishChange(); // both files hold a change that waited
     m_initialized = false;
     // Pending instance and day-cash rows are written (or kept in the
     // journal) before the folder is free for the next process.
@@ -153,7 +172,14 @@ void StrategyFileLogicHandler::stop()
     stopWorkThread();
 }
 
-bool StrategyFileLogicHandler::refusesChange(const char *function) const
+void StrategyFileLogicHandlerPrivate::stopWorkThread()
+{
+    m_workThread.quit();
+    if (QThread::currentThread() != &m_workThread)
+        m_workThread.wait();
+}
+
+bool StrategyFileLogicHandlerPrivate::refusesChange(const char *function) const
 {
     if (m_initialized)
         return false;
@@ -161,7 +187,7 @@ bool StrategyFileLogicHandler::refusesChange(const char *function) const
     return true;
 }
 
-bool StrategyFileLogicHandler::refusesRegistryChange(const char *function) const
+bool StrategyFileLogicHandlerPrivate::refusesRegistryChange(const char *function) const
 {
     if (refusesChange(function))
         return true;
@@ -171,7 +197,7 @@ bool StrategyFileLogicHandler::refusesRegistryChange(const char *function) const
     return true;
 }
 
-void StrategyFileLogicHandler::removeLeftoverTemporaryFiles()
+void StrategyFileLogicHandlerPrivate::removeLeftoverTemporaryFiles()
 {
     // A process killed while it replaced a file leaves the new copy under
     // a temporary name ("<file>.XXXXXX"). Nobody else writes the folder
@@ -180,7 +206,7 @@ void StrategyFileLogicHandler::removeLeftoverTemporaryFiles()
     QList<QPair<QString, QStringList>> places = {
         {folder, {QLatin1String(PendingJournal::FileName), QStringLiteral("ZqProEngineConfig.ini")}}};
     if (m_userFolderUsable)
-        places.append({folder + QLatin1String("/work/") + getCurUserId(),
+        places.append({folder + QLatin1String("/work/") + q->getCurUserId(),
                        {QLatin1String(FixedStrategyFile::FileName), QLatin1String(GroupsFile::FileName),
                         QLatin1String(GroupChangeRecord::FileName)}});
     for (const auto &[dir, names] : qAsConst(places)) {
@@ -200,44 +226,64 @@ void StrategyFileLogicHandler::removeLeftoverTemporaryFiles()
     }
 }
 
-void StrategyFileLogicHandler::stopWorkThread()
-{
-    m_workThread.quit();
-    if (QThread::currentThread() != &m_workThread)
-        m_workThread.wait();
-}
-
-void StrategyFileLogicHandler::initConnect()
+void StrategyFileLogicHandlerPrivate::initConnect()
 {
     StrategyCompilerCommerFuncs *service = StrategyCompilerCommerFuncs::instance();
-    connect(service, &StrategyCompilerCommerFuncs::sigFundAccountChanged, this,
-            &StrategyFileLogicHandler::sigFundAccountChanged, Qt::AutoConnection);
-    connect(service, &StrategyCompilerCommerFuncs::sigInstanceRunModeChange, this,
-            &StrategyFileLogicHandler::sigInstanceRunModeChange, Qt::AutoConnection);
-    connect(service, &StrategyCompilerCommerFuncs::signalInstanceRunModeLoaded, this,
-            &StrategyFileLogicHandler::signalInstanceRunModeLoaded, Qt::AutoConnection);
+    QObject::connect(service, &StrategyCompilerCommerFuncs::sigFundAccountChanged, q,
+                     &StrategyFileLogicHandler::sigFundAccountChanged, Qt::AutoConnection);
+    QObject::connect(service, &StrategyCompilerCommerFuncs::sigInstanceRunModeChange, q,
+                     &StrategyFileLogicHandler::sigInstanceRunModeChange, Qt::AutoConnection);
+    QObject::connect(service, &StrategyCompilerCommerFuncs::signalInstanceRunModeLoaded, q,
+                     &StrategyFileLogicHandler::signalInstanceRunModeLoaded, Qt::AutoConnection);
+}
+
+void StrategyFileLogicHandlerPrivate::initStrategyFileInfo()
+{
+    m_groups.read();
+    // A change of two files that a process did not finish is finished
+    // first, on what the two files gave, so that this start sees what the
+    // finished change would have left.
+    GroupChangeRecord change;
+    const bool redo = m_groups.readInterruptedChange(&change);
+    if (redo)
+        m_groups.redoOnGroups(change);
+    m_groups.checkAndAddAutoStart();
+
+    QList<FixedStrategyInfo> records = m_registry.storedRecords();
+    if (redo)
+        m_groups.redoOnRecords(change, &records);
+    // Every group a record names is there after the start.
+    const bool groupsAdded = m_groups.addMissing(m_registry.load(records));
+    if (redo) {
+        const bool written = m_registry.writeDataFile();
+        if (m_groups.save() && written)
+            m_groups.finishChange();
+    } else if (groupsAdded) {
+        m_groups.save();
+    }
+    m_locks.load(m_groups.names());
 }
 
 QString StrategyFileLogicHandler::getCurUserId()
 {
-    QMutexLocker locker(&m_userIdMutex);
-    if (m_curUserId.isEmpty()) {
+    QMutexLocker locker(&d->m_userIdMutex);
+    if (d->m_curUserId.isEmpty()) {
         const QMap<QString, QVariant> detail = CBusinessDataBase::GetInstance()->GetLoginAccountDetail();
-        m_curUserId = detail.value(Tavrix_Fields::UserAccount::userID).toString().toLower();
+        d->m_curUserId = detail.value(Tavrix_Fields::UserAccount::userID).toString().toLower();
     }
-    return m_curUserId;
+    return d->m_curUserId;
 }
 
 QString StrategyFileLogicHandler::getLastProduct() const
 {
-    QMutexLocker locker(&m_rememberedMutex);
-    return m_lastProduct;
+    QMutexLocker locker(&d->m_rememberedMutex);
+    return d->m_lastProduct;
 }
 
 QString StrategyFileLogicHandler::getLastFundaccount() const
 {
-    QMutexLocker locker(&m_rememberedMutex);
-    return m_lastFundaccount;
+    QMutexLocker locker(&d->m_rememberedMutex);
+    return d->m_lastFundaccount;
 }
 
 void StrategyFileLogicHandler::setLastProduct(const QString &product)
@@ -246,10 +292,10 @@ void StrategyFileLogicHandler::setLastProduct(const QString &product)
         SL_UNSAVED << "StrategyFileLogicHandler::setLastProduct" << "refused: the product holds a NUL";
         return;
     }
-    QMutexLocker locker(&m_rememberedMutex);
-    if (product == m_lastProduct)
+    QMutexLocker locker(&d->m_rememberedMutex);
+    if (product == d->m_lastProduct)
         return;
-    m_lastProduct = product;
+    d->m_lastProduct = product;
     ZCore::instance()->saveSetting(LastProductKey, product, QString(), QString(), QSettings::UserScope);
 }
 
@@ -259,10 +305,10 @@ void StrategyFileLogicHandler::setLastFundaccount(const QString &fundAccount)
         SL_UNSAVED << "StrategyFileLogicHandler::setLastFundaccount" << "refused: the fund account holds a NUL";
         return;
     }
-    QMutexLocker locker(&m_rememberedMutex);
-    if (fundAccount == m_lastFundaccount)
+    QMutexLocker locker(&d->m_rememberedMutex);
+    if (fundAccount == d->m_lastFundaccount)
         return;
-    m_lastFundaccount = fundAccount;
+    d->m_lastFundaccount = fundAccount;
     ZCore::instance()->saveSetting(LastFundaccountKey, fundAccount, QString(), QString(), QSettings::UserScope);
 }
 
@@ -272,51 +318,24 @@ void StrategyFileLogicHandler::slotQueryStrategyInstRsp(const QHash<QString, QVa
     Q_UNUSED(hasAllData)
     Q_UNUSED(pageNo)
     Q_UNUSED(pageSize)
-    const bool initialized = m_initialized;
+    const bool initialized = d->m_initialized;
     SL_DEBUG << "enter slotQueryStrategyInstRsp" << initialized << instLst;
     if (initialized)
         StrategyCompilerCommerFuncs::instance()->initHisInstanceData(instLst);
 }
 
-// Strategy-file locks.
-
-void StrategyFileLogicHandler::loadLockFileList()
-{
-    QStringList groups;
-    {
-        QReadLocker registry(&m_fixedStrategyLock);
-        groups = m_groupMap.keys();
-    }
-    QWriteLocker locker(&m_lockFileListLock);
-    int err = 0;
-    m_lockFileList = StrategySqlite::instance().queryStrategyFileInfo(err);
-    SL_DEBUG << "StrategyFileLogicHandler::initStrategyFileInfo" << "m_lockFileList size:" << m_lockFileList.size()
-             << groups;
-}
+// Strategy-file locks: the lock list answers.
 
 bool StrategyFileLogicHandler::changeFileLockState(QString filePath, bool lock)
 {
     SL_DEBUG << "StrategyFileLogicHandler::changeFileLockState" << filePath << lock;
-    if (refusesChange("StrategyFileLogicHandler::changeFileLockState"))
+    if (d->refusesChange("StrategyFileLogicHandler::changeFileLockState"))
         return false;
     if (lock && holdsNul(filePath)) {
         SL_WARNING << "StrategyFileLogicHandler::changeFileLockState" << "refused: the path holds a NUL";
         return false;
     }
-    bool result = true;
-    {
-        QWriteLocker locker(&m_lockFileListLock);
-        const bool locked = m_lockFileList.contains(filePath);
-        if (lock && !locked) {
-            result = StrategySqlite::instance().addStrategyFileInfo(filePath);
-            if (result)
-                m_lockFileList.append(filePath);
-        } else if (!lock && locked) {
-            result = StrategySqlite::instance().delStrategyFileInfo(filePath);
-            if (result)
-                m_lockFileList.removeOne(filePath);
-        }
-    }
+    const bool result = d->m_locks.change(filePath, lock);
     if (result)
         emit signalChangeFileLockState(filePath);
     return result;
@@ -324,13 +343,209 @@ bool StrategyFileLogicHandler::changeFileLockState(QString filePath, bool lock)
 
 bool StrategyFileLogicHandler::getFileLockState(QString filePath)
 {
-    bool locked = false;
-    {
-        QReadLocker locker(&m_lockFileListLock);
-        locked = m_lockFileList.contains(filePath);
-    }
+    const bool locked = d->m_locks.isLocked(filePath);
     SL_DEBUG << "StrategyFileLogicHandler::getFileLockState" << locked << filePath;
     return locked;
+}
+
+// Fixed strategies: the registry answers and changes, the facade signals.
+
+QList<FixedStrategyInfo> StrategyFileLogicHandler::getFixedStrategyList()
+{
+    return d->m_registry.list();
+}
+
+FixedStrategyInfo StrategyFileLogicHandler::getFixedStrateyInfoByID(const int &id)
+{
+    return d->m_registry.byId(qint64(id));
+}
+
+QStringList StrategyFileLogicHandler::getFixedStrateNameList(const QString &filePath)
+{
+    return d->m_registry.names(filePath);
+}
+
+FixedStrategyInfo StrategyFileLogicHandler::getLastFixedStrategyInfo()
+{
+    return d->m_registry.last();
+}
+
+bool StrategyFileLogicHandler::isFixedStrategy(const QString &filePath)
+{
+    return d->m_registry.isFixed(filePath);
+}
+
+bool StrategyFileLogicHandler::isContainsFixedStrategy(const QString &filePath, const QString &name)
+{
+    return d->m_registry.contains(filePath, name);
+}
+
+QString StrategyFileLogicHandler::GetDefaultFixedStrategyName(const QString &filePath)
+{
+    return d->m_registry.defaultName(filePath);
+}
+
+bool StrategyFileLogicHandler::addFixedStrategy(QString filePath, QString name, QString group, QString extraInfo,
+                                                int count)
+{
+    SL_DEBUG << "StrategyFileLogicHandler::addFixedStrategy" << filePath << name << group << extraInfo << count;
+    if (d->refusesRegistryChange("StrategyFileLogicHandler::addFixedStrategy"))
+        return false;
+    if (!canStore(name, filePath, group, extraInfo)) {
+        SL_WARNING << "StrategyFileLogicHandler::addFixedStrategy"
+                   << "refused: a text holds \",%&\", a line feed, a carriage return or a NUL, which the data file cannot hold";
+        return false;
+    }
+    bool result = true;
+    for (int i = 0; i < count; ++i) {
+        const QString copyName = i == 0 ? name : name + QLatin1Char('_') + QString::number(i);
+        SL_DEBUG << "add begin " << i;
+        FixedStrategyRegistry::AddResult added = FixedStrategyRegistry::AddResult::Added;
+        qint64 id = 0;
+        // The group stays while the copy goes in.
+        const bool groupExists = d->m_groups.whileExists(group, [&] {
+            added = d->m_registry.addCopy(filePath, copyName, group, extraInfo, i, &id);
+        });
+        if (!groupExists) {
+            SL_DEBUG << "不包含的分组" << group;
+            return false;
+        }
+        if (added == FixedStrategyRegistry::AddResult::NameTaken)
+            return false;
+        // Listed whenever registered, also after an earlier copy's id was
+        // rejected: every record's name stays under its path.
+        if (added == FixedStrategyRegistry::AddResult::IdRejected)
+            result = false;
+        SL_DEBUG << "end insertStrategyInfo2 " << i << id << result;
+        SL_DEBUG << "add end " << i << result;
+    }
+    SL_DEBUG << "addFixedStrategy over";
+    if (!d->m_registry.writeDataFile())
+        result = false;
+    SL_DEBUG << "addFixedStrategy write file over";
+    emit signalAddStrategy();
+    return result;
+}
+
+bool StrategyFileLogicHandler::modifyFixedStrategyInfo(int id, const FixedStrategyInfo &info)
+{
+    if (d->refusesRegistryChange("StrategyFileLogicHandler::modifyFixedStrategyInfo"))
+        return false;
+    if (!canStore(info.name, info.filePath, info.group, info.extraInfo)) {
+        SL_WARNING << "StrategyFileLogicHandler::modifyFixedStrategyInfo"
+                   << "refused: a text holds \",%&\", a line feed, a carriage return or a NUL, which the data file cannot hold";
+        return false;
+    }
+    if (!d->m_registry.modify(id, info))
+        return false;
+    emit signalStrategyModifyed(id);
+    return d->m_registry.writeDataFile();
+}
+
+bool StrategyFileLogicHandler::modifyeStrategyFilePath(QString oldFilePath, QString newFilePath)
+{
+    if (oldFilePath.isEmpty() || newFilePath.isEmpty())
+        return false;
+    if (oldFilePath == newFilePath)
+        return true;
+    if (d->refusesRegistryChange("StrategyFileLogicHandler::modifyeStrategyFilePath"))
+        return false;
+    if (!FixedStrategyFile::canHold(newFilePath)) {
+        SL_WARNING << "StrategyFileLogicHandler::modifyeStrategyFilePath"
+                   << "refused: the path holds \",%&\", a line feed, a carriage return or a NUL";
+        return false;
+    }
+    const bool result = d->m_registry.moveFile(oldFilePath, newFilePath);
+    const bool written = d->m_registry.writeDataFile();
+    if (result)
+        emit signalFixedStrategyFileChanged(oldFilePath, newFilePath);
+    return result && written;
+}
+
+bool StrategyFileLogicHandler::delFixedStrategyInfoByFilePath(QString filePath)
+{
+    SL_DEBUG << "StrategyFileLogicHandler::delFixedStrategyInfoByFilePath" << filePath;
+    if (d->refusesRegistryChange("StrategyFileLogicHandler::delFixedStrategyInfoByFilePath"))
+        return false;
+    QList<int> removed;
+    bool result = d->m_registry.removeFile(filePath, &removed);
+    if (result)
+        emit signalFixedStrategyFileRemoved(removed.isEmpty() ? 0 : removed.first());
+    if (!d->m_registry.writeDataFile())
+        result = false;
+    SL_DEBUG << "StrategyFileLogicHandler::delFixedStrategyInfoByFilePath" << result;
+    return result;
+}
+
+bool StrategyFileLogicHandler::delFixedStrategyInfoByID(qint64 id)
+{
+    if (id < 0 || d->refusesRegistryChange("StrategyFileLogicHandler::delFixedStrategyInfoByID"))
+        return false;
+    if (!d->m_registry.removeId(id)) {
+        d->m_registry.writeDataFile();
+        return false;
+    }
+    const bool written = d->m_registry.writeDataFile();
+    emit signalFixedStrategyFileRemoved(int(id));
+    return written;
+}
+
+// Strategy groups: the groups answer and change.
+
+QString StrategyFileLogicHandler::addGroup(const QString &name)
+{
+    SL_DEBUG << "StrategyFileLogicHandler::addGroup" << name;
+    if (d->refusesRegistryChange("StrategyFileLogicHandler::addGroup"))
+        return StrategyGroups::notInitialisedMessage();
+    return d->m_groups.add(name);
+}
+
+QString StrategyFileLogicHandler::renameGroup(const QString &oldName, const QString &newName)
+{
+    SL_DEBUG << "StrategyFileLogicHandler::renameGroup" << oldName << newName;
+    if (d->refusesRegistryChange("StrategyFileLogicHandler::renameGroup"))
+        return StrategyGroups::notInitialisedMessage();
+    return d->m_groups.rename(oldName, newName);
+}
+
+bool StrategyFileLogicHandler::deleteGroup(QString name, bool deleteStrategies)
+{
+    SL_DEBUG << "StrategyFileLogicHandler::deleteGroup" << name << deleteStrategies;
+    if (d->refusesRegistryChange("StrategyFileLogicHandler::deleteGroup"))
+        return false;
+    return d->m_groups.remove(name, deleteStrategies);
+}
+
+bool StrategyFileLogicHandler::cleanupGroup(const QString &name)
+{
+    SL_DEBUG << "StrategyFileLogicHandler::cleanupGroup" << name;
+    if (d->refusesRegistryChange("StrategyFileLogicHandler::cleanupGroup"))
+        return false;
+    return d->m_groups.cleanup(name);
+}
+
+bool StrategyFileLogicHandler::regroupAllStrategy(const QString &fromGroup, const QString &toGroup, bool removeFrom)
+{
+    SL_DEBUG << "StrategyFileLogicHandler::regroupAllStrategy" << fromGroup << toGroup << removeFrom;
+    if (d->refusesRegistryChange("StrategyFileLogicHandler::regroupAllStrategy"))
+        return false;
+    return d->m_groups.regroup(fromGroup, toGroup, removeFrom);
+}
+
+QList<SarvekGroupInfo> StrategyFileLogicHandler::getAllStrategyGroups()
+{
+    return d->m_groups.list();
+}
+
+QStringList StrategyFileLogicHandler::getAllStrategyGroupNameSorted()
+{
+    return d->m_groups.sortedNames();
+}
+
+void StrategyFileLogicHandler::checkAutoStart()
+{
+    if (d->m_groups.checkAndAddAutoStart())
+        emit signalAddStrategy();
 }
 
 // Simulated-trade history: the store answers.
@@ -365,7 +580,7 @@ QString StrategyFileLogicHandler::getPYInstallPath()
 
 void StrategyFileLogicHandler::setPYInstallPath(const QString &path)
 {
-    if (refusesChange("StrategyFileLogicHandler::setPYInstallPath"))
+    if (d->refusesChange("StrategyFileLogicHandler::setPYInstallPath"))
         return;
     StrategyCompilerCommerFuncs::instance()->setPYInstallPath(path);
 }
@@ -399,7 +614,7 @@ void StrategyFileLogicHandler::refreshAccount()
 bool StrategyFileLogicHandler::addInstanceRunMode(QString instanceId, int runMode, QString fundAccount,
                                                   QString returnRegInfo)
 {
-    if (refusesChange("StrategyFileLogicHandler::addInstanceRunMode"))
+    if (d->refusesChange("StrategyFileLogicHandler::addInstanceRunMode"))
         return false;
     if (holdsNul(instanceId) || holdsNul(fundAccount) || holdsNul(returnRegInfo)) {
         SL_WARNING << "StrategyFileLogicHandler::addInstanceRunMode" << "refused: a text holds a NUL";
@@ -436,7 +651,7 @@ InstanceInfo StrategyFileLogicHandler::getLastReturnInstanceRegInfo()
 
 bool StrategyFileLogicHandler::setInstanceStartEndTime(QString instanceId, QDateTime startTime, QDateTime endTime)
 {
-    if (refusesChange("StrategyFileLogicHandler::setInstanceStartEndTime"))
+    if (d->refusesChange("StrategyFileLogicHandler::setInstanceStartEndTime"))
         return false;
     return StrategyCompilerCommerFuncs::instance()->setInstanceStartEndTime(instanceId, startTime, endTime);
 }
@@ -453,7 +668,7 @@ void StrategyFileLogicHandler::updateInstanceParams(const ZInstanceMonitorData &
 
 void StrategyFileLogicHandler::addBackTestInitCashInfo(QString instanceId, QDate date, double initialFunds)
 {
-    if (refusesChange("StrategyFileLogicHandler::addBackTestInitCashInfo"))
+    if (d->refusesChange("StrategyFileLogicHandler::addBackTestInitCashInfo"))
         return;
     if (holdsNul(instanceId) || !std::isfinite(initialFunds)) {
         SL_UNSAVED << "StrategyFileLogicHandler::addBackTestInitCashInfo"
@@ -465,7 +680,7 @@ void StrategyFileLogicHandler::addBackTestInitCashInfo(QString instanceId, QDate
 
 void StrategyFileLogicHandler::addBackTestInitCashEndInfo(QString instanceId, QDate date, double endFunds)
 {
-    if (refusesChange("StrategyFileLogicHandler::addBackTestInitCashEndInfo"))
+    if (d->refusesChange("StrategyFileLogicHandler::addBackTestInitCashEndInfo"))
         return;
     if (holdsNul(instanceId) || !std::isfinite(endFunds)) {
         SL_UNSAVED << "StrategyFileLogicHandler::addBackTestInitCashEndInfo"

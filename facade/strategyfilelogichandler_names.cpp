@@ -1,6 +1,8 @@
 // Name rules and display labels of StrategyFileLogicHandler.
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
+
+#include "facade/strategyfilelogichandler_p.h"
 
 #include "services/strategycompilercommerfuncs.h"
 
@@ -60,7 +62,7 @@ bool StrategyFileLogicHandler::isValidStrictFileName(QString path)
     if (containsChinesePuntuation(baseName))
         return false;
     // Matching changes a QRegExp's state: each call matches with its own.
-    QRegExp pattern(m_strictNameRegExp.pattern(), Qt::CaseSensitive, QRegExp::RegExp);
+    QRegExp pattern(d->m_strictNameRegExp.pattern(), Qt::CaseSensitive, QRegExp::RegExp);
     return pattern.exactMatch(baseName);
 }
 

@@ -5,7 +5,7 @@
 
 #include <sqlite3.h>
 
-Q_LOGGING_CATEGORY(lcZqSqlite, "zq.sqlite")
+Q_LOGGING_CATEGORY(lcZqSqlite, "zq.sqlite", QtInfoMsg)
 
 ZqMemSqliteMgr::ZqMemSqliteMgr() = default;
 

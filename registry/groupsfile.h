@@ -1,7 +1,7 @@
 #ifndef GROUPSFILE_H
 #define GROUPSFILE_H
 
-#include "registry/sarvekgroupinfo.h"
+#include <StrategyLogic/sarvekgroupinfo.h>
 
 #include <QByteArray>
 #include <QList>

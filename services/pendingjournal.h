@@ -1,8 +1,8 @@
 #ifndef PENDINGJOURNAL_H
 #define PENDINGJOURNAL_H
 
-#include "storage/backtestcashinfo.h"
-#include "storage/instanceinfo.h"
+#include <StrategyLogic/backtestcashinfo.h>
+#include <StrategyLogic/instanceinfo.h>
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,8 @@
 #include "strategycompilercommerfuncs.h"
 
-#include "facade/pluginshutdown.h"
+#include "storage/strategylogging.h"
+
+#include "storage/shutdownroutine.h"
 #include "services/pendingjournal.h"
 #include "storage/setasidefile.h"
 #include "storage/strategysqlite.h"
@@ -31,7 +33,7 @@ StrategyCompilerCommerFuncs *StrategyCompilerCommerFuncs::instance()
     static StrategyCompilerCommerFuncs service;
     static const bool registered = [] {
         s_instance = &service;
-        PluginShutdown::setService(&service);
+        ShutdownRoutine::set(ShutdownRoutine::Service, &service, [] { service.shutdown(); });
         return true;
     }();
     Q_UNUSED(registered)
@@ -68,7 +70,7 @@ StrategyCompilerCommerFuncs::~StrategyCompilerCommerFuncs()
 {
     StrategyCompilerCommerFuncs *self = this;
     s_instance.compare_exchange_strong(self, nullptr);
-    PluginShutdown::forgetService(this);
+    ShutdownRoutine::forget(ShutdownRoutine::Service, this);
     shutdown();
     delete m_loadRetryTimer;
     m_loadRetryTimer = nullptr;

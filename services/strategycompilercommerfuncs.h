@@ -1,11 +1,11 @@
 #ifndef STRATEGYCOMPILERCOMMERFUNCS_H
 #define STRATEGYCOMPILERCOMMERFUNCS_H
 
-#include "facade/strategylogic_global.h"
-#include "services/fundaccountdata.h"
-#include "services/productdata.h"
-#include "storage/backtestcashinfo.h"
-#include "storage/instanceinfo.h"
+#include <StrategyLogic/strategylogic_global.h>
+#include <StrategyLogic/fundaccountdata.h>
+#include <StrategyLogic/productdata.h>
+#include <StrategyLogic/backtestcashinfo.h>
+#include <StrategyLogic/instanceinfo.h>
 
 #include <zinstancemonitordata.h>
 #include <zparamdata.h>

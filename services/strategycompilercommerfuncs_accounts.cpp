@@ -1,6 +1,7 @@
 // Fund accounts and products of StrategyCompilerCommerFuncs.
 
 #include "strategycompilercommerfuncs.h"
+#include "storage/strategylogging.h"
 
 #include <cardel_values.h>
 #include <cardelbusinessdatainterface.h>

@@ -2,6 +2,7 @@
 // StrategyCompilerCommerFuncs.
 
 #include "strategycompilercommerfuncs.h"
+#include "storage/strategylogging.h"
 
 #include "storage/strategysqlite.h"
 

@@ -1,7 +1,7 @@
 #include "strategysqlite.h"
 
-#include "facade/pluginshutdown.h"
-#include "facade/strategylogic_global.h"
+#include "storage/shutdownroutine.h"
+#include "storage/strategylogging.h"
 #include "storage/setasidefile.h"
 #include "storage/sqltext.h"
 
@@ -26,7 +26,7 @@ StrategySqlite &StrategySqlite::instance()
     // before the store is destroyed at process exit.
     static const bool armed = [] {
         s_instance = &store;
-        PluginShutdown::arm();
+        ShutdownRoutine::arm();
         return true;
     }();
     Q_UNUSED(armed)

@@ -1,9 +1,9 @@
 #ifndef STRATEGYSQLITE_H
 #define STRATEGYSQLITE_H
 
-#include "registry/fixedstrategyinfo.h"
-#include "storage/backtestcashinfo.h"
-#include "storage/instanceinfo.h"
+#include <StrategyLogic/fixedstrategyinfo.h>
+#include <StrategyLogic/backtestcashinfo.h>
+#include <StrategyLogic/instanceinfo.h>
 
 #include <QDate>
 #include <QDateTime>

@@ -2,7 +2,7 @@
 
 #include "strategysqlite.h"
 
-#include "facade/strategylogic_global.h"
+#include "storage/strategylogging.h"
 #include "storage/sqltext.h"
 
 #include <tavrix_fields.h>

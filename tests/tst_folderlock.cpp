@@ -1,7 +1,7 @@
 // One process per installation folder: the host's folder lock, and the
 // plug-in object that a second process of the same folder starts.
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 #include "testsupport.h"
 
 #include <zqfolderlock.h>

@@ -5,7 +5,7 @@
 // and an empty data file, and each case works on groups and paths of its
 // own. The case that renames the default group runs last.
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 #include "registry/groupsfile.h"
 #include "testsupport.h"
 
@@ -138,15 +138,16 @@ private slots:
         QVERIFY(f.addGroup(QStringLiteral("folder gone")).isEmpty());
         QVERIFY(inFile().contains(QStringLiteral("folder gone")));
         QCOMPARE(inFile().size(), f.getAllStrategyGroups().size());
-        // The installation folder cannot be entered: the groups file does not
-        // land below the working folder instead.
+        // Another working folder, and another folder named as the
+        // installation folder later: the groups file stays in the folder the
+        // plug-in was started in (and holds), never below the working folder.
         QVERIFY(QDir().mkpath(home.filePath("elsewhere")) && QDir::setCurrent(home.filePath("elsewhere")));
         ZqApplicationDir::setPath(home.filePath("gone"));
-        f.addGroup(QStringLiteral("while away"));
+        QVERIFY(f.addGroup(QStringLiteral("while away")).isEmpty());
         ZqApplicationDir::setPath(home.path());
         QVERIFY(QDir::setCurrent(home.path()));
-        QVERIFY(!QFileInfo::exists(home.filePath("elsewhere/work")));
-        QVERIFY(!inFile().contains(QStringLiteral("while away")));
+        QVERIFY(!QFileInfo::exists(home.filePath("elsewhere/work")) && !QFileInfo::exists(home.filePath("gone")));
+        QVERIFY(inFile().contains(QStringLiteral("while away")));
     }
 
     void deleteCleanupAndMerge()

@@ -5,8 +5,8 @@
 
 #include "testsupport.h"
 
-#include "facade/strategydirhandler.h"
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategydirhandler.h>
+#include <StrategyLogic/strategyfilelogichandler.h>
 #include "services/strategycompilercommerfuncs.h"
 
 #include <hostprofile.h>

@@ -2,7 +2,7 @@
 
 #include "testsupport.h"
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <QtTest>
 

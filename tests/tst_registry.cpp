@@ -5,7 +5,7 @@
 // lock table are seeded before initialize(), every case works on paths of
 // its own, and what was written is read back from the files directly.
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 #include "testsupport.h"
 
 #include <QtTest>

@@ -2,7 +2,7 @@
 // fund accounts, the server's instance list, the flush racing a writer, the
 // load retry over a locked database and the flush at the end of the process.
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 #include "services/strategycompilercommerfuncs.h"
 #include "testsupport.h"
 

@@ -5,7 +5,7 @@
 
 #include "testsupport.h"
 
-#include "registry/fixedstrategyfile.h"
+#include "storage/fixedstrategyfile.h"
 #include "storage/strategysqlite.h"
 
 #include <interprocidservice.h>

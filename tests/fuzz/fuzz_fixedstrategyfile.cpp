@@ -10,7 +10,7 @@
 
 #include "fuzzcheck.h"
 
-#include "registry/fixedstrategyfile.h"
+#include "storage/fixedstrategyfile.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -7,7 +7,7 @@
 // by ",") and the Python path it read, then adds GROUP, sets PYTHONPATH and
 // exits through exit().
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <zqapplicationdir.h>
 

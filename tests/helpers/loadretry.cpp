@@ -18,7 +18,7 @@
 // those entries reach the database only at the final flush, after the load:
 // a load that replaced them could not go unnoticed.
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 #include "services/strategycompilercommerfuncs.h"
 
 #include <zqapplicationdir.h>

@@ -21,7 +21,7 @@
 // Prints "python path: <path>" as the plug-in read it at start, then
 // "pending <instances> <cash days>" just before the end begins.
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 #include "services/strategycompilercommerfuncs.h"
 
 #include <zqapplicationdir.h>

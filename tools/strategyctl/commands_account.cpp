@@ -4,7 +4,7 @@
 #include "commandtable.h"
 #include "recordjson.h"
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 
 void registerAccountCommands(CommandTable &table)
 {

@@ -4,7 +4,7 @@
 #include "commandtable.h"
 #include "signalwatcher.h"
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <cbusinessdatabase.h>
 #include <hostprofile.h>

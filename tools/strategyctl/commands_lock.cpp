@@ -3,7 +3,7 @@
 #include "commands.h"
 #include "commandtable.h"
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 
 void registerLockCommands(CommandTable &table)
 {

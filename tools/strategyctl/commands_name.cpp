@@ -3,7 +3,7 @@
 #include "commands.h"
 #include "commandtable.h"
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 
 namespace {
 int label(CommandContext &c, const QString &text)

@@ -5,7 +5,7 @@
 #include "recordjson.h"
 #include "unsavedwatch.h"
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <QJsonArray>
 

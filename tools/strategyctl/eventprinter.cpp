@@ -2,7 +2,7 @@
 
 #include "output.h"
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 
 EventPrinter::EventPrinter(StrategyFileLogicHandler &facade, Output &out, QObject *parent)
     : QObject(parent)

@@ -9,7 +9,7 @@
 #include "signalwatcher.h"
 #include "unsavedwatch.h"
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <zqapplicationdir.h>
 #include <zqfolderlock.h>

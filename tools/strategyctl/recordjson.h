@@ -1,12 +1,12 @@
 #ifndef RECORDJSON_H
 #define RECORDJSON_H
 
-#include "registry/fixedstrategyinfo.h"
-#include "registry/sarvekgroupinfo.h"
-#include "services/fundaccountdata.h"
-#include "services/productdata.h"
-#include "storage/backtestcashinfo.h"
-#include "storage/instanceinfo.h"
+#include <StrategyLogic/fixedstrategyinfo.h>
+#include <StrategyLogic/sarvekgroupinfo.h>
+#include <StrategyLogic/fundaccountdata.h>
+#include <StrategyLogic/productdata.h>
+#include <StrategyLogic/backtestcashinfo.h>
+#include <StrategyLogic/instanceinfo.h>
 
 #include <QJsonObject>
 #include <QMap>

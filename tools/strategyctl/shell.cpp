@@ -5,7 +5,7 @@
 #include "output.h"
 #include "signalwatcher.h"
 
-#include "facade/strategyfilelogichandler.h"
+#include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <QCoreApplication>
 #include <QThread>

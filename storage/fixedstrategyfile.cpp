@@ -1,6 +1,6 @@
 #include "fixedstrategyfile.h"
 
-#include "facade/strategylogic_global.h"
+#include "storage/strategylogging.h"
 #include "storage/utf8text.h"
 
 QString FixedStrategyFile::path(const QString &applicationDir, const QString &userFolder)

@@ -3,8 +3,8 @@
 
 #include "storage/strategysqlite.h"
 
-#include "facade/strategylogic_global.h"
-#include "registry/fixedstrategyfile.h"
+#include "storage/strategylogging.h"
+#include "storage/fixedstrategyfile.h"
 #include "storage/atomicfile.h"
 #include "storage/setasidefile.h"
 

@@ -1,7 +1,7 @@
 #ifndef FIXEDSTRATEGYFILE_H
 #define FIXEDSTRATEGYFILE_H
 
-#include "registry/fixedstrategyinfo.h"
+#include <StrategyLogic/fixedstrategyinfo.h>
 
 #include <QByteArray>
 #include <QList>

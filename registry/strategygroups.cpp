@@ -1,21 +1,20 @@
-// Strategy groups of StrategyFileLogicHandler and their file.
+#include "strategygroups.h"
 
-#include "facade/strategyfilelogichandler.h"
-
-#include "facade/strategydirhandler.h"
+#include "registry/fixedstrategyregistry.h"
 #include "registry/groupchangerecord.h"
 #include "registry/groupsfile.h"
 #include "storage/atomicfile.h"
 #include "storage/setasidefile.h"
+#include "storage/strategylogging.h"
 #include "storage/strategysqlite.h"
 #include "storage/utf8text.h"
 
+#include <StrategyLogic/strategydirhandler.h>
+
 #include <cardelconstants.h>
 #include <zcore.h>
-#include <zqapplicationdir.h>
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMultiMap>
@@ -29,7 +28,6 @@ const QString NoSourceGroupMessage = QStringLiteral("修改分组名称失败：
 const QString TargetExistsMessage = QStringLiteral("修改分组名称失败：已存在该分组名！");
 const QString InvalidNameMessage = QStringLiteral("分组名称不能包含“,”或“;”！");
 const QString UnstorableNameMessage = QStringLiteral("分组名称包含无法保存的字符！");
-const QString NotInitialisedMessage = QStringLiteral("操作失败：策略插件未初始化！");
 const QString WriteFailedMessage = QStringLiteral("保存失败：文件无法写入，修改未保存！");
 
 bool isBuiltIn(const QString &name)
@@ -37,28 +35,55 @@ bool isBuiltIn(const QString &name)
     return name == DefaultGroup || name == AutoStartGroup;
 }
 
+// Why a name cannot be a group's; empty when it can.
+QString refusalOf(const QString &name)
+{
+    if (isBuiltIn(name))
+        return BuiltInNameMessage;
+    if (!GroupsFile::canHold(name))
+        return InvalidNameMessage;
+    if (name.contains(QChar(0)))
+        return UnstorableNameMessage; // its strategies' lines could not name it
+    return QString();
+}
 } // namespace
 
-QString StrategyFileLogicHandler::groupsFilePath()
+StrategyGroups::StrategyGroups(FixedStrategyRegistry &registry)
+    : m_registry(registry)
+{
+}
+
+QString StrategyGroups::notInitialisedMessage()
+{
+    return QStringLiteral("操作失败：策略插件未初始化！");
+}
+
+void StrategyGroups::setLocation(const QString &folder, const QString &userId, bool usable)
+{
+    m_folder = folder;
+    m_userId = userId;
+    m_usable = usable;
+}
+
+QString StrategyGroups::filePath() const
 {
     // "./work/<user>/..." of the installation folder, read and written
     // there whatever the process's working directory is.
-    return QStringLiteral("%1/work/%2/%3").arg(ZqApplicationDir::path(), getCurUserId(), QLatin1String(GroupsFile::FileName));
+    return QStringLiteral("%1/work/%2/%3").arg(m_folder, m_userId, QLatin1String(GroupsFile::FileName));
 }
 
-QString StrategyFileLogicHandler::groupChangeRecordPath()
+QString StrategyGroups::changeRecordPath() const
 {
-    return QStringLiteral("%1/work/%2/%3")
-        .arg(ZqApplicationDir::path(), getCurUserId(), QLatin1String(GroupChangeRecord::FileName));
+    return QStringLiteral("%1/work/%2/%3").arg(m_folder, m_userId, QLatin1String(GroupChangeRecord::FileName));
 }
 
-void StrategyFileLogicHandler::readFixedStrategyGroups()
+void StrategyGroups::read()
 {
-    QFile file(groupsFilePath());
+    QFile file(filePath());
     QString text;
     bool notText = false;
     QMap<QString, SarvekGroupInfo> groups;
-    if (m_userFolderUsable && file.open(QIODevice::ReadOnly)) {
+    if (m_usable && file.open(QIODevice::ReadOnly)) {
         const QByteArray content = file.readAll();
         bool isText = true;
         text = Utf8Text::decode(content.constData(), content.size(), &isText);
@@ -74,18 +99,18 @@ void StrategyFileLogicHandler::readFixedStrategyGroups()
         m_groupsFileText = file.exists() ? text : QString();
         m_groupsFileNotText = notText;
     }
-    QWriteLocker locker(&m_fixedStrategyLock);
+    QWriteLocker locker(&m_groupLock);
     m_groupMap = groups;
 }
 
-bool StrategyFileLogicHandler::saveFixedStrategyGroup()
+bool StrategyGroups::save()
 {
-    if (!m_userFolderUsable)
-        return true; // nothing to save: no group can change (initialize() said why)
+    if (!m_usable)
+        return true; // nothing to save: no group can change (the start said why)
     QMutexLocker saving(&m_groupsFileMutex);
     QList<SarvekGroupInfo> groups;
     {
-        QReadLocker locker(&m_fixedStrategyLock);
+        QReadLocker locker(&m_groupLock);
         groups = m_groupMap.values();
     }
     if (lcStrategyLogic().isDebugEnabled()) {
@@ -95,7 +120,7 @@ bool StrategyFileLogicHandler::saveFixedStrategyGroup()
         SL_DEBUG << "StrategyFileLogicHandler::saveFixedStrategyGroup" << names;
     }
 
-    const QString path = groupsFilePath();
+    const QString path = filePath();
     const QString text = GroupsFile::format(groups);
     // The file already says this (a save at exit after no change): nothing
     // to write, and nothing fails in a folder that cannot be written.
@@ -123,11 +148,11 @@ bool StrategyFileLogicHandler::saveFixedStrategyGroup()
     return false;
 }
 
-bool StrategyFileLogicHandler::readInterruptedGroupChange(GroupChangeRecord *change)
+bool StrategyGroups::readInterruptedChange(GroupChangeRecord *change)
 {
-    if (!m_userFolderUsable)
+    if (!m_usable)
         return false;
-    const QString path = groupChangeRecordPath();
+    const QString path = changeRecordPath();
     QString error;
     switch (GroupChangeRecord::read(path, change, &error)) {
     case GroupChangeRecord::Missing:
@@ -148,9 +173,9 @@ bool StrategyFileLogicHandler::readInterruptedGroupChange(GroupChangeRecord *cha
 }
 
 // Each step is a no-op when the process got that far before it died.
-void StrategyFileLogicHandler::redoGroupChangeOnGroups(const GroupChangeRecord &change)
+void StrategyGroups::redoOnGroups(const GroupChangeRecord &change)
 {
-    QWriteLocker locker(&m_fixedStrategyLock);
+    QWriteLocker locker(&m_groupLock);
     m_groupMap.remove(change.group);
     if (change.kind == GroupChangeRecord::Rename)
         m_groupMap.insert(change.newName, SarvekGroupInfo{change.newName, change.createTime});
@@ -158,8 +183,7 @@ void StrategyFileLogicHandler::redoGroupChangeOnGroups(const GroupChangeRecord &
         m_groupMap.insert(DefaultGroup, SarvekGroupInfo{DefaultGroup, -1}); // as a start reads an empty groups file
 }
 
-void StrategyFileLogicHandler::redoGroupChangeOnRecords(const GroupChangeRecord &change,
-                                                        QList<FixedStrategyInfo> *records)
+void StrategyGroups::redoOnRecords(const GroupChangeRecord &change, QList<FixedStrategyInfo> *records)
 {
     StrategySqlite &store = StrategySqlite::instance();
     for (auto it = records->begin(); it != records->end();) {
@@ -178,7 +202,13 @@ void StrategyFileLogicHandler::redoGroupChangeOnRecords(const GroupChangeRecord 
     }
 }
 
-bool StrategyFileLogicHandler::checkAndAddAutoStart()
+void StrategyGroups::finishChange()
+{
+    if (m_usable)
+        QFile::remove(changeRecordPath());
+}
+
+bool StrategyGroups::checkAndAddAutoStart()
 {
     const bool autoStart = ZCore::instance()
                                ->settings(CardelConstants::SettingFieldName::SarvekSetting::SarvekStragyAutoStart,
@@ -186,56 +216,61 @@ bool StrategyFileLogicHandler::checkAndAddAutoStart()
                                .toBool();
     if (!autoStart)
         return false;
-    QWriteLocker locker(&m_fixedStrategyLock);
+    QWriteLocker locker(&m_groupLock);
     if (m_groupMap.contains(AutoStartGroup))
         return false;
     m_groupMap.insert(AutoStartGroup, SarvekGroupInfo{AutoStartGroup, -1});
     return true;
 }
 
-void StrategyFileLogicHandler::checkAutoStart()
+bool StrategyGroups::addMissing(const QStringList &names)
 {
-    if (checkAndAddAutoStart())
-        emit signalAddStrategy();
+    bool added = false;
+    QWriteLocker locker(&m_groupLock);
+    for (const QString &name : names) {
+        if (!m_groupMap.contains(name)) {
+            m_groupMap.insert(name, SarvekGroupInfo{name, QDateTime::currentSecsSinceEpoch()});
+            added = true;
+        }
+    }
+    return added;
 }
 
-QString StrategyFileLogicHandler::addGroup(const QString &name)
+bool StrategyGroups::writeChangeRecord(const GroupChangeRecord &change, const char *function)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::addGroup" << name;
-    if (refusesRegistryChange("StrategyFileLogicHandler::addGroup"))
-        return NotInitialisedMessage;
-    if (isBuiltIn(name))
-        return BuiltInNameMessage;
-    if (!GroupsFile::canHold(name))
-        return InvalidNameMessage;
-    if (name.contains(QChar(0)))
-        return UnstorableNameMessage; // its strategies' lines could not name it
+    const QString path = changeRecordPath();
+    QString error;
+    if (change.write(path, &error))
+        return true;
+    SL_UNSAVED << function << "cannot record the change in" << path << error;
+    return false;
+}
+
+QString StrategyGroups::add(const QString &name)
+{
+    const QString refused = refusalOf(name);
+    if (!refused.isEmpty())
+        return refused;
     {
-        QWriteLocker locker(&m_fixedStrategyLock);
+        QWriteLocker locker(&m_groupLock);
         if (m_groupMap.contains(name))
             return GroupExistsMessage;
         m_groupMap.insert(name, SarvekGroupInfo{name, QDateTime::currentSecsSinceEpoch()});
     }
-    return saveFixedStrategyGroup() ? QString() : WriteFailedMessage;
+    return save() ? QString() : WriteFailedMessage;
 }
 
-QString StrategyFileLogicHandler::renameGroup(const QString &oldName, const QString &newName)
+QString StrategyGroups::rename(const QString &oldName, const QString &newName)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::renameGroup" << oldName << newName;
-    if (refusesRegistryChange("StrategyFileLogicHandler::renameGroup"))
-        return NotInitialisedMessage;
-    if (isBuiltIn(newName))
-        return BuiltInNameMessage;
-    if (!GroupsFile::canHold(newName))
-        return InvalidNameMessage;
-    if (newName.contains(QChar(0)))
-        return UnstorableNameMessage;
+    const QString refused = refusalOf(newName);
+    if (!refused.isEmpty())
+        return refused;
     GroupChangeRecord change;
     change.kind = GroupChangeRecord::Rename;
     change.group = oldName;
     change.newName = newName;
     {
-        QReadLocker locker(&m_fixedStrategyLock);
+        QReadLocker locker(&m_groupLock);
         if (!m_groupMap.contains(oldName))
             return NoSourceGroupMessage;
         if (m_groupMap.contains(newName))
@@ -244,148 +279,112 @@ QString StrategyFileLogicHandler::renameGroup(const QString &oldName, const QStr
     }
     // Two files change: the record lets a start after a crash in between
     // finish the rename.
-    const QString recordPath = groupChangeRecordPath();
-    QString error;
-    if (!change.write(recordPath, &error)) {
-        SL_UNSAVED << "StrategyFileLogicHandler::renameGroup" << "cannot record the change in" << recordPath << error;
+    if (!writeChangeRecord(change, "StrategyFileLogicHandler::renameGroup"))
         return WriteFailedMessage;
-    }
     {
-        QWriteLocker locker(&m_fixedStrategyLock);
+        QWriteLocker locker(&m_groupLock);
         // The host serialises changes of the registry; should another one
         // have come in between, nothing is changed.
         if (!m_groupMap.contains(oldName) || m_groupMap.contains(newName)) {
-            QFile::remove(recordPath);
+            finishChange();
             return m_groupMap.contains(newName) ? TargetExistsMessage : NoSourceGroupMessage;
         }
-        moveGroupStrategiesLocked(oldName, newName);
+        m_registry.moveGroupRecords(oldName, newName);
         SarvekGroupInfo group = m_groupMap.take(oldName);
         group.name = newName;
         m_groupMap.insert(newName, group);
     }
-    const bool written = writeDataFile();
-    if (!saveFixedStrategyGroup() || !written)
+    const bool written = m_registry.writeDataFile();
+    if (!save() || !written)
         return WriteFailedMessage; // the record stays: the next start finishes the change
-    QFile::remove(recordPath);
+    finishChange();
     return QString();
 }
 
-void StrategyFileLogicHandler::moveGroupStrategiesLocked(const QString &from, const QString &to)
+bool StrategyGroups::remove(const QString &name, bool withStrategies)
 {
-    StrategySqlite &store = StrategySqlite::instance();
-    for (FixedStrategyInfo &info : m_fixedStrategyMap) {
-        if (info.group == from) {
-            info.group = to;
-            store.modifyFixedStrategyInfo(info);
-        }
-    }
-}
-
-void StrategyFileLogicHandler::removeGroupStrategiesLocked(const QString &group)
-{
-    StrategySqlite &store = StrategySqlite::instance();
-    for (auto it = m_fixedStrategyMap.begin(); it != m_fixedStrategyMap.end();) {
-        if (it->group != group) {
-            ++it;
-            continue;
-        }
-        store.delFixedStrategyInfo(it.key());
-        auto names = m_fixedSrategyNameMap.find(it->filePath);
-        if (names != m_fixedSrategyNameMap.end()) {
-            names->removeOne(it->name);
-            if (names->isEmpty())
-                m_fixedSrategyNameMap.erase(names);
-        }
-        it = m_fixedStrategyMap.erase(it);
-    }
-}
-
-bool StrategyFileLogicHandler::deleteGroup(QString name, bool deleteStrategies)
-{
-    SL_DEBUG << "StrategyFileLogicHandler::deleteGroup" << name << deleteStrategies;
-    if (refusesRegistryChange("StrategyFileLogicHandler::deleteGroup"))
-        return false;
     {
-        QReadLocker locker(&m_fixedStrategyLock);
+        QReadLocker locker(&m_groupLock);
         if (!m_groupMap.contains(name))
             return false;
     }
     // With its strategies the delete changes two files: recorded first, so
     // that a start after a crash in between finishes it.
-    const QString recordPath = groupChangeRecordPath();
-    if (deleteStrategies) {
+    if (withStrategies) {
         GroupChangeRecord change;
         change.kind = GroupChangeRecord::Delete;
         change.group = name;
         change.withStrategies = true;
-        QString error;
-        if (!change.write(recordPath, &error)) {
-            SL_UNSAVED << "StrategyFileLogicHandler::deleteGroup" << "cannot record the change in" << recordPath << error;
+        if (!writeChangeRecord(change, "StrategyFileLogicHandler::deleteGroup"))
             return false;
-        }
     }
     {
-        QWriteLocker locker(&m_fixedStrategyLock);
+        QWriteLocker locker(&m_groupLock);
         if (!m_groupMap.remove(name)) {
-            if (deleteStrategies)
-                QFile::remove(recordPath);
+            if (withStrategies)
+                finishChange();
             return false;
         }
-        if (deleteStrategies)
-            removeGroupStrategiesLocked(name);
+        if (withStrategies)
+            m_registry.removeGroupRecords(name);
     }
-    bool written = !deleteStrategies || writeDataFile();
-    written = saveFixedStrategyGroup() && written;
-    if (written && deleteStrategies)
-        QFile::remove(recordPath);
+    bool written = !withStrategies || m_registry.writeDataFile();
+    written = save() && written;
+    if (written && withStrategies)
+        finishChange();
     return written;
 }
 
-bool StrategyFileLogicHandler::cleanupGroup(const QString &name)
+bool StrategyGroups::cleanup(const QString &name)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::cleanupGroup" << name;
-    if (refusesRegistryChange("StrategyFileLogicHandler::cleanupGroup"))
+    if (!whileExists(name, [&] { m_registry.removeGroupRecords(name); }))
         return false;
-    {
-        QWriteLocker locker(&m_fixedStrategyLock);
-        if (!m_groupMap.contains(name))
-            return false;
-        removeGroupStrategiesLocked(name);
-    }
-    return writeDataFile();
+    return m_registry.writeDataFile();
 }
 
-bool StrategyFileLogicHandler::regroupAllStrategy(const QString &fromGroup, const QString &toGroup, bool removeFrom)
+bool StrategyGroups::regroup(const QString &from, const QString &to, bool removeFrom)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::regroupAllStrategy" << fromGroup << toGroup << removeFrom;
-    if (refusesRegistryChange("StrategyFileLogicHandler::regroupAllStrategy"))
-        return false;
     {
-        QWriteLocker locker(&m_fixedStrategyLock);
-        if (!m_groupMap.contains(fromGroup) || !m_groupMap.contains(toGroup))
+        QWriteLocker locker(&m_groupLock);
+        if (!m_groupMap.contains(from) || !m_groupMap.contains(to))
             return false;
-        moveGroupStrategiesLocked(fromGroup, toGroup);
+        m_registry.moveGroupRecords(from, to);
         if (removeFrom)
-            m_groupMap.remove(fromGroup);
+            m_groupMap.remove(from); // the file keeps it until the next save
     }
-    return writeDataFile();
+    return m_registry.writeDataFile();
 }
 
-QList<SarvekGroupInfo> StrategyFileLogicHandler::getAllStrategyGroups()
+QList<SarvekGroupInfo> StrategyGroups::list()
 {
-    QReadLocker locker(&m_fixedStrategyLock);
+    QReadLocker locker(&m_groupLock);
     return m_groupMap.values();
 }
 
-QStringList StrategyFileLogicHandler::getAllStrategyGroupNameSorted()
+QStringList StrategyGroups::sortedNames()
 {
     QMultiMap<qint64, QString> byTime;
     {
-        QReadLocker locker(&m_fixedStrategyLock);
+        QReadLocker locker(&m_groupLock);
         // insert() puts a name in front of those with an equal time: among
         // equal times the greater name comes first.
         for (const SarvekGroupInfo &group : qAsConst(m_groupMap))
             byTime.insert(group.createTime, group.name);
     }
     return byTime.values();
+}
+
+QStringList StrategyGroups::names()
+{
+    QReadLocker locker(&m_groupLock);
+    return m_groupMap.keys();
+}
+
+bool StrategyGroups::whileExists(const QString &name, const std::function<void()> &work)
+{
+    QReadLocker locker(&m_groupLock);
+    if (!m_groupMap.contains(name))
+        return false;
+    work();
+    return true;
 }

@@ -4,12 +4,16 @@
 #include <QMetaType>
 #include <QString>
 
-// A product under which fund accounts are grouped.
+/// \file
+/// The record of a product.
+
+/// A product under which fund accounts are grouped.
 struct ProductData
 {
-    QString productId;
-    QString productName;
+    QString productId;   ///< the product key
+    QString productName; ///< the product's name
 
+    /// Equal in every field.
     bool operator==(const ProductData &o) const { return productId == o.productId && productName == o.productName; }
 };
 

@@ -1,0 +1,50 @@
+# Installing the plug-in and the reference host for clients:
+#   <prefix>/lib/libStrategyLogic.so.1, libStrategyHost.so.1 (and links)
+#   <prefix>/include/StrategyLogic/, <prefix>/include/StrategyHost/
+#   <prefix>/bin/strategyctl (it finds the libraries through $ORIGIN/../lib)
+#   <prefix>/lib/cmake/StrategyLogic/ (find_package) and
+#   <prefix>/lib/pkgconfig/strategylogic.pc
+# The build folder is usable without installing, through its own
+# StrategyLogicConfig.cmake.
+
+include(CMakePackageConfigHelpers)
+
+set(STRATEGYLOGIC_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/StrategyLogic)
+
+install(TARGETS StrategyLogic StrategyHost EXPORT StrategyLogicTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY include/StrategyLogic DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/include/StrategyLogic/strategylogic_version.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/StrategyLogic)
+install(DIRECTORY host/include/StrategyHost DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+
+if(TARGET strategyctl)
+    file(RELATIVE_PATH libFromBin ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
+         ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR})
+    set_target_properties(strategyctl PROPERTIES INSTALL_RPATH "$ORIGIN/${libFromBin}")
+    install(TARGETS strategyctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+install(EXPORT StrategyLogicTargets NAMESPACE StrategyLogic:: DESTINATION ${STRATEGYLOGIC_CMAKE_DIR})
+configure_package_config_file(cmake/StrategyLogicConfig.cmake.in
+                              ${CMAKE_CURRENT_BINARY_DIR}/StrategyLogicConfig.cmake
+                              INSTALL_DESTINATION ${STRATEGYLOGIC_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/StrategyLogicConfigVersion.cmake
+                                 VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/StrategyLogicConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/StrategyLogicConfigVersion.cmake
+        DESTINATION ${STRATEGYLOGIC_CMAKE_DIR})
+
+# The build folder as a package of its own (CMAKE_PREFIX_PATH=<build>).
+export(EXPORT StrategyLogicTargets NAMESPACE StrategyLogic::
+       FILE ${CMAKE_CURRENT_BINARY_DIR}/StrategyLogicTargets.cmake)
+
+# Relocatable: the prefix is found from the file's own place, so that
+# `cmake --install --prefix` anywhere gives a working file.
+file(RELATIVE_PATH STRATEGYLOGIC_PC_TO_PREFIX ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig
+     ${CMAKE_INSTALL_PREFIX})
+configure_file(cmake/strategylogic.pc.in ${CMAKE_CURRENT_BINARY_DIR}/strategylogic.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/strategylogic.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

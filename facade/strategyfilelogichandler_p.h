@@ -1,0 +1,73 @@
+#ifndef STRATEGYFILELOGICHANDLER_P_H
+#define STRATEGYFILELOGICHANDLER_P_H
+
+#include <StrategyLogic/strategyfilelogichandler.h>
+
+#include "facade/filelocklist.h"
+#include "registry/fixedstrategyregistry.h"
+#include "registry/strategygroups.h"
+
+#include <zqthread.h>
+
+#include <QMutex>
+#include <QRegExp>
+#include <QString>
+
+#include <atomic>
+
+// The state of the plug-in object and its private steps: the registry of
+// fixed strategies, the groups and the file locks (each with a lock of its
+// own), the worker thread, the user id, the remembered product and fund
+// account, and the installation folder held while initialised.
+class StrategyFileLogicHandlerPrivate
+{
+public:
+    explicit StrategyFileLogicHandlerPrivate(StrategyFileLogicHandler *q);
+
+    void initConnect();
+    // Groups, fixed strategies and locks, once, at initialize().
+    void initStrategyFileInfo();
+    // exit() and the destructor: files written, pending rows written, the
+    // folder let go, the thread stopped.
+    void stop();
+    void stopWorkThread();
+    // True, with a warning, when the object is not initialised.
+    bool refusesChange(const char *function) const;
+    // The same, and also when the user id cannot name the user's folder.
+    bool refusesRegistryChange(const char *function) const;
+    void removeLeftoverTemporaryFiles();
+
+    StrategyFileLogicHandler *const q;
+
+    // Lock order: m_initMutex first; then StrategyGroups' lock, the
+    // registry's, the store's; the lock list's on its own; m_userIdMutex
+    // innermost. No lock is held while the data or groups file is written.
+
+    QMutex m_initMutex; // serialises initialize()
+    std::atomic<bool> m_initialized{false};
+    std::atomic<bool> m_stopped{false}; // exit() ran: the object is not initialised again
+
+    FixedStrategyRegistry m_registry;
+    StrategyGroups m_groups{m_registry};
+    FileLockList m_locks;
+
+    ZqThread m_workThread;
+
+    // State below is protected by m_userIdMutex.
+    QMutex m_userIdMutex;
+    QString m_curUserId;
+
+    // State below is protected by m_rememberedMutex, so that readers on
+    // other threads see whole values.
+    mutable QMutex m_rememberedMutex;
+    QString m_lastProduct;
+    QString m_lastFundaccount;
+
+    QRegExp m_strictNameRegExp; // read-only after construction
+
+    QString m_lockedFolder; // the installation folder held while initialised
+    // The user id names a folder below work/; set by initialize().
+    std::atomic<bool> m_userFolderUsable{false};
+};
+
+#endif // STRATEGYFILELOGICHANDLER_P_H

@@ -1,0 +1,225 @@
+#include "fixedstrategyregistry.h"
+
+#include "storage/strategylogging.h"
+#include "storage/strategysqlite.h"
+
+#include <zqpath.h>
+
+void FixedStrategyRegistry::setUserFolder(const QString &userFolder)
+{
+    m_userFolder = userFolder;
+}
+
+QList<FixedStrategyInfo> FixedStrategyRegistry::storedRecords()
+{
+    return StrategySqlite::instance().queryFixedStrategyInfoList(m_userFolder);
+}
+
+QStringList FixedStrategyRegistry::load(const QList<FixedStrategyInfo> &records)
+{
+    QStringList groups;
+    QWriteLocker locker(&m_fixedStrategyLock);
+    for (const FixedStrategyInfo &info : records) {
+        if (m_fixedStrategyMap.contains(info.id))
+            continue; // the first record of an id wins
+        m_fixedStrategyMap.insert(info.id, info);
+        m_fixedSrategyNameMap[info.filePath].append(info.name);
+        groups.append(info.group);
+    }
+    if (lcStrategyLogic().isDebugEnabled())
+        SL_DEBUG << "StrategyFileLogicHandler::initStrategyFileInfo" << "m_fixedSrategyNameMap " << m_fixedSrategyNameMap;
+    return groups;
+}
+
+bool FixedStrategyRegistry::writeDataFile()
+{
+    return StrategySqlite::instance().writeFixedStrategyInfoToFile(m_userFolder);
+}
+
+QList<FixedStrategyInfo> FixedStrategyRegistry::list()
+{
+    QList<FixedStrategyInfo> list;
+    QReadLocker locker(&m_fixedStrategyLock);
+    list.reserve(m_fixedStrategyMap.size());
+    for (const FixedStrategyInfo &info : qAsConst(m_fixedStrategyMap)) {
+        if (!info.name.isEmpty())
+            list.append(info);
+    }
+    return list;
+}
+
+FixedStrategyInfo FixedStrategyRegistry::byId(qint64 id)
+{
+    QReadLocker locker(&m_fixedStrategyLock);
+    return m_fixedStrategyMap.value(id);
+}
+
+FixedStrategyInfo FixedStrategyRegistry::last()
+{
+    QReadLocker locker(&m_fixedStrategyLock);
+    return m_fixedStrategyMap.isEmpty() ? FixedStrategyInfo() : m_fixedStrategyMap.last();
+}
+
+QStringList FixedStrategyRegistry::names(const QString &filePath)
+{
+    QReadLocker locker(&m_fixedStrategyLock);
+    return m_fixedSrategyNameMap.value(filePath);
+}
+
+bool FixedStrategyRegistry::isFixed(const QString &filePath)
+{
+    QReadLocker locker(&m_fixedStrategyLock);
+    SL_DEBUG << "StrategyFileLogicHandler::isFixedStrategy" << m_fixedSrategyNameMap;
+    auto it = m_fixedSrategyNameMap.constFind(filePath);
+    return it != m_fixedSrategyNameMap.cend() && !it->isEmpty();
+}
+
+bool FixedStrategyRegistry::contains(const QString &filePath, const QString &name)
+{
+    QReadLocker locker(&m_fixedStrategyLock);
+    SL_DEBUG << "StrategyFileLogicHandler::isContainsFixedStrategy" << m_fixedSrategyNameMap << filePath << name;
+    auto it = m_fixedSrategyNameMap.constFind(filePath);
+    return it != m_fixedSrategyNameMap.cend() && it->contains(name);
+}
+
+QString FixedStrategyRegistry::defaultName(const QString &filePath)
+{
+    QReadLocker locker(&m_fixedStrategyLock);
+    const QStringList names = m_fixedSrategyNameMap.value(filePath);
+    SL_DEBUG << "StrategyFileLogicHandler::GetDefaultFixedStrategyName" << names << m_fixedSrategyNameMap;
+    const QString base = ZqPath::baseName(filePath);
+    if (!names.contains(base))
+        return base;
+    for (qint64 n = 1;; ++n) {
+        const QString candidate = base + QString::number(n);
+        if (!names.contains(candidate))
+            return candidate;
+    }
+}
+
+FixedStrategyRegistry::AddResult FixedStrategyRegistry::addCopy(const QString &filePath, const QString &name,
+                                                                const QString &group, const QString &extraInfo,
+                                                                int copyIndex, qint64 *id)
+{
+    QWriteLocker locker(&m_fixedStrategyLock);
+    if (m_fixedSrategyNameMap.value(filePath).contains(name)) {
+        SL_DEBUG << "已经存在该固化对象" << filePath << name;
+        return AddResult::NameTaken;
+    }
+    SL_DEBUG << "begin insertStrategyInfo " << copyIndex;
+    *id = StrategySqlite::instance().insertStrategyInfo(name, filePath, group, extraInfo, copyIndex);
+    SL_DEBUG << "end insertStrategyInfo " << copyIndex << *id;
+    if (*id < 1 || m_fixedStrategyMap.contains(*id))
+        return AddResult::IdRejected;
+    m_fixedStrategyMap.insert(*id, FixedStrategyInfo{*id, name, filePath, group, extraInfo, copyIndex});
+    m_fixedSrategyNameMap[filePath].append(name);
+    return AddResult::Added;
+}
+
+bool FixedStrategyRegistry::modify(int id, const FixedStrategyInfo &info)
+{
+    QWriteLocker locker(&m_fixedStrategyLock);
+    auto it = m_fixedStrategyMap.find(qint64(id));
+    if (it == m_fixedStrategyMap.end())
+        return false;
+    // The record keeps its id: store and registry change the same record.
+    FixedStrategyInfo changed = info;
+    changed.id = id;
+    StrategySqlite::instance().modifyFixedStrategyInfo(changed);
+    if (it->name != changed.name || it->filePath != changed.filePath) {
+        auto old = m_fixedSrategyNameMap.find(it->filePath);
+        if (old != m_fixedSrategyNameMap.end()) {
+            old->removeOne(it->name);
+            if (old->isEmpty())
+                m_fixedSrategyNameMap.erase(old);
+        }
+        m_fixedSrategyNameMap[changed.filePath].append(changed.name);
+    }
+    *it = changed;
+    return true;
+}
+
+bool FixedStrategyRegistry::moveFile(const QString &from, const QString &to)
+{
+    QWriteLocker locker(&m_fixedStrategyLock);
+    m_fixedSrategyNameMap.remove(from);
+    StrategySqlite &store = StrategySqlite::instance();
+    for (auto it = m_fixedStrategyMap.begin(); it != m_fixedStrategyMap.end(); ++it) {
+        if (it->filePath != from)
+            continue;
+        if (!store.modifyFixedStrategyFilePath(it.key(), to))
+            return false;
+        it->filePath = to;
+        m_fixedSrategyNameMap[to].append(it->name);
+    }
+    return true;
+}
+
+bool FixedStrategyRegistry::removeFile(const QString &filePath, QList<int> *removed)
+{
+    QWriteLocker locker(&m_fixedStrategyLock);
+    StrategySqlite &store = StrategySqlite::instance();
+    for (auto it = m_fixedStrategyMap.begin(); it != m_fixedStrategyMap.end();) {
+        if (it->filePath != filePath) {
+            ++it;
+            continue;
+        }
+        if (!store.delFixedStrategyInfo(it.key()))
+            return false;
+        removed->append(int(it.key()));
+        it = m_fixedStrategyMap.erase(it);
+    }
+    m_fixedSrategyNameMap.remove(filePath);
+    return true;
+}
+
+bool FixedStrategyRegistry::removeId(qint64 id)
+{
+    QWriteLocker locker(&m_fixedStrategyLock);
+    auto it = m_fixedStrategyMap.find(id);
+    if (it == m_fixedStrategyMap.end())
+        return false;
+    StrategySqlite::instance().delFixedStrategyInfo(id);
+    const FixedStrategyInfo info = it.value();
+    m_fixedStrategyMap.erase(it);
+    auto names = m_fixedSrategyNameMap.find(info.filePath);
+    if (names != m_fixedSrategyNameMap.end()) {
+        names->removeOne(info.name);
+        if (names->isEmpty())
+            m_fixedSrategyNameMap.erase(names);
+    }
+    SL_DEBUG << "m_fixedSrategyNameMap 2" << m_fixedSrategyNameMap;
+    return true;
+}
+
+void FixedStrategyRegistry::moveGroupRecords(const QString &from, const QString &to)
+{
+    QWriteLocker locker(&m_fixedStrategyLock);
+    StrategySqlite &store = StrategySqlite::instance();
+    for (FixedStrategyInfo &info : m_fixedStrategyMap) {
+        if (info.group == from) {
+            info.group = to;
+            store.modifyFixedStrategyInfo(info);
+        }
+    }
+}
+
+void FixedStrategyRegistry::removeGroupRecords(const QString &group)
+{
+    QWriteLocker locker(&m_fixedStrategyLock);
+    StrategySqlite &store = StrategySqlite::instance();
+    for (auto it = m_fixedStrategyMap.begin(); it != m_fixedStrategyMap.end();) {
+        if (it->group != group) {
+            ++it;
+            continue;
+        }
+        store.delFixedStrategyInfo(it.key());
+        auto names = m_fixedSrategyNameMap.find(it->filePath);
+        if (names != m_fixedSrategyNameMap.end()) {
+            names->removeOne(it->name);
+            if (names->isEmpty())
+                m_fixedSrategyNameMap.erase(names);
+        }
+        it = m_fixedStrategyMap.erase(it);
+    }
+}

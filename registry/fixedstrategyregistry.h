@@ -1,0 +1,76 @@
+#ifndef FIXEDSTRATEGYREGISTRY_H
+#define FIXEDSTRATEGYREGISTRY_H
+
+#include <StrategyLogic/fixedstrategyinfo.h>
+
+#include <QList>
+#include <QMap>
+#include <QReadWriteLock>
+#include <QString>
+#include <QStringList>
+
+// The fixed strategies of the logged-in user in memory: by id, and the
+// names registered for each strategy file, kept in step with the store
+// (StrategySqlite), which holds them for the data file in the user's folder.
+// Owned by the plug-in object, which loads it once at start-up.
+//
+// Threads: every method may be called from any thread. m_fixedStrategyLock
+// guards both maps; a change holds it for writing over its walk and its
+// store calls, and the data file is written after it is released. Lock
+// order: StrategyGroups' lock, then m_fixedStrategyLock, then the store's.
+//
+// Failures are results: false, an empty list, a default record (id -1).
+class FixedStrategyRegistry
+{
+public:
+    // The folder the data file is read from and written to; before load().
+    void setUserFolder(const QString &userFolder);
+    // The store's records: at start-up, the data file's, in file order.
+    QList<FixedStrategyInfo> storedRecords();
+    // Fills the maps (the first record of an id wins) and answers the group
+    // of each record taken, in order.
+    QStringList load(const QList<FixedStrategyInfo> &records);
+    // Rewrites the data file when the store holds changes; false when it
+    // could not be written (the store stays dirty and the next call retries).
+    bool writeDataFile();
+
+    // Records with a name, in ascending id.
+    QList<FixedStrategyInfo> list();
+    FixedStrategyInfo byId(qint64 id);
+    FixedStrategyInfo last();
+    QStringList names(const QString &filePath);
+    bool isFixed(const QString &filePath);
+    bool contains(const QString &filePath, const QString &name);
+    // The file's base name, or with 1, 2, ... added: a name not yet
+    // registered for the file.
+    QString defaultName(const QString &filePath);
+
+    enum class AddResult { Added, NameTaken, IdRejected };
+    // One copy of an add, under the lock from the name check to the maps:
+    // two callers cannot register the same name for the same file.
+    // The id the store gave goes to *id.
+    AddResult addCopy(const QString &filePath, const QString &name, const QString &group, const QString &extraInfo,
+                      int copyIndex, qint64 *id);
+    // Replaces the record of `id` (which keeps its id); false when the id is
+    // not registered.
+    bool modify(int id, const FixedStrategyInfo &info);
+    bool moveFile(const QString &from, const QString &to);
+    // The ids removed, ascending, in *removed.
+    bool removeFile(const QString &filePath, QList<int> *removed);
+    // False when the id is not registered.
+    bool removeId(qint64 id);
+
+    // Changes of a group's records, for StrategyGroups, which holds its lock.
+    void moveGroupRecords(const QString &from, const QString &to);
+    void removeGroupRecords(const QString &group);
+
+private:
+    // State below is protected by m_fixedStrategyLock.
+    QReadWriteLock m_fixedStrategyLock;
+    QMap<qint64, FixedStrategyInfo> m_fixedStrategyMap;
+    QMap<QString, QStringList> m_fixedSrategyNameMap;
+
+    QString m_userFolder; // set before load(), read-only after
+};
+
+#endif // FIXEDSTRATEGYREGISTRY_H

@@ -1,0 +1,54 @@
+// A client of the plug-in, as an integrator writes one: create the
+// application, point the plug-in at an installation folder, initialise it,
+// add a fixed strategy, exit, and check the data file. Exits 0 when all
+// went as it should, 1 otherwise (saying what did not).
+
+#include <StrategyLogic/strategyfilelogichandler.h>
+#include <StrategyLogic/strategylogic_version.h>
+
+#include <StrategyHost/interprocidservice.h>
+#include <StrategyHost/zqapplicationdir.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        return 1;
+    ZqApplicationDir::setPath(folder.path());
+    InterProcIdService::instance().setStorageDirectory(folder.filePath(QStringLiteral("ids")));
+    if (std::strcmp(StrategyLogic::version(), STRATEGYLOGIC_VERSION_STRING) != 0) {
+        std::fprintf(stderr, "version %s, built against %s\n", StrategyLogic::version(), STRATEGYLOGIC_VERSION_STRING);
+        return 1;
+    }
+
+    StrategyFileLogicHandler &plugin = StrategyFileLogicHandler::instance();
+    plugin.initialize();
+    if (!plugin.isInitialized()) {
+        std::fprintf(stderr, "the plug-in did not start\n");
+        return 1;
+    }
+    bool added = false;
+    QObject::connect(&plugin, &StrategyFileLogicHandler::signalAddStrategy, [&] { added = true; });
+    const bool stored = plugin.addFixedStrategy(QStringLiteral("D:/s/abc.py"), QStringLiteral("abc"),
+                                                QStringLiteral("默认分组"), QString(), 1);
+    plugin.exit();
+
+    QFile data(folder.filePath(QStringLiteral("work/demo01/SarvekFixStrategy.dat")));
+    const QByteArray content = data.open(QIODevice::ReadOnly) ? data.readAll() : QByteArray();
+    const QByteArray expected = QStringLiteral(",%&abc,%&D:/s/abc.py,%&默认分组,%&,%&0\n").toUtf8();
+    if (!stored || !added || !content.endsWith(expected) || content.count('\n') != 1) {
+        std::fprintf(stderr, "added %d, signalled %d, data file: %s\n", stored, added, content.constData());
+        return 1;
+    }
+    std::printf("StrategyLogic %s: initialised, added, exited; the data file holds the strategy\n",
+                StrategyLogic::version());
+    return 0;
+}
