@@ -16,7 +16,7 @@ FUZZ_PACKAGES := clang-14 libclang-rt-14-dev llvm-14
 
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all build test stress demo asan bench deps demo-deps clean
+.PHONY: all build test stress demo asan bench deps demo-deps clean install consumer docs
 
 all: build
 
@@ -66,6 +66,29 @@ tsan: deps
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	cd $(TSAN_BUILD) && $(TSAN_ENV) ctest --output-on-failure -j $(JOBS)
 	$(TSAN_ENV) $(TSAN_BUILD)/bin/strategylogic_tsan_stress --seconds $(TSAN_STRESS_SECONDS)
+
+# Installs the libraries, headers, strategyctl and the CMake and pkg-config
+# packages under PREFIX.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# An out-of-tree client of the installed package (tests/consumer).
+consumer: build
+	bash tests/consumer/run.sh $(BUILD)
+
+# The API reference (HTML in $(BUILD)/docs/html); an undocumented public
+# member fails it.
+DOCS_PACKAGES := doxygen
+docs: build
+	@bash tools/ensure-packages.sh $(DOCS_PACKAGES)
+	mkdir -p $(BUILD)/docs
+	STRATEGYLOGIC_DOCS_OUT=$(BUILD)/docs \
+	  STRATEGYLOGIC_VERSION=$$(sed -n 's/^#define STRATEGYLOGIC_VERSION_STRING "\(.*\)"/\1/p' $(BUILD)/include/StrategyLogic/strategylogic_version.h) \
+	  STRATEGYLOGIC_VERSION_HEADER=$(BUILD)/include/StrategyLogic/strategylogic_version.h \
+	  STRATEGYLOGIC_BUILD_INCLUDE=$(BUILD)/include \
+	  doxygen docs/Doxyfile
+	@echo "API reference: $(BUILD)/docs/html/index.html"
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DSTRATEGYLOGIC_BENCH=ON -DBUILD_TESTING=OFF

@@ -37,11 +37,12 @@
 
 #include "testsupport.h"
 
-#include <facade/strategyfilelogichandler.h>
-#include <registry/fixedstrategyfile.h>
-#include <registry/groupsfile.h>
-#include <services/pendingjournal.h>
-#include <services/strategycompilercommerfuncs.h>
+#include "registry/groupsfile.h"
+#include "services/pendingjournal.h"
+#include "services/strategycompilercommerfuncs.h"
+#include "storage/fixedstrategyfile.h"
+
+#include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
