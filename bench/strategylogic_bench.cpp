@@ -26,6 +26,7 @@
 
 #include <interprocidservice.h>
 #include <zqapplicationdir.h>
+#include <zqfolderlock.h>
 
 #include <QCoreApplication>
 #include <QDate>
@@ -254,6 +255,7 @@ Row benchFlush(const QString &root, int runs)
     ZqApplicationDir::setPath(app);
     QDir::setCurrent(app);
     StrategySqlite &store = StrategySqlite::instance();
+    ZqFolderLock::acquire(app); // the flush writes only a folder this process holds
     StrategyCompilerCommerFuncs service;
     const QByteArray dbPath = store.databasePath().toUtf8();
     sqlite3 *db = nullptr;

@@ -67,6 +67,11 @@ StrategyFileLogicHandler::StrategyFileLogicHandler(QObject *parent)
     : ZqPluginBaseObject(parent)
     , d(new StrategyFileLogicHandlerPrivate(this))
 {
+    // The object lives on its worker thread: a client's connection to
+    // slotQueryStrategyInstRsp() from another thread is queued, and Qt drops
+    // a queued call whose argument type it does not know.
+    qRegisterMetaType<QHash<QString, QVariantMap>>();
+    qRegisterMetaType<QHash<QString, QVariantMap>>("QHash<QString,QVariantMap>");
 }
 
 StrategyFileLogicHandler::~StrategyFileLogicHandler()
@@ -93,6 +98,13 @@ void StrategyFileLogicHandler::initialize()
         // stays stopped.
         SL_WARNING << "StrategyFileLogicHandler::initialize"
                    << "refused: the plug-in was stopped by exit() and is not initialised again";
+        return;
+    }
+    if (QThread::currentThread() != thread()) {
+        // Only the object's own thread can move it to the worker thread:
+        // from another one the move would fail and leave it half started.
+        SL_CRITICAL << "StrategyFileLogicHandler::initialize"
+                    << "refused: called on another thread than the one that made the object";
         return;
     }
     // One process writes an installation folder at a time: a second one
@@ -127,6 +139,9 @@ void StrategyFileLogicHandler::initialize()
     d->m_registry.setUserFolder(user);
     d->m_groups.setLocation(folder, user, d->m_userFolderUsable);
     d->removeLeftoverTemporaryFiles();
+    // A store made while another process held the folder may write now.
+    if (StrategySqlite::isInstanceAlive())
+        StrategySqlite::instance().becomeWritable();
 
     StrategyCompilerCommerFuncs::instance()->init();
     d->initConnect();
@@ -288,6 +303,8 @@ QString StrategyFileLogicHandler::getLastFundaccount() const
 
 void StrategyFileLogicHandler::setLastProduct(const QString &product)
 {
+    if (d->refusesChange("StrategyFileLogicHandler::setLastProduct"))
+        return;
     if (holdsNul(product)) {
         SL_UNSAVED << "StrategyFileLogicHandler::setLastProduct" << "refused: the product holds a NUL";
         return;
@@ -301,6 +318,8 @@ void StrategyFileLogicHandler::setLastProduct(const QString &product)
 
 void StrategyFileLogicHandler::setLastFundaccount(const QString &fundAccount)
 {
+    if (d->refusesChange("StrategyFileLogicHandler::setLastFundaccount"))
+        return;
     if (holdsNul(fundAccount)) {
         SL_UNSAVED << "StrategyFileLogicHandler::setLastFundaccount" << "refused: the fund account holds a NUL";
         return;

@@ -177,6 +177,19 @@ bool ZqFolderLock::isHeld(const QString &folder)
     return t.holds.contains(key(folder));
 }
 
+bool ZqFolderLock::isHeldElsewhere(const QString &folder)
+{
+    if (isHeld(folder))
+        return false;
+    const int fd = ::open(lockPath(key(folder)).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // A shared lock is granted only while nobody holds the exclusive one.
+    const bool held = lockNonBlocking(fd, LOCK_SH) != 0;
+    ::close(fd);
+    return held;
+}
+
 ZqFolderLock::Holder ZqFolderLock::holder(const QString &folder)
 {
     const int fd = ::open(lockPath(key(folder)).constData(), O_RDONLY | O_CLOEXEC);

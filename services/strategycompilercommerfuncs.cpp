@@ -8,6 +8,7 @@
 #include "storage/strategysqlite.h"
 
 #include <zqapplicationdir.h>
+#include <zqfolderlock.h>
 #include <zqmemsqlitemgr.h>
 #include <zqpath.h>
 
@@ -88,6 +89,15 @@ void StrategyCompilerCommerFuncs::shutdown()
 
 bool StrategyCompilerCommerFuncs::finish()
 {
+    if (!holdsFolder()) {
+        // Not this process's folder to write (any more): nothing goes to it.
+        const int instances = pendingInstanceCount(), cash = pendingCashCount();
+        if (instances > 0 || cash > 0)
+            SL_UNSAVED_CRITICAL << "StrategyCompilerCommerFuncs::shutdown" << "this process does not hold the installation folder"
+                                << m_folder << ":" << instances << "instance rows and" << cash
+                                << "day-cash rows are not stored";
+        return instances == 0 && cash == 0;
+    }
     bool kept = true;
     if (pendingInstanceCount() > 0 || pendingCashCount() > 0) {
         int code = -1;
@@ -346,6 +356,11 @@ void StrategyCompilerCommerFuncs::flushPendingData()
     flushAll();
 }
 
+bool StrategyCompilerCommerFuncs::holdsFolder() const
+{
+    return ZqFolderLock::isHeld(m_folder);
+}
+
 int StrategyCompilerCommerFuncs::flushAll()
 {
     QMutexLocker flushing(&m_flushMutex);
@@ -354,6 +369,11 @@ int StrategyCompilerCommerFuncs::flushAll()
         if (!m_journalOnDisk)
             return 0; // nothing to do: the database is not even opened
     }
+    // Only the process that holds the installation folder writes it: after
+    // exit() another process may hold it, and rows left here wait (in the
+    // journal) for whoever holds it next.
+    if (!holdsFolder())
+        return FolderNotHeld;
     // Rows of an earlier run first: a newer row of the same key written
     // before them would be replaced by them.
     const int journalCode = replayJournal();

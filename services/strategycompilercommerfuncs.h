@@ -36,7 +36,8 @@ class QTimer;
 // timers (the 3000 ms flush, the 1000 ms load retry). Every other method
 // may be called from any thread; each container has its own lock. Callers
 // are answered from memory; rows reach the database at the next flush, and
-// a flush that fails keeps its rows for the next one.
+// a flush that fails keeps its rows for the next one. Flushes write only
+// while this process holds the installation folder (ZqFolderLock).
 class StrategyCompilerCommerFuncs : public QObject
 {
     Q_OBJECT
@@ -114,6 +115,10 @@ private:
     // the database, else the first failure's SQLite result code. Rows a
     // flush could not write stay where they were.
     int flushAll();
+    // flushAll()'s answer when this process does not hold the installation
+    // folder: nothing was written.
+    static constexpr int FolderNotHeld = -2;
+    bool holdsFolder() const;
     int replayJournal();
     // Takes a journal left by an earlier run: its rows are shown at once and
     // written before any newer row.

@@ -7,6 +7,7 @@
 
 #include <interprocidservice.h>
 #include <zqapplicationdir.h>
+#include <zqfolderlock.h>
 #include <zqmemsqlitemgr.h>
 
 #include <QDir>
@@ -78,9 +79,31 @@ void StrategySqlite::cretateDataBase()
     const QString dbName = databasePath();
     SL_DEBUG << "StrategySqlite::cretateDataBase" << "dbName" << dbName;
     m_dbMgr = new ZqMemSqliteMgr;
+    // Another process holds the installation folder (this one was refused
+    // it): the store reads, but creates, migrates, purges and writes nothing.
+    m_readOnly = ZqFolderLock::isHeldElsewhere(ZqApplicationDir::path());
+    if (m_readOnly) {
+        SL_INFO << "StrategySqlite::cretateDataBase" << "another process holds the installation folder; reading only";
+        m_dbMgr->setDbFilePathReadOnly(dbName.toUtf8().constData());
+        return;
+    }
     m_dbMgr->setDbFilePath(dbName.toUtf8().constData());
     if (!m_dbMgr->getConn().isOpen() && keepUnusableDatabaseAside(dbName))
         m_dbMgr->setDbFilePath(dbName.toUtf8().constData());
+}
+
+void StrategySqlite::becomeWritable()
+{
+    QMutexLocker locker(&m_schemaMutex);
+    if (!m_readOnly)
+        return;
+    m_readOnly = false;
+    const QString dbName = databasePath();
+    m_dbMgr->setDbFilePath(dbName.toUtf8().constData());
+    if (!m_dbMgr->getConn().isOpen() && keepUnusableDatabaseAside(dbName))
+        m_dbMgr->setDbFilePath(dbName.toUtf8().constData());
+    m_schemaReady = false;
+    open();
 }
 
 bool StrategySqlite::keepUnusableDatabaseAside(const QString &path)
@@ -115,6 +138,10 @@ bool StrategySqlite::open()
     if (!m_dbMgr->getConn().isOpen()) {
         SL_DEBUG << "Error: Failed to connect database.";
         return false;
+    }
+    if (m_readOnly) {
+        m_schemaReady = true; // the holder's tables; none are created from here
+        return true;
     }
     backupFixStrategyInfo();
     createSchema();

@@ -52,6 +52,10 @@ public:
     // False between the destruction of instance()'s object and process end.
     static bool isInstanceAlive();
 
+    // A store made while another process held the installation folder
+    // reads only; the plug-in calls this once it holds the folder itself.
+    void becomeWritable();
+
     QString databasePath() const;
     QString simuDatabasePath() const;
     bool isDatabaseOpen() const;
@@ -126,10 +130,14 @@ private:
     bool keepUnusableDatabaseAside(const QString &path);
 
     qint64 allocateFixedStrategyId();
+    // Before legacy rows are given ids: the sequence goes above the ids
+    // already in their users' data files.
+    void raiseIdsAboveDataFiles();
     bool keepUnreadableDataFileLocked();
 
     ZqMemSqliteMgr *m_dbMgr = nullptr;
     std::atomic<bool> m_schemaReady{false};
+    std::atomic<bool> m_readOnly{false}; // made while another process held the folder
     QMutex m_schemaMutex; // one creation of missing tables at a time
     // m_simuDbMutex guards m_simuDbMgr and the statements sent through it.
     QMutex m_simuDbMutex;

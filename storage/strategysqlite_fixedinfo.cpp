@@ -224,6 +224,30 @@ bool StrategySqlite::writeFixedStrategyInfoToFile(QString userFolder)
     return true;
 }
 
+void StrategySqlite::raiseIdsAboveDataFiles()
+{
+    // The ids of the legacy rows' users' data files (one brought from
+    // another machine, or a fresh id folder) must not be handed out again:
+    // a row whose new id a file already holds would count as moved.
+    int err = 0;
+    CppSQLite3Query rows = m_dbMgr->execQuery("select * from fixedstrategyinfo", err);
+    QSet<QString> folders;
+    for (; err == 0 && !rows.eof(); rows.nextRow())
+        folders.insert(QString::fromUtf8(rows.fieldValue(3)).toLower());
+    qint64 highest = 0;
+    for (const QString &folder : qAsConst(folders)) {
+        if (!FixedStrategyFile::isValidUserFolder(folder))
+            continue;
+        QFile file(getFixedStrategyFilePath(folder));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const FixedStrategyInfo &info : FixedStrategyFile::parse(file.readAll()))
+            highest = qMax(highest, info.id);
+    }
+    if (highest > 0 && !InterProcIdService::instance().raiseFloor(FixStrategyIdService, highest))
+        SL_WARNING << "StrategySqlite::backupFixStrategyInfo" << "cannot raise the id sequence above" << highest;
+}
+
 void StrategySqlite::backupFixStrategyInfo()
 {
     if (!m_dbMgr->tableExists("fixedstrategyinfo"))
@@ -238,6 +262,8 @@ void StrategySqlite::backupFixStrategyInfo()
     CppSQLite3Query pending = m_dbMgr->execQuery("select rowid from fixedstrategyinfo where migrated_id is null", err);
     if (err != 0)
         return;
+    if (!pending.eof())
+        raiseIdsAboveDataFiles();
     if (!pending.eof() && m_dbMgr->transaction() == 0) {
         for (; !pending.eof(); pending.nextRow()) {
             const qint64 id = allocateFixedStrategyId();

@@ -2,6 +2,8 @@
 // plug-in object that a second process of the same folder starts.
 
 #include <StrategyLogic/strategyfilelogichandler.h>
+
+#include "services/strategycompilercommerfuncs.h"
 #include "testsupport.h"
 
 #include <zqfolderlock.h>
@@ -100,11 +102,50 @@ private slots:
         plugin.setPYInstallPath("/py");
         plugin.addBackTestInitCashInfo("1", QDate(2026, 1, 2), 5);
         plugin.addBackTestInitCashEndInfo("1", QDate(2026, 1, 2), 6);
+        plugin.setLastProduct("P9");
+        plugin.setLastFundaccount("F9");
         plugin.exit();
-        QCOMPARE(log.count("refused: the plug-in is not initialised"), 16);
+        QCOMPARE(log.count("refused: the plug-in is not initialised"), 18);
+        // Reading does not write either: the store opens the database read-only.
+        QVERIFY(plugin.querySimuEntrust("1").isEmpty() && !plugin.getFileLockState("D:/s/a.py"));
         QCOMPARE(folderContents(folder), before);
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(20000));
+    }
+
+    // Once the folder is let go, another process may write it: what this
+    // one still has is neither written there nor kept in its journal.
+    void writesEndWithTheFolder()
+    {
+        const QString folder = home.switchToNewFolder("released");
+        const auto stored = [&] { return querySql(folder + "/sarvek.db", "select instance_id from instance_info"); };
+        StrategyFileLogicHandler plugin;
+        plugin.initialize();
+        QVERIFY(plugin.isInitialized() && plugin.addInstanceRunMode("1", 1, "F", "r"));
+        plugin.exit();
+        QCOMPARE(stored(), QList<QStringList>{{"1"}});
+        StrategyCompilerCommerFuncs *service = StrategyCompilerCommerFuncs::instance();
+        QVERIFY(service->addInstanceRunMode("late", 1, "F", "r"));
+        LogCapture log;
+        service->flushPendingData();
+        QVERIFY(!service->finish());
+        QCOMPARE(stored(), QList<QStringList>{{"1"}});
+        QVERIFY(!QFileInfo::exists(folder + "/sarvek.pending.json"));
+        QVERIFY(log.contains("does not hold the installation folder", QtCriticalMsg));
+    }
+
+    // The object moves itself to its worker thread, which only its own
+    // thread can ask for: initialize() from another thread is refused.
+    void initializeOnAnotherThreadIsRefused()
+    {
+        home.switchToNewFolder("thread");
+        StrategyFileLogicHandler plugin;
+        LogCapture log;
+        QScopedPointer<QThread> other(QThread::create([&] { plugin.initialize(); }));
+        other->start();
+        QVERIFY(other->wait(20000));
+        QVERIFY(!plugin.isInitialized() && plugin.thread() == QThread::currentThread());
+        QVERIFY(log.contains("refused: called on another thread", QtCriticalMsg));
     }
 };
 

@@ -33,6 +33,10 @@ class tst_Lifecycle : public QObject
     TestHome home;
     QString groupsFile() const { return home.filePath("work/demo01/SarvekFixedStrategyGroups.txt"); }
 
+signals:
+    // As the client's server connection delivers the instance list.
+    void instanceList(const QHash<QString, QVariantMap> &list, bool hasAllData, int pageNo, int pageSize);
+
 private slots:
     void initTestCase() { QVERIFY2(home.isValid(), qPrintable(home.errorString())); }
     // The instances registered here reach the database while this folder still exists.
@@ -69,6 +73,10 @@ private slots:
 
         facade.initialize();
         QVERIFY(instanceListReachesService(facade, "7002"));
+        // A client's call from its own thread is queued to the worker thread, and arrives.
+        connect(this, &tst_Lifecycle::instanceList, &facade, &Facade::slotQueryStrategyInstRsp);
+        emit instanceList({{"7003", {{Tavrix_Fields::Strategy::strategyBasicParam, R"({"k":"v"})"}}}}, true, 1, 20);
+        QTRY_VERIFY(!StrategyCompilerCommerFuncs::instance()->getInstanceParams("7003").isEmpty());
         QThread *worker = facade.thread();
         QVERIFY(facade.isInitialized() && worker != QThread::currentThread() && worker->isRunning());
         QCOMPARE(worker->objectName(), QStringLiteral("StrategyFileLogicHandler_Thread"));

@@ -149,13 +149,14 @@ private slots:
         QTest::addColumn<QByteArray>("existing"); // demo01's data file before
         QTest::addColumn<QString>("blocker");     // what keeps the data file of "blocked" from being written
         QTest::addColumn<QStringList>("expected");
-        // Fresh ids in row order; the lines already in a file stay first.
+        // Fresh ids in row order, above those already in the files; the lines
+        // already in a file stay first.
         QTest::newRow("two users, user in upper case, empty group")
             << "insert into fixedstrategyinfo values (1001, '甲', 'D:/s/a.py', 'Demo01', '组A', 'x1'),"
                "(1002, 'it''s', 'D:/s/b.py', 'other', 'G', ''), (1003, '乙', 'D:/s/c.py', 'demo01', '', ' blank ');"
             << QByteArray("500,%&old,%&D:/s/old.py,%&默认分组,%&,%&0\n") << QString()
-            << QStringList{"demo01:500|old|D:/s/old.py|默认分组||0", "demo01:1|甲|D:/s/a.py|组A|x1|0",
-                           "demo01:3|乙|D:/s/c.py|默认分组| blank |0", "other:2|it's|D:/s/b.py|G||0"};
+            << QStringList{"demo01:500|old|D:/s/old.py|默认分组||0", "demo01:501|甲|D:/s/a.py|组A|x1|0",
+                           "demo01:503|乙|D:/s/c.py|默认分组| blank |0", "other:502|it's|D:/s/b.py|G||0"};
         // A start gave every row but one its id and wrote demo01's file, then
         // ended before it removed the rows or wrote the file of "other".
         QTest::newRow("interrupted migration")
@@ -163,7 +164,13 @@ private slots:
                "(1, 'a', 'D:/a.py', 'demo01', 'G', '', 700), (2, 'c', 'D:/c.py', 'other', 'G', '', 702),"
                "(3, 'd', 'D:/d.py', 'demo01', 'G', '', NULL);"
             << QByteArray("700,%&a,%&D:/a.py,%&G,%&,%&0\n") << QString()
-            << QStringList{"demo01:700|a|D:/a.py|G||0", "demo01:1|d|D:/d.py|G||0", "other:702|c|D:/c.py|G||0"};
+            << QStringList{"demo01:700|a|D:/a.py|G||0", "demo01:701|d|D:/d.py|G||0", "other:702|c|D:/c.py|G||0"};
+        // The data file came from another machine: its ids are above what this
+        // machine's sequence gave, and a legacy row must not get one of them.
+        QTest::newRow("ids of the data file not yet drawn here")
+            << "insert into fixedstrategyinfo values (9, 'legacy', 'D:/l.py', 'demo01', 'G', '');"
+            << QByteArray("1,%&mine,%&D:/m.py,%&G,%&,%&0\n") << QString()
+            << QStringList{"demo01:1|mine|D:/m.py|G||0", "demo01:2|legacy|D:/l.py|G||0"};
         const QString rows = "insert into fixedstrategyinfo values (1, 'a', 'D:/a.py', 'demo01', 'G', ''),"
                              "(2, 'b', 'D:/b.py', 'blocked', 'G', '');";
         const QStringList expected{"blocked:2|b|D:/b.py|G||0", "demo01:1|a|D:/a.py|G||0"};

@@ -42,7 +42,10 @@ public:
     static Outcome acquire(const QString &folder, Holder *holder = nullptr, QString *error = nullptr);
     // Gives back one hold taken by acquire(); the last one unlocks.
     static void release(const QString &folder);
+    // Whether this process holds the folder.
     static bool isHeld(const QString &folder);
+    // Whether another process holds it now. Takes nothing.
+    static bool isHeldElsewhere(const QString &folder);
     // Who holds the folder, as its lock file says; pid 0 when nobody does
     // or the file cannot be read. Takes nothing.
     static Holder holder(const QString &folder);
