@@ -26,6 +26,13 @@ if(TARGET strategyctl)
          ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR})
     set_target_properties(strategyctl PROPERTIES INSTALL_RPATH "$ORIGIN/${libFromBin}")
     install(TARGETS strategyctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # Its manual page and bash completion script (tools/strategyctl makes
+    # them in the build folder).
+    if(TARGET strategyctl_docs)
+        install(FILES ${CMAKE_BINARY_DIR}/share/man/man1/strategyctl.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+        install(FILES ${CMAKE_BINARY_DIR}/share/bash-completion/completions/strategyctl
+                DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+    endif()
 endif()
 
 install(EXPORT StrategyLogicTargets NAMESPACE StrategyLogic:: DESTINATION ${STRATEGYLOGIC_CMAKE_DIR})

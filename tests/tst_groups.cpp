@@ -264,7 +264,10 @@ private slots:
                 && writeFile(user + "SarvekFixedStrategyGroups.redo", record));
         QStringList seen;
         for (const QJsonValue &g : QJsonDocument::fromJson(runStrategyctlIn(home, folder, {"--json", "group", "list"}).out).array())
-            seen.append(g["name"].toString() + ';' + QString::number(g["createTime"].toInt()));
+            seen.append(g["name"].toString() + ';'
+                        + QString::number(g["createTime"].isNull() ? -1
+                                                                   : QDateTime::fromString(g["createTime"].toString(), Qt::ISODate)
+                                                                         .toSecsSinceEpoch()));
         for (const QJsonValue &r : QJsonDocument::fromJson(runStrategyctlIn(home, folder, {"--json", "strategy", "list"}).out).array())
             seen.append(r["name"].toString() + '@' + r["group"].toString());
         for (int i = 0; i < seen.size(); ++i) {

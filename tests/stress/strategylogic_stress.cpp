@@ -95,7 +95,8 @@ Result finish(QProcess &process, int timeoutMs = ProcessTimeoutMs)
 }
 
 // The answers of a strategyctl --json shell to its commands, in order: one
-// {"ok": ...} line per command; the "event" lines in between are skipped.
+// {"ok": true} or {"error": ...} line per command; the "event" lines in
+// between are skipped.
 // A line cut short by a kill is not an answer.
 struct Answers
 {
@@ -103,11 +104,12 @@ struct Answers
     {
         for (const QByteArray &line : out.split('\n')) {
             const QJsonObject object = QJsonDocument::fromJson(line).object();
-            if (!object.contains("ok"))
-                continue;
-            ok.append(object.value("ok").toBool());
-            if (!ok.last())
-                refusals.append(object.value("message").toString());
+            if (object.contains("ok")) {
+                ok.append(object.value("ok").toBool());
+            } else if (object.contains("error")) {
+                ok.append(false);
+                refusals.append(object.value("error").toObject().value("message").toString());
+            }
         }
     }
     int accepted() const { return int(ok.count(true)); }
@@ -656,8 +658,9 @@ QMap<QString, QJsonObject> tableRows(const Home &home, const QString &table, QSt
     QMap<QString, QJsonObject> byKey;
     for (const QJsonValue &value : home.list({"db", table}, error)) {
         const QJsonObject row = value.toObject();
-        const QString date = row.value("date").toString();
-        byKey.insert(row.value("instance_id").toString() + (date.isEmpty() ? QString() : QString("/" + date)), row);
+        const QString date = row.value("date").toVariant().toString();
+        byKey.insert(row.value("instance_id").toVariant().toString() + (date.isEmpty() ? QString() : QString("/" + date)),
+                     row);
     }
     return byKey;
 }
@@ -710,7 +713,7 @@ QString databaseHeldElsewhere(Experiment &e)
         for (int i = 1; i <= Rows; ++i) {
             const QString id = QString::number(5000 + i);
             const QJsonObject instance = instances.value(id), day = days.value(id + "/20240301");
-            if (instance.value("run_mode").toString() != "2")
+            if (instance.value("run_mode").toVariant().toString() != "2")
                 e.fail(fmt("%1: instance %2 is missing or wrong: %3", mode, id, compact(instance)), &lost);
             if (day.value("initial_funds").toVariant().toDouble() != 10000 + i
                 || day.value("end_funds").toVariant().toDouble() != 20000 + i)
@@ -764,7 +767,7 @@ QString signalsEndShells(Experiment &e)
             if (!error.isEmpty())
                 e.fail(label + ": " + error, &problems);
             for (int i = 1; i <= answers.ok.size(); ++i) {
-                const QString mode = instances.value(QString::number(7000 + i)).value("run_mode").toString();
+                const QString mode = instances.value(QString::number(7000 + i)).value("run_mode").toVariant().toString();
                 acknowledged += answers.ok.at(i - 1);
                 if (answers.ok.at(i - 1) && mode != QString::number(i % 3))
                     e.fail(fmt("%1: instance %2 was answered ok but is not stored", label, 7000 + i), &lost);

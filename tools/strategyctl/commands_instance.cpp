@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "commandtable.h"
+#include "eventprinter.h"
 #include "recordjson.h"
 
 #include <StrategyLogic/strategyfilelogichandler.h>
@@ -10,48 +11,112 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <zqapplicationdir.h>
+
+#include <sqlite3.h>
+
 namespace {
 int add(CommandContext &c)
 {
-    int mode = 0;
-    if (!c.toInt(c.args.at(1), QStringLiteral("MODE"), &mode))
-        return c.usageStatus;
-    if (!c.facade.addInstanceRunMode(c.args.at(0), mode, c.parser.value(QStringLiteral("account")),
+    const int mode = c.toInt(c.args.at(1));
+    if (!c.facade().addInstanceRunMode(c.args.at(0), mode, c.parser.value(QStringLiteral("account")),
                                      c.parser.value(QStringLiteral("reg"))))
-        return c.refuse(QStringLiteral("the instance was not registered: a text holds a NUL"));
+        return c.refuseUnlessUnsaved(QStringLiteral("the instance was not registered: a text holds a NUL"));
     return c.ok();
+}
+
+bool known(CommandContext &c, const QString &id)
+{
+    return !c.facade().getInstanceInfo(id).instanceId.isEmpty() || c.facade().getInstanceRunMode(id) != OPERATE_UNKNOWN;
+}
+
+QJsonObject record(CommandContext &c, const QString &id)
+{
+    QJsonObject record = RecordJson::instance(c.facade().getInstanceInfo(id));
+    const OPERATEMODE mode = c.facade().getInstanceRunMode(id);
+    record.insert(QStringLiteral("instanceId"), id);
+    record.insert(QStringLiteral("instanceRunMode"), int(mode));
+    record.insert(QStringLiteral("instanceRunModeName"), OperateModeNames.value(int(mode)));
+    return record;
+}
+
+QStringList recordKeys()
+{
+    return RecordJson::instanceKeys() << QStringLiteral("instanceRunMode") << QStringLiteral("instanceRunModeName");
 }
 
 int show(CommandContext &c)
 {
     const QString id = c.args.at(0);
-    const InstanceInfo info = c.facade.getInstanceInfo(id);
-    const OPERATEMODE mode = c.facade.getInstanceRunMode(id);
-    if (info.instanceId.isEmpty() && mode == OPERATE_UNKNOWN)
-        return c.refuse(QStringLiteral("no instance %1").arg(id));
-    QJsonObject record = RecordJson::instance(info);
-    record.insert(QStringLiteral("instanceRunMode"), int(mode));
-    record.insert(QStringLiteral("instanceRunModeName"), OperateModeNames.value(int(mode)));
-    c.out.printRecord(RecordJson::instanceKeys() << QStringLiteral("instanceRunMode") << QStringLiteral("instanceRunModeName"),
-                      record);
+    if (!known(c, id))
+        return c.notFound(QStringLiteral("no instance %1").arg(id));
+    c.out.printRecord(recordKeys(), record(c, id));
+    return CommandContext::Success;
+}
+
+// The instances of the local database and those registered in this process
+// whose rows are still on their way there, as the plug-in answers for them.
+int list(CommandContext &c)
+{
+    QStringList ids;
+    const QString db = ZqApplicationDir::path() + QStringLiteral("/sarvek.db");
+    sqlite3 *handle = nullptr;
+    int rc = sqlite3_open_v2(db.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(handle, 2000);
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare_v2(handle, "SELECT instance_id FROM instance_info", -1, &stmt, nullptr) == SQLITE_OK) {
+            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+                const unsigned char *text = sqlite3_column_text(stmt, 0);
+                if (text)
+                    ids.append(QString::fromUtf8(reinterpret_cast<const char *>(text)));
+            }
+        } else {
+            rc = sqlite3_errcode(handle);
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(handle);
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+        return c.unavailable(QStringLiteral("busy"), QStringLiteral("the database %1 is busy").arg(db));
+    ids += EventPrinter::instanceIdsSeen();
+    ids.removeDuplicates();
+    std::sort(ids.begin(), ids.end(), [](const QString &a, const QString &b) {
+        bool aNumber = false;
+        bool bNumber = false;
+        const qint64 x = a.toLongLong(&aNumber);
+        const qint64 y = b.toLongLong(&bNumber);
+        if (aNumber && bNumber && x != y)
+            return x < y;
+        return a < b;
+    });
+    QList<QJsonObject> records;
+    for (const QString &id : qAsConst(ids)) {
+        if (known(c, id))
+            records.append(record(c, id));
+    }
+    c.out.printRecords(recordKeys(), records);
     return CommandContext::Success;
 }
 
 int times(CommandContext &c)
 {
-    QDateTime start;
-    QDateTime end;
-    if (!c.toDateTime(c.args.at(1), &start) || !c.toDateTime(c.args.at(2), &end))
-        return c.usageStatus;
-    if (!c.facade.setInstanceStartEndTime(c.args.at(0), start, end))
-        return c.refuse(QStringLiteral("the local database did not take the times (see --verbose)"));
+    const QString id = c.args.at(0);
+    if (!known(c, id))
+        return c.notFound(QStringLiteral("no instance %1").arg(id));
+    if (!c.facade().setInstanceStartEndTime(id, c.toDateTime(c.args.at(1)), c.toDateTime(c.args.at(2))))
+        return c.unavailable(QStringLiteral("io"), QStringLiteral("the local database did not take the times (see --verbose)"));
     return c.ok();
 }
 
 int params(CommandContext &c)
 {
+    const QList<ZParamData> list = c.facade().getInstanceParams(c.args.at(0));
+    if (list.isEmpty())
+        return c.notFound(QStringLiteral("no parameters known for instance %1 (they come with the strategy server's "
+                                         "list: 'instance server-list' inside 'strategyctl shell')").arg(c.args.at(0)));
     QList<QJsonObject> records;
-    for (const ZParamData &param : c.facade.getInstanceParams(c.args.at(0)))
+    for (const ZParamData &param : list)
         records.append(QJsonObject{{QStringLiteral("paramName"), param.paramName},
                                    {QStringLiteral("paramValue"), param.paramValue}});
     c.out.printRecords({QStringLiteral("paramName"), QStringLiteral("paramValue")}, records);
@@ -86,32 +151,43 @@ int serverList(CommandContext &c)
         }
         list.insert(it.key(), fields);
     }
-    c.facade.slotQueryStrategyInstRsp(list, true, 1, list.size());
+    c.facade().slotQueryStrategyInstRsp(list, true, 1, list.size());
     return c.ok();
 }
 } // namespace
 
 void registerInstanceCommands(CommandTable &table)
 {
-    table.add(QStringLiteral("instance add"), QStringLiteral("ID MODE"),
-              QStringLiteral("Registers an instance with a run mode (0 live, 1 simulated, 2 backtest)."), 2, 2, add,
-              {QCommandLineOption(QStringLiteral("account"), QStringLiteral("Fund account."), QStringLiteral("A")),
-               QCommandLineOption(QStringLiteral("reg"), QStringLiteral("Registration answer."), QStringLiteral("TEXT"))});
+    table.add(QStringLiteral("instance add"), QStringLiteral("ID MODE:int"),
+              QStringLiteral("Registers an instance with a run mode (0 live, 1 simulated, 2 backtest)."), add,
+              {{QStringLiteral("account"), QStringLiteral("A"), ValueType::Text, QStringLiteral("Fund account."), {}, QString()},
+               {QStringLiteral("reg"), QStringLiteral("TEXT"), ValueType::Text, QStringLiteral("Registration answer."), {},
+                QString()}})
+        .db = DbAccess::Writes;
+    table.add(QStringLiteral("instance list"), QString(), QStringLiteral("Lists the instances and their run modes."),
+              list)
+        .db = DbAccess::Reads;
     table.add(QStringLiteral("instance show"), QStringLiteral("ID"), QStringLiteral("Shows an instance and its run mode."),
-              1, 1, show);
+              show)
+        .db = DbAccess::Reads;
     table.add(QStringLiteral("instance last-backtest"), QString(),
-              QStringLiteral("Shows the backtest instance with the greatest id."), 0, 0, [](CommandContext &c) {
-                  const InstanceInfo info = c.facade.getLastReturnInstanceRegInfo();
+              QStringLiteral("Shows the backtest instance with the greatest id."), [](CommandContext &c) {
+                  const InstanceInfo info = c.facade().getLastReturnInstanceRegInfo();
                   if (info.instanceId.isEmpty())
-                      return c.refuse(QStringLiteral("there is no backtest instance"));
+                      return c.notFound(QStringLiteral("there is no backtest instance"));
                   c.out.printRecord(RecordJson::instanceKeys(), RecordJson::instance(info));
                   return int(CommandContext::Success);
-              });
-    table.add(QStringLiteral("instance times"), QStringLiteral("ID START END"),
-              QStringLiteral("Sets an instance's start and end times (ISO 8601 local times)."), 3, 3, times);
+              })
+        .db = DbAccess::Reads;
+    table.add(QStringLiteral("instance times"), QStringLiteral("ID START:time END:time"),
+              QStringLiteral("Sets an instance's start and end times (ISO 8601 local times)."), times)
+        .db = DbAccess::Writes;
     table.add(QStringLiteral("instance params"), QStringLiteral("ID"),
-              QStringLiteral("Lists an instance's user parameters from the server's list."), 1, 1, params);
-    table.add(QStringLiteral("instance server-list"), QStringLiteral("FILE"),
-              QStringLiteral("Hands the strategy server's instance list (a JSON file) to the plug-in."), 1, 1,
-              serverList);
+              QStringLiteral("Lists an instance's user parameters from the server's list."), params);
+    CommandTable::Command &server = table.add(
+        QStringLiteral("instance server-list"), QStringLiteral("FILE:file"),
+        QStringLiteral("Hands the strategy server's instance list (a JSON file) to the plug-in."), serverList);
+    server.scope = Scope::ShellOnly;
+    server.shellHint = QStringLiteral("the plug-in keeps the server's list in memory only; hand it over inside "
+                                      "'strategyctl shell'.");
 }

@@ -4,6 +4,19 @@
 
 #include <StrategyLogic/strategyfilelogichandler.h>
 
+namespace {
+QStringList &seenInstances()
+{
+    static QStringList ids;
+    return ids;
+}
+} // namespace
+
+QStringList EventPrinter::instanceIdsSeen()
+{
+    return seenInstances();
+}
+
 EventPrinter::EventPrinter(StrategyFileLogicHandler &facade, Output &out, QObject *parent)
     : QObject(parent)
     , m_out(out)
@@ -11,26 +24,28 @@ EventPrinter::EventPrinter(StrategyFileLogicHandler &facade, Output &out, QObjec
     using F = StrategyFileLogicHandler;
     connect(&facade, &F::signalInitData, this, [this] { print(QStringLiteral("signalInitData"), {}, {}); });
     connect(&facade, &F::signalStrategyModifyed, this, [this](int id) {
-        print(QStringLiteral("signalStrategyModifyed"), {QStringLiteral("fixedstrategyid")}, {id});
+        print(QStringLiteral("signalStrategyModifyed"), {QStringLiteral("fixedStrategyId")}, {id});
     });
     connect(&facade, &F::signalFixedStrategyFileChanged, this, [this](const QString &oldPath, const QString &newPath) {
-        print(QStringLiteral("signalFixedStrategyFileChanged"), {QStringLiteral("oldfilePath"), QStringLiteral("newfilePath")},
+        print(QStringLiteral("signalFixedStrategyFileChanged"), {QStringLiteral("oldFilePath"), QStringLiteral("newFilePath")},
               {oldPath, newPath});
     });
     connect(&facade, &F::signalFixedStrategyFileRemoved, this, [this](int id) {
-        print(QStringLiteral("signalFixedStrategyFileRemoved"), {QStringLiteral("fixedstrategyid")}, {id});
+        print(QStringLiteral("signalFixedStrategyFileRemoved"), {QStringLiteral("fixedStrategyId")}, {id});
     });
     connect(&facade, &F::signalAddStrategy, this, [this] { print(QStringLiteral("signalAddStrategy"), {}, {}); });
     connect(&facade, &F::signalDelStrategySuccess, this,
             [this] { print(QStringLiteral("signalDelStrategySuccess"), {}, {}); });
     connect(&facade, &F::sigFundAccountChanged, this, [this] { print(QStringLiteral("sigFundAccountChanged"), {}, {}); });
     connect(&facade, &F::sigInstanceRunModeChange, this, [this](const QString &id, int mode) {
-        print(QStringLiteral("sigInstanceRunModeChange"), {QStringLiteral("instanceid"), QStringLiteral("mode")}, {id, mode});
+        if (!seenInstances().contains(id))
+            seenInstances().append(id);
+        print(QStringLiteral("sigInstanceRunModeChange"), {QStringLiteral("instanceId"), QStringLiteral("mode")}, {id, mode});
     });
     connect(&facade, &F::signalInstanceRunModeLoaded, this,
             [this] { print(QStringLiteral("signalInstanceRunModeLoaded"), {}, {}); });
     connect(&facade, &F::signalChangeFileLockState, this, [this](const QString &path) {
-        print(QStringLiteral("signalChangeFileLockState"), {QStringLiteral("filepath")}, {path});
+        print(QStringLiteral("signalChangeFileLockState"), {QStringLiteral("filePath")}, {path});
     });
 }
 
@@ -45,6 +60,6 @@ void EventPrinter::print(const QString &name, const QStringList &paramNames, con
     }
     QString line = QStringLiteral("event ") + name;
     for (const QJsonValue &arg : args)
-        line += QLatin1Char(' ') + Output::text(arg);
+        line += QLatin1Char(' ') + (arg.isString() ? Output::quoted(arg.toString()) : Output::text(arg));
     m_out.printLine(line);
 }

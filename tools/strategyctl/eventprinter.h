@@ -9,12 +9,17 @@ class Output;
 class StrategyFileLogicHandler;
 
 // Prints each signal of the plug-in object as it arrives on the main
-// thread: "event NAME ARG..." or, with --json, {"event": NAME, PARAM: ARG}.
+// thread: "event NAME ARG..." (arguments quoted when they hold blanks) or,
+// with --json, {"event": NAME, "param": ARG} with camelCase parameter names.
 class EventPrinter : public QObject
 {
     Q_OBJECT
 public:
     EventPrinter(StrategyFileLogicHandler &facade, Output &out, QObject *parent = nullptr);
+
+    // The instances registered in this process so far (their rows may not
+    // have reached the database yet), oldest first.
+    static QStringList instanceIdsSeen();
 
 private:
     void print(const QString &name, const QStringList &paramNames, const QList<QJsonValue> &args);

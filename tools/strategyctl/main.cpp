@@ -4,82 +4,57 @@
 // command (or a shell of commands) and shuts the plug-in down.
 
 #include "commandtable.h"
+#include "dbprobe.h"
 #include "output.h"
 #include "shell.h"
 #include "signalwatcher.h"
 #include "unsavedwatch.h"
 
 #include <StrategyLogic/strategyfilelogichandler.h>
+#include <StrategyLogic/strategylogic_version.h>
 
 #include <zqapplicationdir.h>
 #include <zqfolderlock.h>
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QThread>
 
 #include <cstdio>
 
 namespace {
-struct GlobalOptions
+// Whether --json stands among the arguments (before a "--"): even a usage
+// error found before the rest is parsed is then answered in JSON.
+bool jsonRequested(const QStringList &arguments)
 {
-    QString home;
-    bool json = false;
-    bool verbose = false;
-    bool help = false;
-    int waitSeconds = 10;
-    QStringList command;
-    QString error;
-};
-
-// Global options may stand anywhere before "--"; everything else belongs
-// to the command.
-GlobalOptions parseGlobalOptions(const QStringList &arguments)
-{
-    GlobalOptions options;
-    bool rest = false;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        if (rest) {
-            options.command.append(arg);
-        } else if (arg == QLatin1String("--")) {
-            rest = true;
-            options.command.append(arg);
-        } else if (arg == QLatin1String("--json")) {
-            options.json = true;
-        } else if (arg == QLatin1String("-v") || arg == QLatin1String("--verbose")) {
-            options.verbose = true;
-        } else if (arg == QLatin1String("--home")) {
-            if (i + 1 >= arguments.size()) {
-                options.error = QStringLiteral("--home needs a folder");
-                return options;
-            }
-            options.home = arguments.at(++i);
-        } else if (arg.startsWith(QLatin1String("--home="))) {
-            options.home = arg.mid(7);
-        } else if (arg == QLatin1String("--wait") || arg.startsWith(QLatin1String("--wait="))) {
-            QString value;
-            if (arg.startsWith(QLatin1String("--wait="))) {
-                value = arg.mid(7);
-            } else if (i + 1 < arguments.size()) {
-                value = arguments.at(++i);
-            }
-            bool ok = false;
-            options.waitSeconds = value.toInt(&ok);
-            if (!ok || options.waitSeconds < 0) {
-                options.error = QStringLiteral("--wait needs a number of seconds, not '%1'").arg(value);
-                return options;
-            }
-        } else if (options.command.isEmpty() && (arg == QLatin1String("-h") || arg == QLatin1String("--help"))) {
-            options.help = true;
-        } else {
-            options.command.append(arg);
-        }
+    for (const QString &arg : arguments.mid(1)) {
+        if (arg == QLatin1String("--"))
+            return false;
+        if (arg == QLatin1String("--json"))
+            return true;
     }
-    return options;
+    return false;
+}
+
+// Where the data lives: --home, else $STRATEGYLOGIC_HOME, else
+// $XDG_DATA_HOME/StrategyLogic (~/.local/share/StrategyLogic).
+QString dataFolder(const QString &home)
+{
+    if (!home.isEmpty())
+        return QFileInfo(home).absoluteFilePath();
+    const QString fromEnvironment = qEnvironmentVariable("STRATEGYLOGIC_HOME");
+    if (!fromEnvironment.isEmpty())
+        return QFileInfo(fromEnvironment).absoluteFilePath();
+    QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    if (xdg.isEmpty() || QDir::isRelativePath(xdg))
+        xdg = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(xdg + QStringLiteral("/StrategyLogic"));
 }
 
 // Takes the installation folder for this process, waiting up to `seconds`
@@ -96,13 +71,14 @@ int lockFolder(const QString &home, int seconds, Output &out)
         case ZqFolderLock::Acquired:
             return CommandContext::Success;
         case ZqFolderLock::Failed:
-            out.printError(QStringLiteral("strategyctl: cannot lock the installation folder %1: %2").arg(home, error));
-            return CommandContext::Refused;
+            out.printFailure(QStringLiteral("io"), QStringLiteral("strategyctl: cannot lock the data folder %1: %2").arg(home, error));
+            return CommandContext::Unavailable;
         case ZqFolderLock::Busy:
             if (SignalWatcher::caught())
                 return 128 + SignalWatcher::caught();
             if (waited.elapsed() >= qint64(seconds) * 1000) {
-                out.printError(QStringLiteral("strategyctl: installation folder %1 in use by %2").arg(home, holder.describe()));
+                out.printFailure(QStringLiteral("busy"),
+                                 QStringLiteral("strategyctl: installation folder %1 in use by %2").arg(home, holder.describe()));
                 return CommandContext::FolderInUse;
             }
             QThread::msleep(50);
@@ -121,75 +97,137 @@ int main(int argc, char **argv)
         qputenv("TZ", ":/etc/localtime");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("strategyctl"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(StrategyLogic::version()));
     SignalWatcher::instance().install();
     UnsavedWatch::install();
-    const GlobalOptions options = parseGlobalOptions(QCoreApplication::arguments());
-    const bool shell = options.command.value(0) == QLatin1String("shell");
-    Output out(options.json, shell);
+    const QStringList arguments = QCoreApplication::arguments();
     const CommandTable commands;
 
-    if (!options.error.isEmpty()) {
-        out.printError(QStringLiteral("strategyctl: %1\nTry 'strategyctl --help'.").arg(options.error));
-        return CommandContext::UsageError;
-    }
-    if (options.help || options.command.isEmpty() || options.command.value(0) == QLatin1String("help")) {
-        if (options.command.isEmpty() && !options.help) {
-            out.printError(commands.toolHelp().trimmed());
-            return CommandContext::UsageError;
-        }
-        out.printLine(commands.toolHelp().trimmed());
+    // Global options stand before the command; from the command on,
+    // everything is the command's (negative numbers included).
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption homeOption(QStringLiteral("home"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption jsonOption(QStringLiteral("json"));
+    const QCommandLineOption verboseOption(QStringList{QStringLiteral("v"), QStringLiteral("verbose")});
+    const QCommandLineOption waitOption(QStringLiteral("wait"), QString(), QStringLiteral("SECONDS"));
+    const QCommandLineOption versionOption(QStringList{QStringLiteral("V"), QStringLiteral("version")});
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    parser.addOptions({homeOption, jsonOption, verboseOption, waitOption, versionOption, helpOption});
+
+    const QStringList words = parser.parse(arguments) ? parser.positionalArguments() : QStringList();
+    const bool shell = words.value(0) == QLatin1String("shell");
+    Output out(jsonRequested(arguments), shell);
+    auto usage = [&out](const QString &message) {
+        out.printFailure(QStringLiteral("usage"), QStringLiteral("strategyctl: %1\nTry 'strategyctl --help'.").arg(message));
+        return int(CommandContext::UsageError);
+    };
+    if (!parser.errorText().isEmpty())
+        return usage(parser.errorText());
+    if (parser.isSet(versionOption)) {
+        if (out.isJson())
+            out.printJson(QJsonObject{{QStringLiteral("version"), QCoreApplication::applicationVersion()}});
+        else
+            out.printLine(QStringLiteral("strategyctl ") + QCoreApplication::applicationVersion());
         return CommandContext::Success;
     }
+    if (parser.isSet(helpOption) || words.isEmpty()) {
+        QString text;
+        const bool found = commands.helpFor(words, &text);
+        if (parser.isSet(helpOption) && found) {
+            out.printHelp(text);
+            return CommandContext::Success;
+        }
+        out.printFailure(QStringLiteral("usage"), text.trimmed());
+        return CommandContext::UsageError;
+    }
+
+    // The whole command line is checked before anything is started or
+    // touched: a usage error leaves every file as it was.
+    const CommandTable::Command *command = commands.find(words);
+    if (!command)
+        return commands.runUnknown(words, out);
+    ParsedCommand parsed;
+    QString error;
+    if (!commands.parse(*command, words.mid(command->words.size()), &parsed, &error)) {
+        out.printFailure(QStringLiteral("usage"), QStringLiteral("strategyctl %1: %2\nTry 'strategyctl %1 --help'.")
+                                                       .arg(command->name(), error));
+        return CommandContext::UsageError;
+    }
+    QString home = parser.value(homeOption);
+    QString waitText = parser.isSet(waitOption) ? parser.value(waitOption) : QStringLiteral("10");
+    home = parsed.globals.value(QStringLiteral("home"), home);
+    waitText = parsed.globals.value(QStringLiteral("wait"), waitText);
+    const bool verbose = parser.isSet(verboseOption) || parsed.globals.contains(QStringLiteral("verbose"));
+    bool waitOk = false;
+    const int waitSeconds = waitText.toInt(&waitOk);
+    if (!waitOk || waitSeconds < 0)
+        return usage(QStringLiteral("--wait needs a number of seconds, not '%1'").arg(waitText));
+    if (parsed.help || command->scope != Scope::Anywhere)
+        return commands.run(*command, parsed, nullptr, out, false);
 
     // The plug-in's diagnostics are for --verbose (QT_LOGGING_RULES still wins).
-    if (!options.verbose)
+    if (!verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("strategylogic.debug=false\nstrategylogic.info=false\n"
                                                         "zq.*.debug=false\nzq.*.info=false"));
 
-    const QString home = options.home.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                : QFileInfo(options.home).absoluteFilePath();
-    if (!QDir().mkpath(home) || !QDir::setCurrent(home)) {
-        out.printError(QStringLiteral("strategyctl: cannot use %1 as the installation folder").arg(home));
-        return CommandContext::Refused;
+    const QString folder = dataFolder(home);
+    // The id sequences belong to the data folder, unless told otherwise.
+    if (qEnvironmentVariableIsEmpty("STRATEGYLOGIC_ID_DIR"))
+        qputenv("STRATEGYLOGIC_ID_DIR", QFile::encodeName(folder + QStringLiteral("/ids")));
+    if (!QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
+        out.printFailure(QStringLiteral("io"), QStringLiteral("strategyctl: cannot use %1 as the data folder").arg(folder));
+        return CommandContext::Unavailable;
     }
-    const int locked = lockFolder(home, options.waitSeconds, out);
+    const int locked = lockFolder(folder, waitSeconds, out);
     if (locked != CommandContext::Success)
         return locked;
-    ZqApplicationDir::setPath(home);
+    if (command->db != DbAccess::None && !shell) {
+        QString detail;
+        if (DbProbe::waitUntilFree(folder + QStringLiteral("/sarvek.db"), command->db == DbAccess::Writes, waitSeconds,
+                                   &detail)
+            == DbProbe::Busy) {
+            ZqFolderLock::release(folder);
+            out.printFailure(QStringLiteral("busy"),
+                             QStringLiteral("strategyctl: the database %1/sarvek.db is busy: another program holds it "
+                                            "(%2; waited %3 s, see --wait)")
+                                 .arg(folder, detail)
+                                 .arg(waitSeconds));
+            return CommandContext::Unavailable;
+        }
+    }
+    ZqApplicationDir::setPath(folder);
 
     StrategyFileLogicHandler &plugin = StrategyFileLogicHandler::instance();
     plugin.initialize();
     if (!plugin.isInitialized()) {
-        ZqFolderLock::release(home);
-        out.printError(QStringLiteral("strategyctl: the plug-in could not start in %1").arg(home));
-        return CommandContext::Refused;
+        ZqFolderLock::release(folder);
+        out.printFailure(QStringLiteral("io"), QStringLiteral("strategyctl: the plug-in could not start in %1").arg(folder));
+        return CommandContext::Unavailable;
     }
 
     int status = CommandContext::Success;
     if (shell) {
-        if (options.command.size() > 1) {
-            out.printError(QStringLiteral("strategyctl shell: takes no arguments; commands come on stdin"));
-            status = CommandContext::UsageError;
-        } else {
-            Shell session(commands, plugin, out);
-            session.start();
-            status = app.exec();
-        }
+        Shell session(commands, plugin, out, parsed.options.contains(QStringLiteral("bail")));
+        session.start();
+        app.exec();
+        status = session.status();
     } else if (!SignalWatcher::caught()) {
         // What the command printed waits until its change has been written.
         out.deferStdout();
-        status = commands.run(options.command, plugin, out, false);
+        status = commands.run(*command, parsed, &plugin, out, false);
     }
     // What is still pending (instance and day-cash rows, the groups file)
     // is written now, before the folder is let go.
     const int mark = UnsavedWatch::mark();
     plugin.exit();
-    ZqFolderLock::release(home);
+    ZqFolderLock::release(folder);
     const QStringList unsaved = UnsavedWatch::since(mark);
     out.endDeferral(unsaved.isEmpty());
     if (!unsaved.isEmpty()) {
-        out.printError(QStringLiteral("strategyctl: not everything could be stored: %1").arg(unsaved.join(QLatin1String("; "))));
-        status = CommandContext::Refused;
+        out.printFailure(QStringLiteral("io"), QStringLiteral("strategyctl: not everything could be stored: %1")
+                                                   .arg(unsaved.join(QLatin1String("; "))));
+        status = CommandContext::Unavailable;
     }
     if (SignalWatcher::caught())
         status = 128 + SignalWatcher::caught();

@@ -1,6 +1,10 @@
 #include "output.h"
 
 #include <QJsonDocument>
+#include <QRegularExpression>
+
+#include <clocale>
+#include <wchar.h>
 
 #include <cstdio>
 
@@ -65,11 +69,53 @@ void Output::printError(const QString &text)
     write(stderr, text + QLatin1Char('\n'));
 }
 
+void Output::printFailure(const QString &kind, const QString &message)
+{
+    if (m_json)
+        printJson(QJsonObject{{QStringLiteral("error"),
+                               QJsonObject{{QStringLiteral("kind"), kind}, {QStringLiteral("message"), message}}}});
+    printError(message);
+}
+
+void Output::printHelp(const QString &text)
+{
+    write(stdout, text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n'));
+}
+
+namespace {
+QString visible(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u == '\n')
+            out += QStringLiteral("\\n");
+        else if (u == '\t')
+            out += QStringLiteral("\\t");
+        else if (u == '\r')
+            out += QStringLiteral("\\r");
+        else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
+            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+} // namespace
+
 QString Output::text(const QJsonValue &value)
 {
+    static const QRegularExpression isoTime(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}$"));
     switch (value.type()) {
-    case QJsonValue::String:
-        return value.toString();
+    case QJsonValue::String: {
+        const QString text = value.toString();
+        if (text.isEmpty())
+            return QStringLiteral("-");
+        if (isoTime.match(text).hasMatch())
+            return QString(text).replace(10, 1, QLatin1Char(' '));
+        return visible(text);
+    }
     case QJsonValue::Bool:
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     case QJsonValue::Double: {
@@ -80,23 +126,35 @@ QString Output::text(const QJsonValue &value)
     }
     case QJsonValue::Null:
     case QJsonValue::Undefined:
-        return QStringLiteral("NULL");
+        return QStringLiteral("-");
     default:
-        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
+        return visible(QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)));
     }
+}
+
+QString Output::quoted(const QString &text)
+{
+    bool plain = !text.isEmpty();
+    for (const QChar c : text)
+        plain = plain && !c.isSpace() && c != QLatin1Char('\'') && c != QLatin1Char('"');
+    if (plain)
+        return visible(text);
+    if (!text.contains(QLatin1Char('\'')))
+        return QLatin1Char('\'') + visible(text) + QLatin1Char('\'');
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return QLatin1Char('"') + visible(escaped) + QLatin1Char('"');
 }
 
 int Output::displayWidth(const QString &text)
 {
+    static const bool localeSet = std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
+    Q_UNUSED(localeSet)
     int width = 0;
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF)
-                          || (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF)
-                          || (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60)
-                          || (u >= 0xFFE0 && u <= 0xFFE6);
-        if (!c.isLowSurrogate())
-            width += wide ? 2 : 1;
+    const QVector<uint> codePoints = text.toUcs4();
+    for (const uint u : codePoints) {
+        const int w = ::wcwidth(wchar_t(u));
+        width += w > 0 ? w : 0;
     }
     return width;
 }

@@ -26,6 +26,12 @@ public:
     void printJson(const QJsonValue &value);
     void printLine(const QString &text);
     void printError(const QString &text);
+    // A failure of `kind` (usage, refused, notFound, unchanged, busy, io):
+    // the message on stderr and, under --json, {"error": {"kind": ...,
+    // "message": ...}} on stdout.
+    void printFailure(const QString &kind, const QString &message);
+    // Help text, on stdout as it is (also under --json).
+    void printHelp(const QString &text);
 
     // One record: aligned "key  value" lines, or a JSON object.
     void printRecord(const QStringList &keys, const QJsonObject &record);
@@ -34,8 +40,15 @@ public:
     // A list of texts, one per line, or a JSON array of strings.
     void printList(const QStringList &items);
 
+    // A value as people read it: "-" for null and empty, times as
+    // "yyyy-MM-dd HH:mm:ss", control characters as visible escapes (\n,
+    // \x1b), so that no value can move the cursor of a terminal.
     static QString text(const QJsonValue &value);
-    // Columns on a terminal: East Asian wide characters take two.
+    // `text` quoted the way the shell reads it back, when it holds blanks,
+    // quotes or nothing at all; as it is otherwise.
+    static QString quoted(const QString &text);
+    // Columns taken on a terminal (wcwidth of the C.UTF-8 locale): East
+    // Asian wide characters and emoji take two, combining marks none.
     static int displayWidth(const QString &text);
 
 private:

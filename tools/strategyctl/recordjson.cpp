@@ -20,7 +20,9 @@ QStringList RecordJson::fixedStrategyKeys()
 
 QJsonObject RecordJson::group(const SarvekGroupInfo &group)
 {
-    return QJsonObject{{QStringLiteral("name"), group.name}, {QStringLiteral("createTime"), double(group.createTime)}};
+    // Stored as seconds since the epoch; shown as a local time like every other time.
+    const QDateTime created = group.createTime > 0 ? QDateTime::fromSecsSinceEpoch(qint64(group.createTime)) : QDateTime();
+    return QJsonObject{{QStringLiteral("name"), group.name}, {QStringLiteral("createTime"), time(created)}};
 }
 
 QStringList RecordJson::groupKeys()
@@ -30,7 +32,7 @@ QStringList RecordJson::groupKeys()
 
 QJsonValue RecordJson::time(const QDateTime &time)
 {
-    return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
+    return time.isValid() ? QJsonValue(time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonObject RecordJson::instance(const InstanceInfo &info)

@@ -15,11 +15,12 @@
 #include <poll.h>
 #include <unistd.h>
 
-Shell::Shell(const CommandTable &commands, StrategyFileLogicHandler &facade, Output &out, QObject *parent)
+Shell::Shell(const CommandTable &commands, StrategyFileLogicHandler &facade, Output &out, bool bail, QObject *parent)
     : QObject(parent)
     , m_commands(commands)
     , m_facade(facade)
     , m_out(out)
+    , m_bail(bail)
     , m_printer(new EventPrinter(facade, out, this))
 {
 }
@@ -128,7 +129,9 @@ void Shell::runLine(const QString &line)
         m_out.printError(QStringLiteral("strategyctl shell: %1").arg(error));
         return;
     }
-    m_commands.run(words, m_facade, m_out, true);
+    const int status = m_commands.run(words, m_facade, m_out, true);
+    if (status != 0)
+        m_status = status;
     drainEvents();
 }
 

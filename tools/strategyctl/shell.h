@@ -24,7 +24,9 @@ class Shell : public QObject
 {
     Q_OBJECT
 public:
-    Shell(const CommandTable &commands, StrategyFileLogicHandler &facade, Output &out, QObject *parent = nullptr);
+    Shell(const CommandTable &commands, StrategyFileLogicHandler &facade, Output &out, bool bail,
+          QObject *parent = nullptr);
+    int status() const { return m_status; }
     ~Shell() override;
 
     void start();
@@ -51,6 +53,8 @@ private:
     bool m_inputDone = false;
     bool m_busy = false;
     bool m_stopping = false;
+    bool m_bail = false;
+    int m_status = 0;
     int m_wake[2] = {-1, -1}; // written to stop the reader thread
     std::thread m_reader;
 };

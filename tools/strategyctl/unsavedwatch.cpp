@@ -13,7 +13,8 @@ QLoggingCategory::CategoryFilter s_previousFilter = nullptr;
 
 bool watched(const char *category)
 {
-    return qstrcmp(category, "strategylogic.unsaved") == 0 || qstrcmp(category, "zq.core") == 0;
+    return qstrcmp(category, "strategylogic.unsaved") == 0 || qstrcmp(category, "zq.core") == 0
+           || qstrcmp(category, "zq.idservice") == 0;
 }
 
 void handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
