@@ -203,7 +203,7 @@ private slots:
         // Effects that would end with a one-shot run are refused there.
         QTest::newRow("cash init") << QStringList{"cash", "init", "5", "2026-12-01", "-5"} << "refused" << "cash day";
         QTest::newRow("runmode set") << QStringList{"runmode", "set", "1"} << "refused" << "strategyctl shell";
-        QTest::newRow("server list") << QStringList{"instance", "server-list", "x.json"} << "refused" << "strategyctl shell";
+        QTest::newRow("server list") << QStringList{"instance", "server-list", "/dev/null"} << "refused" << "strategyctl shell";
         QTest::newRow("account refresh") << QStringList{"account", "refresh"} << "refused" << "strategyctl shell";
     }
     void failuresSayWhich()

@@ -450,7 +450,7 @@ instance add 1024 2 --account 880001 --reg ok
 cash init 1024 2026-12-01 100000
 cash end 1024 2026-12-01 101000
 )");
-    CHECK_EXIT(r, 0);
+    CHECK_EXIT(r, 2); // the line with an unclosed quote; the shell goes on after it
     const QList<QByteArray> lines = r.out.split('\n');
     QVERIFY2(lines.contains("event signalAddStrategy") && lines.contains("event sigInstanceRunModeChange 1024 2"),
              qPrintable(describe(r)));

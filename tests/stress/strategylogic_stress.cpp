@@ -96,7 +96,8 @@ Result finish(QProcess &process, int timeoutMs = ProcessTimeoutMs)
 
 // The answers of a strategyctl --json shell to its commands, in order: one
 // {"ok": true} or {"error": ...} line per command; the "event" lines in
-// between are skipped.
+// between are skipped. Refusals are the errors other than "nothing changed"
+// and "not found", which a command with nothing to do answers.
 // A line cut short by a kill is not an answer.
 struct Answers
 {
@@ -107,8 +108,12 @@ struct Answers
             if (object.contains("ok")) {
                 ok.append(object.value("ok").toBool());
             } else if (object.contains("error")) {
+                // A command that found nothing to do says so: not a refusal.
+                const QJsonObject error = object.value("error").toObject();
+                const QString kind = error.value("kind").toString();
                 ok.append(false);
-                refusals.append(object.value("error").toObject().value("message").toString());
+                if (kind != "unchanged" && kind != "notFound")
+                    refusals.append(error.value("message").toString());
             }
         }
     }

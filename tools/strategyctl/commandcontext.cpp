@@ -3,7 +3,26 @@
 #include "commandtable.h"
 #include "unsavedwatch.h"
 
+#include <QDir>
 #include <QJsonObject>
+
+namespace {
+QString &startDirectory()
+{
+    static QString path = QDir::currentPath();
+    return path;
+}
+} // namespace
+
+void CommandContext::setStartDirectory(const QString &path)
+{
+    startDirectory() = path;
+}
+
+QString CommandContext::localFile(const QString &path)
+{
+    return QDir(startDirectory()).absoluteFilePath(path);
+}
 
 CommandContext::CommandContext(StrategyFileLogicHandler *facade, Output &out, const QString &commandName,
                                bool inShell, const ParsedCommand &parsed, const CommandTable &table)

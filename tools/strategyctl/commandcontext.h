@@ -77,6 +77,11 @@ public:
 
     int unsavedMark = 0; // UnsavedWatch's mark when the command began
 
+    // The working directory strategyctl was started in (it then works in
+    // the data folder): a FILE argument that is relative is relative to it.
+    static void setStartDirectory(const QString &path);
+    static QString localFile(const QString &path);
+
 private:
     StrategyFileLogicHandler *m_facade;
 };

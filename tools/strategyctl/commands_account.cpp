@@ -52,7 +52,7 @@ void registerAccountCommands(CommandTable &table)
               QStringLiteral("The word Python strategies use for an account type."), [](CommandContext &c) {
                   const QString name = c.facade().getFundAccountTypeName_py(c.args.at(0));
                   if (name.isEmpty())
-                      return c.notFound(QStringLiteral("no account type %1").arg(c.args.at(0)));
+                      return c.notFound(QStringLiteral("no Python word for account type %1").arg(c.args.at(0)));
                   c.out.printRecord({QStringLiteral("pyAccountType")},
                                     QJsonObject{{QStringLiteral("pyAccountType"), name}});
                   return int(CommandContext::Success);

@@ -125,7 +125,7 @@ void registerCoreCommands(CommandTable &table)
     runmodeSet.shellHint = QStringLiteral("the run mode is not kept; set it inside 'strategyctl shell'.");
     table.add(QStringLiteral("python"), QString(), QStringLiteral("Shows the Python installation path."),
               [](CommandContext &c) { return printValue(c, QStringLiteral("path"), c.facade().getPYInstallPath()); });
-    table.add(QStringLiteral("python set"), QStringLiteral("PATH:file"),
+    table.add(QStringLiteral("python set"), QStringLiteral("PATH:path"),
               QStringLiteral("Sets the Python installation path (kept in ZqProEngineConfig.ini)."),
               [](CommandContext &c) {
                   StrategyFileLogicHandler &f = c.facade();
@@ -155,14 +155,14 @@ void registerCoreCommands(CommandTable &table)
         table.add(QStringLiteral("completion"), QStringLiteral("SHELL:bash|zsh"),
                   QStringLiteral("Prints a completion script: eval \"$(strategyctl completion bash)\"."),
                   [](CommandContext &c) {
-                      c.out.printHelp(completionScript(c.table, c.args.at(0)));
+                      c.out.printRaw(completionScript(c.table, c.args.at(0)));
                       return int(CommandContext::Success);
                   });
     completion.scope = Scope::WithoutPlugin;
     CommandTable::Command &manpage = table.add(QStringLiteral("manpage"), QString(),
                                                QStringLiteral("Prints the manual page strategyctl.1 (roff)."),
                                                [](CommandContext &c) {
-                                                   c.out.printHelp(manualPage(c.table, QString::fromLatin1(StrategyLogic::version())));
+                                                   c.out.printRaw(manualPage(c.table, QString::fromLatin1(StrategyLogic::version())));
                                                    return int(CommandContext::Success);
                                                });
     manpage.scope = Scope::WithoutPlugin;

@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "commandtable.h"
 #include "recordjson.h"
+#include "unsavedwatch.h"
 
 #include <StrategyLogic/strategyfilelogichandler.h>
 
@@ -58,15 +59,33 @@ void registerGroupCommands(CommandTable &table)
               [](CommandContext &c) { return answer(c, c.facade().addGroup(c.args.at(0))); });
     table.add(QStringLiteral("group rename"), QStringLiteral("OLD NEW"),
               QStringLiteral("Renames a group and moves its strategies along."),
-              [](CommandContext &c) { return answer(c, c.facade().renameGroup(c.args.at(0), c.args.at(1))); });
+              [](CommandContext &c) {
+                  const bool existed = groupExists(c, c.args.at(0));
+                  const QString message = c.facade().renameGroup(c.args.at(0), c.args.at(1));
+                  if (!message.isEmpty() && !existed && UnsavedWatch::since(c.unsavedMark).isEmpty())
+                      return c.notFound(message);
+                  return answer(c, message);
+              });
     table.add(QStringLiteral("group delete"), QStringLiteral("NAME"), QStringLiteral("Deletes a group."),
               [](CommandContext &c) {
                   const QString name = c.args.at(0);
                   if (!groupExists(c, name))
                       return c.notFound(QStringLiteral("no group named %1").arg(name));
-                  if (!c.facade().deleteGroup(name, c.parser.isSet(QStringLiteral("with-strategies"))))
+                  const bool withStrategies = c.parser.isSet(QStringLiteral("with-strategies"));
+                  const int kept = withStrategies ? 0 : strategiesOf(c, name);
+                  if (!c.facade().deleteGroup(name, withStrategies))
                       return c.refuseUnlessUnsaved(QStringLiteral("the group %1 cannot be deleted").arg(name));
-                  return c.ok();
+                  const int status = c.ok();
+                  // The plug-in allows both; say what follows from them.
+                  if (status == CommandContext::Success && kept > 0)
+                      c.out.printError(QStringLiteral("note: %1 strategies still name the group %2, which comes back "
+                                                      "at the next start; 'group merge' moves them elsewhere")
+                                           .arg(kept)
+                                           .arg(name));
+                  if (status == CommandContext::Success && name == QStringLiteral("默认分组"))
+                      c.out.printError(QStringLiteral("note: 默认分组 is built in; 'strategy add' without --group "
+                                                      "needs it"));
+                  return status;
               },
               {{QStringLiteral("with-strategies"), QString(), ValueType::Text,
                 QStringLiteral("Remove the group's strategies too."), {}, QString()}});

@@ -128,7 +128,7 @@ int params(CommandContext &c)
 // object is passed on as its JSON text, as the server sends it.
 int serverList(CommandContext &c)
 {
-    QFile file(c.args.at(0));
+    QFile file(CommandContext::localFile(c.args.at(0)));
     if (!file.open(QIODevice::ReadOnly))
         return c.refuse(QStringLiteral("cannot read %1: %2").arg(c.args.at(0), file.errorString()));
     QJsonParseError error;

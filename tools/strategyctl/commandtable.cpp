@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -425,7 +426,10 @@ bool CommandTable::parse(const Command &command, const QStringList &words, Parse
     }
     for (int i = 0; i < n; ++i) {
         const ArgSpec &arg = command.args.at(std::min(i, int(command.args.size()) - 1));
-        const QString problem = checkValue(arg.name, parsed->args.at(i), arg.type, arg.choices);
+        QString problem = checkValue(arg.name, parsed->args.at(i), arg.type, arg.choices);
+        if (problem.isEmpty() && arg.type == ValueType::File
+            && !QFileInfo(CommandContext::localFile(parsed->args.at(i))).isReadable())
+            problem = QStringLiteral("cannot read the file '%1'").arg(parsed->args.at(i));
         if (!problem.isEmpty()) {
             *error = problem;
             return false;

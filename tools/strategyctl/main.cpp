@@ -172,6 +172,7 @@ int main(int argc, char **argv)
                                                         "zq.*.debug=false\nzq.*.info=false"));
 
     const QString folder = dataFolder(home);
+    CommandContext::setStartDirectory(QDir::currentPath());
     // The id sequences belong to the data folder, unless told otherwise.
     if (qEnvironmentVariableIsEmpty("STRATEGYLOGIC_ID_DIR"))
         qputenv("STRATEGYLOGIC_ID_DIR", QFile::encodeName(folder + QStringLiteral("/ids")));

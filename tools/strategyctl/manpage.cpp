@@ -76,10 +76,13 @@ QString escape(const QString &text, Style style = Style::Prose)
 }
 
 // One text line of roff, from escaped text: a leading dot or quote would
-// make it a request, leading spaces a break.
+// make it a request, leading spaces a break. No text gives no line (a
+// blank line would add vertical space).
 QString line(const QString &escaped)
 {
     QString text = escaped.trimmed();
+    if (text.isEmpty())
+        return QString();
     if (text.startsWith(QLatin1Char('.')) || text.startsWith(QLatin1Char('\'')))
         text.prepend(QLatin1String("\\&"));
     return text + QLatin1Char('\n');

@@ -79,6 +79,14 @@ void Output::printFailure(const QString &kind, const QString &message)
 
 void Output::printHelp(const QString &text)
 {
+    if (m_json)
+        printJson(QJsonObject{{QStringLiteral("help"), text}});
+    else
+        printRaw(text);
+}
+
+void Output::printRaw(const QString &text)
+{
     write(stdout, text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n'));
 }
 

@@ -30,8 +30,11 @@ public:
     // the message on stderr and, under --json, {"error": {"kind": ...,
     // "message": ...}} on stdout.
     void printFailure(const QString &kind, const QString &message);
-    // Help text, on stdout as it is (also under --json).
+    // Help text on stdout; under --json {"help": TEXT}, so that a shell's
+    // output stays one JSON document per line.
     void printHelp(const QString &text);
+    // Text on stdout as it is, whatever the mode (a script, a manual page).
+    void printRaw(const QString &text);
 
     // One record: aligned "key  value" lines, or a JSON object.
     void printRecord(const QStringList &keys, const QJsonObject &record);
