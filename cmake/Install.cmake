@@ -1,7 +1,9 @@
 # Installing the plug-in and the reference host for clients:
 #   <prefix>/lib/libStrategyLogic.so.1, libStrategyHost.so.1 (and links)
 #   <prefix>/include/StrategyLogic/, <prefix>/include/StrategyHost/
-#   <prefix>/bin/strategyctl (it finds the libraries through $ORIGIN/../lib)
+#   <prefix>/bin/strategyctl (it finds the libraries through $ORIGIN/../lib),
+#   its manual page share/man/man1/strategyctl.1 and its bash completion
+#   share/bash-completion/completions/strategyctl
 #   <prefix>/lib/cmake/StrategyLogic/ (find_package) and
 #   <prefix>/lib/pkgconfig/strategylogic.pc
 # The build folder is usable without installing, through its own

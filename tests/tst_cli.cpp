@@ -154,11 +154,23 @@ private slots:
         for (const char *group : {"strategy", "group", "lock", "instance", "cash", "account", "simu", "name", "label",
                                   "runmode", "python", "shell", "db", "status"})
             QVERIFY2(topics.contains(group), group);
+        QStringList commands;
         for (const QString &topic : qAsConst(topics)) {
             const ProcessResult r = run({"help", topic});
             CHECK_EXIT(r, 0);
-            for (const QString &line : r.outText().split('\n'))
+            for (const QString &line : r.outText().split('\n')) {
                 QVERIFY2(columns(line) <= 80, qPrintable(topic + ": " + line));
+                if (line.startsWith("  " + topic + " "))
+                    commands.append(line.mid(2).section(' ', 0, 1).trimmed());
+            }
+        }
+        QVERIFY2(commands.size() > 30, qPrintable(commands.join(", ")));
+        for (const QString &command : qAsConst(commands)) {
+            const ProcessResult r = run(command.split(' ', Qt::SkipEmptyParts) << "--help");
+            CHECK_EXIT(r, 0);
+            QVERIFY2(r.outText().startsWith("Usage: strategyctl " + command), qPrintable(describe(r)));
+            for (const QString &line : r.outText().split('\n'))
+                QVERIFY2(columns(line) <= 80, qPrintable(command + ": " + line));
         }
     }
 
@@ -355,6 +367,10 @@ private slots:
             start = column;
         }
         QVERIFY2(lines.at(1).contains(" - ") || lines.at(1).endsWith(" x") || lines.at(1).contains(" x "), qPrintable(lines.at(1)));
+        // Events in JSON name their parameters in camelCase.
+        const ProcessResult events = run({"--json", "shell"}, "strategy move D:/s/b.py D:/s/b2.py\n");
+        QVERIFY2(events.out.contains(R"({"event":"signalFixedStrategyFileChanged","newFilePath":"D:/s/b2.py","oldFilePath":"D:/s/b.py"})"),
+                 qPrintable(describe(events)));
         // An event argument with a blank comes quoted, as the shell reads it back.
         const ProcessResult shell = run({"shell"}, "lock on 'D:/my s/a.py'\n");
         QVERIFY2(shell.out.contains("event signalChangeFileLockState 'D:/my s/a.py'\n"), qPrintable(describe(shell)));
@@ -362,6 +378,21 @@ private slots:
         CHECK_EXIT(run({"strategy", "add", "D:/s/e.py", QString("bell\x07") + "\x1b[2J"}), 0);
         const ProcessResult list = run({"strategy", "list"});
         QVERIFY2(!list.out.contains('\x1b') && list.outText().contains("bell\\x07\\x1b[2J"), qPrintable(describe(list)));
+    }
+
+    // An answer that cannot be written is a failure; a reader that goes
+    // away does not cut the shell short of writing what is pending.
+    void lostAnswers()
+    {
+        newFolder();
+        const QString ctl = QStringLiteral("'" STRATEGYCTL_PATH "' --home '%1' ").arg(m_home.path());
+        const ProcessResult full = runShell(m_home, ctl + "strategy add D:/a.py a > /dev/full");
+        CHECK_EXIT(full, 3);
+        QVERIFY2(full.errText().contains("cannot write the answer"), qPrintable(describe(full)));
+        const ProcessResult piped = runShell(m_home, "printf 'wait 300\\ninstance add 5 1\\ninstance add 6 2\\n' | " + ctl
+                                                         + "shell | true");
+        QVERIFY2(!piped.crashed, qPrintable(describe(piped)));
+        QCOMPARE(json({"instance", "list"}).array().size(), 2);
     }
 
     void wideTablesAreCompact()

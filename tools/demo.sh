@@ -15,7 +15,7 @@ run() {
 
 shell() {
     printf '\n$ strategyctl shell <<EOF\n%s\nEOF\n' "$1"
-    printf '%s\n' "$1" | "$CTL" --home "$DEMO" shell
+    printf '%s\n' "$1" | "$CTL" --home "$DEMO" shell || printf '(exit status %d)\n' "$?"
 }
 
 title() {

@@ -354,10 +354,10 @@ bool CommandTable::parse(const Command &command, const QStringList &words, Parse
                 hasValue = true;
             }
         } else {
-            // One-letter options: -h, -v.
+            // One-letter options: -h, -v, and those of the command.
             name = word.mid(1);
-            for (const OptionSpec &option : globals) {
-                if (option.shortName == name)
+            for (const OptionSpec &option : known + globals) {
+                if (!option.shortName.isEmpty() && option.shortName == word.mid(1))
                     name = option.name;
             }
         }

@@ -26,6 +26,7 @@
 #include <QLoggingCategory>
 #include <QThread>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -86,6 +87,15 @@ int lockFolder(const QString &home, int seconds, Output &out)
         }
     }
 }
+// The exit status, unless the answer itself could not be written: a
+// change may have been made, but whoever asked never learnt it.
+int finish(const Output &out, int status)
+{
+    if (!out.stdoutFailed() || status >= 128)
+        return status;
+    std::fprintf(stderr, "strategyctl: cannot write the answer: %s\n", qPrintable(out.stdoutError()));
+    return status == CommandContext::Success ? int(CommandContext::Unavailable) : status;
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -95,6 +105,10 @@ int main(int argc, char **argv)
     // conversions of a start-up cheap. Done before any thread exists.
     if (!qEnvironmentVariableIsSet("TZ"))
         qputenv("TZ", ":/etc/localtime");
+    // A reader that goes away (strategyctl ... | head) must not end the
+    // process before it has written what is pending: a failed write of the
+    // answer is reported instead.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("strategyctl"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(StrategyLogic::version()));
@@ -129,14 +143,14 @@ int main(int argc, char **argv)
             out.printJson(QJsonObject{{QStringLiteral("version"), QCoreApplication::applicationVersion()}});
         else
             out.printLine(QStringLiteral("strategyctl ") + QCoreApplication::applicationVersion());
-        return CommandContext::Success;
+        return finish(out, CommandContext::Success);
     }
     if (parser.isSet(helpOption) || words.isEmpty()) {
         QString text;
         const bool found = commands.helpFor(words, &text);
         if (parser.isSet(helpOption) && found) {
             out.printHelp(text);
-            return CommandContext::Success;
+            return finish(out, CommandContext::Success);
         }
         out.printFailure(QStringLiteral("usage"), text.trimmed());
         return CommandContext::UsageError;
@@ -146,7 +160,7 @@ int main(int argc, char **argv)
     // touched: a usage error leaves every file as it was.
     const CommandTable::Command *command = commands.find(words);
     if (!command)
-        return commands.runUnknown(words, out);
+        return finish(out, commands.runUnknown(words, out));
     ParsedCommand parsed;
     QString error;
     if (!commands.parse(*command, words.mid(command->words.size()), &parsed, &error)) {
@@ -164,7 +178,7 @@ int main(int argc, char **argv)
     if (!waitOk || waitSeconds < 0)
         return usage(QStringLiteral("--wait needs a number of seconds, not '%1'").arg(waitText));
     if (parsed.help || command->scope != Scope::Anywhere)
-        return commands.run(*command, parsed, nullptr, out, false);
+        return finish(out, commands.run(*command, parsed, nullptr, out, false));
 
     // The plug-in's diagnostics are for --verbose (QT_LOGGING_RULES still wins).
     if (!verbose)
@@ -232,5 +246,5 @@ int main(int argc, char **argv)
     }
     if (SignalWatcher::caught())
         status = 128 + SignalWatcher::caught();
-    return status;
+    return finish(out, status);
 }

@@ -3,7 +3,9 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <clocale>
+#include <cstring>
 #include <wchar.h>
 
 #include <cstdio>
@@ -23,8 +25,9 @@ void Output::endDeferral(bool print)
 {
     m_deferred = false;
     if (print) {
-        std::fwrite(m_held.constData(), 1, size_t(m_held.size()), stdout);
-        std::fflush(stdout);
+        const QByteArray held = m_held;
+        m_held.clear();
+        writeBytes(stdout, held);
     }
     m_held.clear();
 }
@@ -40,8 +43,11 @@ void Output::writeBytes(FILE *stream, const QByteArray &bytes)
         m_held += bytes;
         return;
     }
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    if ((std::fflush(stream) != 0 || written != size_t(bytes.size())) && stream == stdout && !m_stdoutFailed) {
+        m_stdoutFailed = true;
+        m_stdoutError = QString::fromLocal8Bit(std::strerror(errno));
+    }
 }
 
 void Output::printJson(const QJsonValue &value)

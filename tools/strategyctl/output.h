@@ -16,6 +16,10 @@ public:
     Output(bool json, bool compact);
 
     bool isJson() const { return m_json; }
+    // Whether something meant for stdout could not be written (a closed
+    // pipe, a full disk), and why.
+    bool stdoutFailed() const { return m_stdoutFailed; }
+    QString stdoutError() const { return m_stdoutError; }
 
     // While deferred, what goes to stdout is held back until
     // endDeferral(): a one-shot command's "ok" is printed only once its
@@ -61,6 +65,8 @@ private:
     bool m_json;
     bool m_compact;
     bool m_deferred = false;
+    bool m_stdoutFailed = false;
+    QString m_stdoutError;
     QByteArray m_held;
 };
 
