@@ -23,6 +23,7 @@
 #include <langinfo.h>
 #include <locale.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -137,6 +138,20 @@ QByteArray takeWakeBytes(int wake)
     return bytes;
 }
 
+// Reader thread, the terminal in its normal mode (no line being edited):
+// whether an end of input (Ctrl-D, or the end of what a program fed to the
+// terminal) came while the last line ran and waits first in the terminal's
+// line buffer. Left there, libedit's raw mode would turn it into a NUL key.
+bool endOfInputWaiting()
+{
+    pollfd in = {STDIN_FILENO, POLLIN, 0};
+    int waiting = 0;
+    if (::poll(&in, 1, 0) != 1 || ::ioctl(STDIN_FILENO, FIONREAD, &waiting) != 0 || waiting != 0)
+        return false;
+    char byte;
+    return ::read(STDIN_FILENO, &byte, 1) <= 0; // takes the mark only
+}
+
 // $STRATEGYCTL_HISTORY when set (empty: no history file), else
 // ~/.strategyctl_history; empty without a home folder.
 QByteArray historyFilePath()
@@ -173,8 +188,8 @@ void Shell::start()
     if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         // Without it the reader thread could not be stopped.
         m_wake[0] = m_wake[1] = -1;
-        m_out.printFailure(QStringLiteral("io"),
-                           QStringLiteral("strategyctl shell: cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        m_out.printFailure(QStringLiteral("io"), QStringLiteral("strategyctl shell: cannot start: %1").arg(reason));
         m_status = CommandContext::Unavailable;
         QMetaObject::invokeMethod(this, [this] { close(); finishInput(); }, Qt::QueuedConnection);
         return;
@@ -215,8 +230,10 @@ void Shell::readPiped()
                 continue;
             break;
         }
-        if (fds[1].revents != 0)
+        if (fds[1].revents != 0 && takeWakeBytes(wake).contains('q'))
             return; // the shell is going: no more input is wanted
+        if (fds[0].revents == 0)
+            continue;
         const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof(chunk));
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
@@ -271,6 +288,8 @@ void Shell::readTerminal(const QByteArray &historyFile)
     bool prompting = false; // the prompt is shown, a line being edited
     while (!stop) {
         if (!prompting) {
+            if (endOfInputWaiting())
+                break;
             rl_callback_handler_install(Prompt, onEditedLine);
             prompting = true;
         }
@@ -420,7 +439,8 @@ int Shell::runLine(const QString &line)
     const QString &first = words.first();
     if (first == QLatin1String("quit") || first == QLatin1String("exit")) {
         if (words.size() > 1) {
-            m_out.printFailure(QStringLiteral("usage"), QStringLiteral("strategyctl shell: %1 takes no arguments").arg(first));
+            m_out.printFailure(QStringLiteral("usage"),
+                               QStringLiteral("strategyctl shell: %1 takes no arguments").arg(first));
             return CommandContext::UsageError;
         }
         close();
