@@ -60,10 +60,23 @@ QMutex s_captureMutex;
 ProcessResult runProgram(const TestHome &home, const QString &program, const QStringList &args,
                          const QByteArray &input, int timeoutMs)
 {
+    return runProcess(program, args, home.processEnvironment(), home.path(), input, timeoutMs);
+}
+} // namespace
+
+QString ProcessResult::describe() const
+{
+    const QString how = crashed ? QStringLiteral(" (crashed or timed out)") : QString();
+    return QStringLiteral("exit %1%2\nstdout: %3\nstderr: %4").arg(exitCode).arg(how, outText(), errText());
+}
+
+ProcessResult runProcess(const QString &program, const QStringList &args, const QProcessEnvironment &env,
+                         const QString &workingDirectory, const QByteArray &input, int timeoutMs)
+{
     ProcessResult result;
     QProcess process;
-    process.setProcessEnvironment(home.processEnvironment());
-    process.setWorkingDirectory(home.path());
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(workingDirectory);
     process.start(program, args);
     if (!process.waitForStarted(timeoutMs)) {
         result.err = process.errorString().toUtf8();
@@ -83,7 +96,17 @@ ProcessResult runProgram(const TestHome &home, const QString &program, const QSt
     result.exitCode = process.exitCode();
     return result;
 }
-} // namespace
+
+QProcessEnvironment bareEnvironment(const QString &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"STRATEGYLOGIC_HOME", "XDG_DATA_HOME", "STRATEGYLOGIC_ID_DIR"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("PATH"), QFileInfo(QStringLiteral(STRATEGYCTL_PATH)).absolutePath() + QLatin1Char(':')
+                                           + env.value(QStringLiteral("PATH")));
+    return env;
+}
 
 LogCapture::LogCapture()
 {

@@ -79,7 +79,28 @@ struct ProcessResult
     QByteArray err;
     QString outText() const { return QString::fromUtf8(out); }
     QString errText() const { return QString::fromUtf8(err); }
+    // "exit N\nstdout: ...\nstderr: ..." for a failure message.
+    QString describe() const;
 };
+
+// Checks that `result` (a process, or a call that starts one, run once)
+// ended by itself with exit status `code`.
+#define CHECK_EXIT(result, code) \
+    do { \
+        const ProcessResult checked_ = (result); \
+        QVERIFY2(!checked_.crashed && checked_.exitCode == (code), qPrintable(checked_.describe())); \
+    } while (false)
+
+// Runs `program` in `workingDirectory` with the environment `env`, feeding
+// `input` on stdin; waits up to `timeoutMs`.
+ProcessResult runProcess(const QString &program, const QStringList &args, const QProcessEnvironment &env,
+                         const QString &workingDirectory, const QByteArray &input = QByteArray(),
+                         int timeoutMs = 60000);
+// The environment of a user whose home folder is `home`, with strategyctl's
+// folder first on PATH and none of the variables that choose its data
+// folder or id sequences: strategyctl then keeps everything in
+// `home`/.local/share/StrategyLogic.
+QProcessEnvironment bareEnvironment(const QString &home);
 
 // Runs build/bin/strategyctl with --home `home` and the arguments, feeding
 // `input` on stdin; waits up to `timeoutMs`.

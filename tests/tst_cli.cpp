@@ -10,12 +10,6 @@
 #include <wchar.h>
 
 namespace {
-QString describe(const ProcessResult &r)
-{
-    const QString how = r.crashed ? QStringLiteral(" (crashed or timed out)") : QString();
-    return QStringLiteral("exit %1%2\nstdout: %3\nstderr: %4").arg(r.exitCode).arg(how, r.outText(), r.errText());
-}
-
 // Columns a text takes on a terminal.
 int columns(const QString &text)
 {
@@ -25,34 +19,17 @@ int columns(const QString &text)
     return width;
 }
 
-// Runs strategyctl without --home, in an environment of its own: HOME and
-// the variables that choose the data folder as given, nothing else of ours.
-ProcessResult runBare(const QStringList &args, const QMap<QString, QString> &vars, const QByteArray &input = {},
+// Runs strategyctl without --home for a user whose home folder is `home`,
+// with the environment variables `vars` added.
+ProcessResult runBare(const QStringList &args, const QString &home, const QMap<QString, QString> &vars = {},
                       const QString &program = QStringLiteral(STRATEGYCTL_PATH))
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"STRATEGYLOGIC_HOME", "XDG_DATA_HOME", "STRATEGYLOGIC_ID_DIR"})
-        env.remove(QString::fromLatin1(name));
+    QProcessEnvironment env = bareEnvironment(home);
     for (auto it = vars.cbegin(); it != vars.cend(); ++it)
         env.insert(it.key(), it.value());
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    process.write(input);
-    process.closeWriteChannel();
-    const bool finished = process.waitForFinished(60000);
-    if (!finished)
-        process.kill();
-    return {process.exitCode(), !finished || process.exitStatus() != QProcess::NormalExit,
-            process.readAllStandardOutput(), process.readAllStandardError()};
+    return runProcess(program, args, env, home);
 }
 } // namespace
-
-#define CHECK_EXIT(result, code) \
-    do { \
-        const ProcessResult checked_ = (result); \
-        QVERIFY2(!checked_.crashed && checked_.exitCode == (code), qPrintable(describe(checked_))); \
-    } while (false)
 
 class tst_Cli : public QObject
 {
@@ -100,7 +77,7 @@ private slots:
         const QString folder = m_home.path() + QStringLiteral("/never-created");
         const ProcessResult r = runStrategyctlIn(m_home, folder, args);
         CHECK_EXIT(r, 2);
-        QVERIFY2(r.errText().contains(err), qPrintable(describe(r)));
+        QVERIFY2(r.errText().contains(err), qPrintable(r.describe()));
         QVERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
         // Under --json the error is a document on stdout as well.
         const ProcessResult j = runStrategyctlIn(m_home, folder, QStringList{"--json"} + args);
@@ -134,7 +111,7 @@ private slots:
         const ProcessResult r = runStrategyctlIn(m_home, folder, args);
         CHECK_EXIT(r, 0);
         for (const QString &text : shows)
-            QVERIFY2(r.outText().contains(text), qPrintable(text + "\n" + describe(r)));
+            QVERIFY2(r.outText().contains(text), qPrintable(text + "\n" + r.describe()));
         for (const QString &line : r.outText().split('\n'))
             QVERIFY2(columns(line) <= 80, qPrintable(line));
         QVERIFY(!QFileInfo::exists(folder));
@@ -168,7 +145,7 @@ private slots:
         for (const QString &command : qAsConst(commands)) {
             const ProcessResult r = run(command.split(' ', Qt::SkipEmptyParts) << "--help");
             CHECK_EXIT(r, 0);
-            QVERIFY2(r.outText().startsWith("Usage: strategyctl " + command), qPrintable(describe(r)));
+            QVERIFY2(r.outText().startsWith("Usage: strategyctl " + command), qPrintable(r.describe()));
             for (const QString &line : r.outText().split('\n'))
                 QVERIFY2(columns(line) <= 80, qPrintable(command + ": " + line));
         }
@@ -178,7 +155,7 @@ private slots:
     {
         const ProcessResult r = run({"--version"});
         CHECK_EXIT(r, 0);
-        QVERIFY2(QRegularExpression("^strategyctl \\d+\\.\\d+\\.\\d+\n$").match(r.outText()).hasMatch(), qPrintable(describe(r)));
+        QVERIFY2(QRegularExpression("^strategyctl \\d+\\.\\d+\\.\\d+\n$").match(r.outText()).hasMatch(), qPrintable(r.describe()));
         CHECK_EXIT(run({"-V"}), 0);
         QCOMPARE(json({"--version"}).object().value("version").toString(), r.outText().mid(12).trimmed());
     }
@@ -234,12 +211,12 @@ private slots:
         const QMap<QString, QByteArray> before = folderContents(m_home.path(), {"sarvek.lock", "sarvek.db"});
         const ProcessResult text = run(args);
         CHECK_EXIT(text, 1);
-        QVERIFY2(!text.out.contains("ok") && text.errText().contains(message), qPrintable(describe(text)));
+        QVERIFY2(!text.out.contains("ok") && text.errText().contains(message), qPrintable(text.describe()));
         const ProcessResult r = run(QStringList{"--json"} + args);
         CHECK_EXIT(r, 1);
         const QJsonObject error = QJsonDocument::fromJson(r.out).object().value("error").toObject();
         QVERIFY2(error.value("kind").toString() == kind && error.value("message").toString().contains(message),
-                 qPrintable(describe(r)));
+                 qPrintable(r.describe()));
         QCOMPARE(folderContents(m_home.path(), {"sarvek.lock", "sarvek.db"}), before);
     }
 
@@ -304,9 +281,9 @@ private slots:
         CHECK_EXIT(r, 3);
         QCOMPARE(QJsonDocument::fromJson(r.out).object().value("error").toObject().value("kind").toString(),
                  QStringLiteral("busy"));
-        QVERIFY2(r.errText().contains("busy"), qPrintable(describe(r)));
+        QVERIFY2(r.errText().contains("busy"), qPrintable(r.describe()));
         const ProcessResult after = run(args);
-        QVERIFY2(!after.crashed && after.exitCode != 3, qPrintable(describe(after)));
+        QVERIFY2(!after.crashed && after.exitCode != 3, qPrintable(after.describe()));
     }
 
     // --home, else $STRATEGYLOGIC_HOME, else $XDG_DATA_HOME/StrategyLogic,
@@ -325,13 +302,13 @@ private slots:
         QFETCH(QString, expected);
         const QString fakeHome = newFolder() + "/home";
         QVERIFY(QDir().mkpath(fakeHome));
-        QMap<QString, QString> vars{{"HOME", fakeHome}};
+        QMap<QString, QString> vars;
         if (variable == "STRATEGYLOGIC_HOME")
             vars.insert(variable, fakeHome + "/elsewhere");
         else if (variable == "XDG_DATA_HOME")
             vars.insert(variable, fakeHome + "/xdg");
-        CHECK_EXIT(runBare({"strategy", "add", "D:/a.py", "a"}, vars), 0);
-        const ProcessResult status = runBare({"--json", "status"}, vars);
+        CHECK_EXIT(runBare({"strategy", "add", "D:/a.py", "a"}, fakeHome, vars), 0);
+        const ProcessResult status = runBare({"--json", "status"}, fakeHome, vars);
         CHECK_EXIT(status, 0);
         const QJsonObject record = QJsonDocument::fromJson(status.out).object();
         const QString folder = fakeHome + "/" + expected;
@@ -370,14 +347,14 @@ private slots:
         // Events in JSON name their parameters in camelCase.
         const ProcessResult events = run({"--json", "shell"}, "strategy move D:/s/b.py D:/s/b2.py\n");
         QVERIFY2(events.out.contains(R"({"event":"signalFixedStrategyFileChanged","newFilePath":"D:/s/b2.py","oldFilePath":"D:/s/b.py"})"),
-                 qPrintable(describe(events)));
+                 qPrintable(events.describe()));
         // An event argument with a blank comes quoted, as the shell reads it back.
         const ProcessResult shell = run({"shell"}, "lock on 'D:/my s/a.py'\n");
-        QVERIFY2(shell.out.contains("event signalChangeFileLockState 'D:/my s/a.py'\n"), qPrintable(describe(shell)));
+        QVERIFY2(shell.out.contains("event signalChangeFileLockState 'D:/my s/a.py'\n"), qPrintable(shell.describe()));
         // A control character cannot reach the terminal.
         CHECK_EXIT(run({"strategy", "add", "D:/s/e.py", QString("bell\x07") + "\x1b[2J"}), 0);
         const ProcessResult list = run({"strategy", "list"});
-        QVERIFY2(!list.out.contains('\x1b') && list.outText().contains("bell\\x07\\x1b[2J"), qPrintable(describe(list)));
+        QVERIFY2(!list.out.contains('\x1b') && list.outText().contains("bell\\x07\\x1b[2J"), qPrintable(list.describe()));
     }
 
     // An answer that cannot be written is a failure; a reader that goes
@@ -388,10 +365,10 @@ private slots:
         const QString ctl = QStringLiteral("'" STRATEGYCTL_PATH "' --home '%1' ").arg(m_home.path());
         const ProcessResult full = runShell(m_home, ctl + "strategy add D:/a.py a > /dev/full");
         CHECK_EXIT(full, 3);
-        QVERIFY2(full.errText().contains("cannot write the answer"), qPrintable(describe(full)));
+        QVERIFY2(full.errText().contains("cannot write the answer"), qPrintable(full.describe()));
         const ProcessResult piped = runShell(m_home, "printf 'wait 300\\ninstance add 5 1\\ninstance add 6 2\\n' | " + ctl
                                                          + "shell | true");
-        QVERIFY2(!piped.crashed, qPrintable(describe(piped)));
+        QVERIFY2(!piped.crashed, qPrintable(piped.describe()));
         QCOMPARE(json({"instance", "list"}).array().size(), 2);
     }
 
@@ -432,7 +409,7 @@ private slots:
         QCOMPARE(ids, (QStringList{"3:1", "12:2"}));
         // Inside a shell an instance is listed before its row reaches the database.
         const ProcessResult shell = run({"--json", "shell"}, "instance add 40 1\ninstance list\n");
-        QVERIFY2(shell.out.contains(R"("instanceId":"40")"), qPrintable(describe(shell)));
+        QVERIFY2(shell.out.contains(R"("instanceId":"40")"), qPrintable(shell.describe()));
     }
 
     void completionScripts_data()
@@ -456,7 +433,7 @@ private slots:
             // What the script offers after "strategyctl strategy a".
             const ProcessResult offered = runShell(m_home, QStringLiteral(
                 "bash -c '. %1; COMP_WORDS=(strategyctl strategy a); COMP_CWORD=2; _strategyctl; echo \"${COMPREPLY[*]}\"'").arg(file));
-            QVERIFY2(offered.outText().split(QRegularExpression("\\s+")).contains("add"), qPrintable(describe(offered)));
+            QVERIFY2(offered.outText().split(QRegularExpression("\\s+")).contains("add"), qPrintable(offered.describe()));
         }
     }
 
@@ -468,7 +445,7 @@ private slots:
             QSKIP("man is not installed");
         const ProcessResult r = runShell(m_home, "MANWIDTH=80 LC_ALL=C.UTF-8 man -l " + page);
         CHECK_EXIT(r, 0);
-        QVERIFY2(r.outText().contains("strategy add") && r.outText().contains("EXIT STATUS"), qPrintable(describe(r)));
+        QVERIFY2(r.outText().contains("strategy add") && r.outText().contains("EXIT STATUS"), qPrintable(r.describe()));
     }
 
     // The README's examples, one after another as written, in a fresh home:
@@ -487,15 +464,12 @@ private slots:
         QVERIFY2(examples.size() >= 8, qPrintable(examples.join('\n')));
         const QString fakeHome = newFolder() + "/home";
         QVERIFY(QDir().mkpath(fakeHome));
-        const QString bin = QFileInfo(QStringLiteral(STRATEGYCTL_PATH)).absolutePath();
         const QRegularExpression expected("#.*\\bexit (\\d+)");
         for (const QString &example : qAsConst(examples)) {
             const QRegularExpressionMatch m = expected.match(example);
-            const ProcessResult r = runBare({"-c", example}, {{"HOME", fakeHome},
-                                                              {"PATH", bin + ":" + qEnvironmentVariable("PATH")}},
-                                            {}, QStringLiteral("/bin/bash"));
+            const ProcessResult r = runBare({"-c", example}, fakeHome, {}, QStringLiteral("/bin/bash"));
             QVERIFY2(!r.crashed && r.exitCode == (m.hasMatch() ? m.captured(1).toInt() : 0),
-                     qPrintable(example + "\n" + describe(r)));
+                     qPrintable(example + "\n" + r.describe()));
         }
     }
 };

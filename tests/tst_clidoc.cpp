@@ -144,22 +144,7 @@ QList<QStringList> commandWords(const QString &commandLine)
 
 ProcessResult runIn(const QString &home, const QString &program, const QStringList &args)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"STRATEGYLOGIC_HOME", "XDG_DATA_HOME", "STRATEGYLOGIC_ID_DIR"})
-        env.remove(QString::fromLatin1(name));
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("PATH"), QFileInfo(QStringLiteral(STRATEGYCTL_PATH)).absolutePath() + QLatin1Char(':')
-                                           + env.value(QStringLiteral("PATH")));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(home);
-    process.start(program, args);
-    process.closeWriteChannel();
-    const bool finished = process.waitForFinished(120000);
-    if (!finished)
-        process.kill();
-    return {process.exitCode(), !finished || process.exitStatus() != QProcess::NormalExit,
-            process.readAllStandardOutput(), process.readAllStandardError()};
+    return runProcess(program, args, bareEnvironment(home), home, QByteArray(), 120000);
 }
 } // namespace
 

@@ -12,12 +12,6 @@ namespace {
 const QByteArray Prompt = "strategyctl> ";
 const QString DefaultGroup = QStringLiteral("默认分组");
 
-QString describe(const ProcessResult &r)
-{
-    const QString how = r.crashed ? QStringLiteral(" (crashed or timed out)") : QString();
-    return QStringLiteral("exit %1%2\nstdout: %3\nstderr: %4").arg(r.exitCode).arg(how, r.outText(), r.errText());
-}
-
 QString singleQuoted(const QString &text)
 {
     return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QLatin1String("'\\''")) + QLatin1Char('\'');
@@ -150,21 +144,21 @@ private slots:
         QFETCH(QString, err);
         newFolder();
         const ProcessResult r = runStrategyctl(m_home, args, input);
-        QVERIFY2(!r.crashed && r.exitCode == exitCode, qPrintable(describe(r)));
+        QVERIFY2(!r.crashed && r.exitCode == exitCode, qPrintable(r.describe()));
         if (err.isEmpty())
-            QVERIFY2(r.err.isEmpty(), qPrintable(describe(r)));
+            QVERIFY2(r.err.isEmpty(), qPrintable(r.describe()));
         else
-            QVERIFY2(r.errText().contains(err), qPrintable(describe(r)));
+            QVERIFY2(r.errText().contains(err), qPrintable(r.describe()));
         // Piped, the shell is quiet: no prompt, no welcome.
         QVERIFY2(!r.out.contains(Prompt) && !r.err.contains(Prompt) && !r.err.contains("type 'help'"),
-                 qPrintable(describe(r)));
+                 qPrintable(r.describe()));
         if (args.contains(QStringLiteral("--json"))) {
             // Each answer one JSON document; the failure among them.
             for (const QByteArray &line : r.out.trimmed().split('\n'))
                 QVERIFY2(!QJsonDocument::fromJson(line).isNull(), line.constData());
             const QByteArray failure =
                 "{\"error\":{\"kind\":\"usage\",\"message\":\"strategyctl shell: missing closing '\"}}";
-            QVERIFY2(r.out.contains(failure), qPrintable(describe(r)));
+            QVERIFY2(r.out.contains(failure), qPrintable(r.describe()));
         }
         groups.append(DefaultGroup);
         groups.sort();

@@ -14,12 +14,6 @@ namespace {
 // The fields of a fixed strategy, in the order of the data file.
 const QStringList RecordKeys{"id", "name", "filePath", "group", "extraInfo", "copyIndex"};
 
-QString describe(const ProcessResult &r)
-{
-    const QString how = r.crashed ? QStringLiteral(" (crashed or timed out)") : QString();
-    return QStringLiteral("exit %1%2\nstdout: %3\nstderr: %4").arg(r.exitCode).arg(how, r.outText(), r.errText());
-}
-
 QStringList sorted(QStringList list) { list.sort(); return list; }
 
 // The values of `keys` in a record as texts; "null" for a JSON null.
@@ -40,13 +34,6 @@ QStringList fields(const QJsonArray &records, const QStringList &keys)
     return rows;
 }
 } // namespace
-
-// Runs `result` (a process, or a call that starts one) once.
-#define CHECK_EXIT(result, code) \
-    do { \
-        const ProcessResult checked_ = (result); \
-        QVERIFY2(!checked_.crashed && checked_.exitCode == (code), qPrintable(describe(checked_))); \
-    } while (false)
 
 class tst_Strategyctl : public QObject
 {
@@ -134,8 +121,8 @@ private slots:
         const QRegularExpression pattern(out.isEmpty() ? QStringLiteral("^$") : out);
         QVERIFY2(out.startsWith('{') ? QJsonDocument::fromJson(r.out) == QJsonDocument::fromJson(out.toUtf8())
                                      : pattern.match(r.outText().trimmed()).hasMatch(),
-                 qPrintable(describe(r)));
-        QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.errText().contains(err), qPrintable(describe(r)));
+                 qPrintable(r.describe()));
+        QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.errText().contains(err), qPrintable(r.describe()));
         QVERIFY(!QFileInfo::exists(file("Sarvek_SimuTrade.db"))); // left to the trading engine alone
     }
 
@@ -210,7 +197,7 @@ private slots:
         const ProcessResult refused = run({"--wait", "0", "group", "add", "g1"});
         CHECK_EXIT(refused, 3);
         QVERIFY2(refused.errText().contains(QStringLiteral("in use by pid %1").arg(holder.processId())),
-                 qPrintable(describe(refused)));
+                 qPrintable(refused.describe()));
         QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"sarvek.lock"});
         waiting.setProcessEnvironment(m_home.processEnvironment());
         waiting.start(QStringLiteral(STRATEGYCTL_PATH), {"--home", dir, "--wait", "60", "group", "add", "g2"});
@@ -309,7 +296,7 @@ private slots:
             r = runShell(m_home, "ulimit -f 0; trap '' XFSZ; exec " + quoted.join(' '));
         }
         // 3: the data could not be reached (written), not a refusal.
-        QVERIFY2(!r.crashed && r.exitCode == 3 && !r.out.contains("ok"), qPrintable(describe(r)));
+        QVERIFY2(!r.crashed && r.exitCode == 3 && !r.out.contains("ok"), qPrintable(r.describe()));
         QCOMPARE(folderContents(dir), before);
     }
 
@@ -326,7 +313,7 @@ private slots:
         const ProcessResult held = run({"shell"}, "instance add 5 2 --account NEW\ninstance add 6 1\n"
                                                   "cash init 6 2026-12-01 100\ncash end 6 2026-12-01 105.5\n");
         CHECK_EXIT(held, 0);
-        QVERIFY2(held.errText().contains("database is locked"), qPrintable(describe(held)));
+        QVERIFY2(held.errText().contains("database is locked"), qPrintable(held.describe()));
         QVERIFY(QFileInfo::exists(file("sarvek.pending.json")));
         locker.closeWriteChannel();
         QVERIFY(locker.waitForFinished(20000));
@@ -368,7 +355,7 @@ private slots:
         for (int i = 1; i <= 5; ++i)
             CHECK_EXIT(run({"strategy", "add", QStringLiteral("D:/s/n%1.py").arg(i), QStringLiteral("n%1").arg(i)}), 0);
         const ProcessResult r = run({"shell"}, QByteArray("strategy add D:/s/n.py bad\0name\ncash init 1 2026-12-01 5\n", 53));
-        QVERIFY2(r.errText().contains("a NUL") && !r.out.startsWith("ok"), qPrintable(describe(r)));
+        QVERIFY2(r.errText().contains("a NUL") && !r.out.startsWith("ok"), qPrintable(r.describe()));
         CHECK_EXIT(run({"strategy", "add", "D:/s/n6.py", "n6"}), 0);
         QCOMPARE(json({"strategy", "list"}).array().size(), 6);
     }
@@ -394,7 +381,7 @@ private slots:
         const ProcessResult added = run({"strategy", "add", "D:/s/a.py", "a"});
         CHECK_EXIT(added, folder.isEmpty() ? 1 : 0);
         QVERIFY2(added.errText().contains(folder.isEmpty() ? "cannot name a folder" : "name different users"),
-                 qPrintable(describe(added)));
+                 qPrintable(added.describe()));
         QCOMPARE(json({"strategy", "list"}).array().size(), folder.isEmpty() ? 0 : 1);
         QCOMPARE(folderContents(dir).keys().filter("SarvekFixStrategy.dat"),
                  folder.isEmpty() ? QStringList() : QStringList{folder + "/SarvekFixStrategy.dat"});
@@ -432,7 +419,7 @@ private slots:
         CHECK_EXIT(r, 0);
         // Answers and events each a compact JSON document on a line of its own.
         const QList<QByteArray> lines = r.out.trimmed().split('\n');
-        QVERIFY2(lines.contains(R"({"event":"signalAddStrategy"})"), qPrintable(describe(r)));
+        QVERIFY2(lines.contains(R"({"event":"signalAddStrategy"})"), qPrintable(r.describe()));
         // The timed flush wrote the instance row while the shell was waiting.
         QCOMPARE(fields(QJsonDocument::fromJson(lines.last()).array(), {"instance_id", "run_mode", "create_date"}),
                  QStringList{QStringLiteral("7|1|") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))});
@@ -453,7 +440,7 @@ cash end 1024 2026-12-01 101000
     CHECK_EXIT(r, 2); // the line with an unclosed quote; the shell goes on after it
     const QList<QByteArray> lines = r.out.split('\n');
     QVERIFY2(lines.contains("event signalAddStrategy") && lines.contains("event sigInstanceRunModeChange 1024 2"),
-             qPrintable(describe(r)));
+             qPrintable(r.describe()));
     // New processes find what the session left (the line with an unclosed quote refused), the instance row
     // written when the input ended.
     QCOMPARE(sorted(fields(json({"strategy", "list"}).array(), {"name", "filePath", "extraInfo"})),
