@@ -14,5 +14,9 @@ void registerAccountCommands(CommandTable &table);
 void registerSimuCommands(CommandTable &table);
 void registerNameCommands(CommandTable &table);
 void registerDbCommands(CommandTable &table);
+void registerDoctorCommands(CommandTable &table);
+void registerBundleCommands(CommandTable &table);
+void registerHistoryCommands(CommandTable &table);
+void registerReportCommands(CommandTable &table);
 
 #endif // COMMANDS_H

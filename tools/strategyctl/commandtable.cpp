@@ -153,6 +153,10 @@ CommandTable::CommandTable()
     registerSimuCommands(*this);
     registerNameCommands(*this);
     registerDbCommands(*this);
+    registerDoctorCommands(*this);
+    registerBundleCommands(*this);
+    registerHistoryCommands(*this);
+    registerReportCommands(*this);
 }
 
 CommandTable::Command &CommandTable::add(const QString &name, const QString &arguments, const QString &summary,
