@@ -24,6 +24,24 @@ QString CommandContext::localFile(const QString &path)
     return QDir(startDirectory()).absoluteFilePath(path);
 }
 
+namespace {
+QString &dataFolderPath()
+{
+    static QString path;
+    return path;
+}
+} // namespace
+
+void CommandContext::setDataFolder(const QString &path)
+{
+    dataFolderPath() = path;
+}
+
+QString CommandContext::dataFolder()
+{
+    return dataFolderPath();
+}
+
 CommandContext::CommandContext(StrategyFileLogicHandler *facade, Output &out, const QString &commandName,
                                bool inShell, const ParsedCommand &parsed, const CommandTable &table)
     : out(out)

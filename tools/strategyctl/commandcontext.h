@@ -81,6 +81,9 @@ public:
     // the data folder): a FILE argument that is relative is relative to it.
     static void setStartDirectory(const QString &path);
     static QString localFile(const QString &path);
+    // The data folder, absolute (set before the command runs).
+    static void setDataFolder(const QString &path);
+    static QString dataFolder();
 
 private:
     StrategyFileLogicHandler *m_facade;

@@ -615,6 +615,10 @@ int CommandTable::run(const Command &command, const ParsedCommand &parsed, Strat
         return CommandContext::Success;
     }
     CommandContext context(facade, out, command.name(), inShell, parsed, *this);
+    if (command.scope == Scope::DataFolder && inShell)
+        return context.refuse(QStringLiteral("strategyctl %1: works on the data folder without the plug-in; run it "
+                                             "outside 'strategyctl shell'")
+                                  .arg(command.name()));
     if (command.scope == Scope::ShellOnly && !inShell)
         return context.refuse(QStringLiteral("strategyctl %1: its effect would end with this process; %2")
                                   .arg(command.name(), command.shellHint));

@@ -53,6 +53,8 @@ enum class Scope {
     Anywhere,      // one-shot and in the shell
     ShellOnly,     // its effect would end with a one-shot run: refused there with a hint
     WithoutPlugin, // answers without starting the plug-in (help, version, completion)
+    DataFolder,    // works on the data folder's files without starting the plug-in
+                   // (CommandContext::dataFolder(); the folder is not created, not taken)
 };
 
 // What a command needs of sarvek.db. A one-shot command that reads or

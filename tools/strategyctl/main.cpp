@@ -177,7 +177,7 @@ int main(int argc, char **argv)
     const int waitSeconds = waitText.toInt(&waitOk);
     if (!waitOk || waitSeconds < 0)
         return usage(QStringLiteral("--wait needs a number of seconds, not '%1'").arg(waitText));
-    if (parsed.help || command->scope != Scope::Anywhere)
+    if (parsed.help || (command->scope != Scope::Anywhere && command->scope != Scope::DataFolder))
         return finish(out, commands.run(*command, parsed, nullptr, out, false));
 
     // The plug-in's diagnostics are for --verbose (QT_LOGGING_RULES still wins).
@@ -190,6 +190,11 @@ int main(int argc, char **argv)
     // The id sequences belong to the data folder, unless told otherwise.
     if (qEnvironmentVariableIsEmpty("STRATEGYLOGIC_ID_DIR"))
         qputenv("STRATEGYLOGIC_ID_DIR", QFile::encodeName(folder + QStringLiteral("/ids")));
+    CommandContext::setDataFolder(folder);
+    if (command->scope == Scope::DataFolder) {
+        ZqApplicationDir::setPath(folder);
+        return finish(out, commands.run(*command, parsed, nullptr, out, false));
+    }
     if (!QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
         out.printFailure(QStringLiteral("io"), QStringLiteral("strategyctl: cannot use %1 as the data folder").arg(folder));
         return CommandContext::Unavailable;
