@@ -8,7 +8,8 @@
 /// The export macro of the plug-in and the run modes shared by its API.
 
 /// Marks what the plug-in exports: StrategyFileLogicHandler,
-/// StrategyDirHandler and the version query; everything else stays inside
+/// StrategyDirHandler and the functions of namespace StrategyLogic (the
+/// version query, the installation check); everything else stays inside
 /// the library.
 #if defined(STRATEGYLOGIC_BUILDING)
 #define STRATEGYLOGIC_EXPORT Q_DECL_EXPORT

@@ -1,8 +1,10 @@
 // A client of the plug-in, as an integrator writes one: create the
 // application, point the plug-in at an installation folder, initialise it,
-// add a fixed strategy, exit, and check the data file. Exits 0 when all
-// went as it should, 1 otherwise (saying what did not).
+// add a fixed strategy, exit, check the data file and run the installation
+// check the way a client shows it. Exits 0 when all went as it should, 1
+// otherwise (saying what did not).
 
+#include <StrategyLogic/strategydoctor.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 #include <StrategyLogic/strategylogic_version.h>
 
@@ -48,7 +50,14 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "added %d, signalled %d, data file: %s\n", stored, added, content.constData());
         return 1;
     }
-    std::printf("StrategyLogic %s: initialised, added, exited; the data file holds the strategy\n",
+    for (const StrategyLogic::DoctorFinding &finding : StrategyLogic::checkInstallation(folder.path())) {
+        if (finding.severity == StrategyLogic::DoctorSeverity::Error) {
+            std::fprintf(stderr, "installation check: %s: %s\n", qPrintable(finding.id), qPrintable(finding.message));
+            return 1;
+        }
+    }
+    std::printf("StrategyLogic %s: initialised, added, exited; the data file holds the strategy; the check finds "
+                "no error\n",
                 StrategyLogic::version());
     return 0;
 }
