@@ -317,14 +317,24 @@ private slots:
                  qPrintable(checked.describe()));
         QVERIFY(finding(report(checked), "stale-temporary-files").isEmpty());
 
-        const ProcessResult refused = ctl(dir, {"--json", "doctor", "--fix"});
+        const ProcessResult refused = ctl(dir, {"--json", "--wait", "0", "doctor", "--fix"});
         CHECK_EXIT(refused, 3);
         QCOMPARE(report(refused).value("error").toObject().value("kind").toString(), QStringLiteral("busy"));
         QVERIFY2(refused.errText().contains(QStringLiteral("in use by pid %1").arg(holder.processId())),
                  qPrintable(refused.describe()));
         QCOMPARE(folderContents(dir), before);
+        // Given time, --fix waits for the folder as every command does.
+        QProcess waiting;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("STRATEGYLOGIC_ID_DIR"));
+        waiting.setProcessEnvironment(env);
+        waiting.start(QStringLiteral(STRATEGYCTL_PATH), {"--home", dir, "--wait", "60", "doctor", "--fix"});
+        QVERIFY(waiting.waitForStarted() && !waiting.waitForFinished(300));
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(20000));
+        QVERIFY(waiting.waitForFinished(30000));
+        QCOMPARE(waiting.exitCode(), 0);
+        QVERIFY(readFile(dir + QStringLiteral("/ids/FixStrategyIDSrv.seq")).trimmed().toInt() >= 2);
     }
 
     // A database another program keeps locked is not taken for a damaged

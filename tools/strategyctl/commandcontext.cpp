@@ -42,6 +42,20 @@ QString CommandContext::dataFolder()
     return dataFolderPath();
 }
 
+namespace {
+int s_waitSeconds = 10;
+} // namespace
+
+void CommandContext::setWaitSeconds(int seconds)
+{
+    s_waitSeconds = seconds;
+}
+
+int CommandContext::waitSeconds()
+{
+    return s_waitSeconds;
+}
+
 CommandContext::CommandContext(StrategyFileLogicHandler *facade, Output &out, const QString &commandName,
                                bool inShell, const ParsedCommand &parsed, const CommandTable &table)
     : out(out)

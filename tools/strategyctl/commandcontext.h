@@ -84,6 +84,9 @@ public:
     // The data folder, absolute (set before the command runs).
     static void setDataFolder(const QString &path);
     static QString dataFolder();
+    // --wait: how long to wait for the data folder or its database.
+    static void setWaitSeconds(int seconds);
+    static int waitSeconds();
 
 private:
     StrategyFileLogicHandler *m_facade;

@@ -4,11 +4,14 @@
 
 #include "commands.h"
 #include "commandtable.h"
+#include "signalwatcher.h"
 
 #include <StrategyLogic/strategydoctor.h>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QThread>
 
 #include <algorithm>
 
@@ -105,7 +108,16 @@ int doctor(CommandContext &c)
         printReport(c, findings, nullptr, {});
         return count(findings, DoctorSeverity::Error) > 0 ? CommandContext::Refused : CommandContext::Success;
     }
-    const DoctorFixResult result = fixInstallation(folder);
+    // Another process holding the folder is waited for, as every command
+    // waits (--wait), before the repairs are given up.
+    QElapsedTimer waited;
+    waited.start();
+    DoctorFixResult result = fixInstallation(folder);
+    while (result.outcome == DoctorFixResult::Busy && waited.elapsed() < qint64(CommandContext::waitSeconds()) * 1000
+           && !SignalWatcher::caught()) {
+        QThread::msleep(100);
+        result = fixInstallation(folder);
+    }
     switch (result.outcome) {
     case DoctorFixResult::Fixed:
         break;
