@@ -8,7 +8,7 @@ BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 
-PACKAGES      := cmake g++ make pkg-config qtbase5-dev libsqlite3-dev libedit-dev man-db
+PACKAGES      := cmake g++ make pkg-config qtbase5-dev libqt5svg5-dev libsqlite3-dev libedit-dev man-db
 DEMO_PACKAGES := sqlite3
 # clang and its sanitizer and libFuzzer runtimes; llvm-symbolizer (llvm-14)
 # names the source lines in sanitizer reports.

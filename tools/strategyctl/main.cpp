@@ -6,6 +6,7 @@
 #include "commandtable.h"
 #include "dbprobe.h"
 #include "output.h"
+#include "reportchart.h"
 #include "shell.h"
 #include "signalwatcher.h"
 #include "unsavedwatch.h"
@@ -22,12 +23,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonObject>
 #include <QLoggingCategory>
 #include <QThread>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 namespace {
 // Whether --json stands among the arguments (before a "--"): even a usage
@@ -87,6 +90,31 @@ int lockFolder(const QString &home, int seconds, Output &out)
         }
     }
 }
+
+// The first word that is neither a global option nor its value: the
+// command, read before the application (and its parser) exists.
+QByteArray commandWord(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--home" || arg == "--wait")
+            ++i;
+        else if (!arg.startsWith('-'))
+            return arg;
+    }
+    return QByteArray();
+}
+
+// Charts of 'report' draw text, which needs the font database of a
+// QGuiApplication (on the offscreen platform: no display needed). Every
+// other command keeps the lighter QCoreApplication.
+std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv)
+{
+    if (commandWord(argc, argv) == "report")
+        return ReportChart::createApplication(argc, argv);
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 // The exit status, unless the answer itself could not be written: a
 // change may have been made, but whoever asked never learnt it.
 int finish(const Output &out, int status)
@@ -109,7 +137,8 @@ int main(int argc, char **argv)
     // process before it has written what is pending: a failed write of the
     // answer is reported instead.
     std::signal(SIGPIPE, SIG_IGN);
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> application = createApplication(argc, argv);
+    QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("strategyctl"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(StrategyLogic::version()));
     SignalWatcher::instance().install();
@@ -191,6 +220,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("STRATEGYLOGIC_ID_DIR"))
         qputenv("STRATEGYLOGIC_ID_DIR", QFile::encodeName(folder + QStringLiteral("/ids")));
     CommandContext::setDataFolder(folder);
+    CommandContext::setWaitSeconds(waitSeconds);
     if (command->scope == Scope::DataFolder) {
         ZqApplicationDir::setPath(folder);
         return finish(out, commands.run(*command, parsed, nullptr, out, false));
