@@ -1,7 +1,13 @@
 #include "filelocklist.h"
 
+#include "storage/changehistory.h"
 #include "storage/strategylogging.h"
 #include "storage/strategysqlite.h"
+
+FileLockList::FileLockList(ChangeHistory &history)
+    : m_history(history)
+{
+}
 
 void FileLockList::load(const QStringList &groups)
 {
@@ -14,17 +20,24 @@ void FileLockList::load(const QStringList &groups)
 
 bool FileLockList::change(const QString &filePath, bool lock)
 {
-    QWriteLocker locker(&m_lockFileListLock);
-    const bool locked = m_lockFileList.contains(filePath);
-    if (lock && !locked) {
-        if (!StrategySqlite::instance().addStrategyFileInfo(filePath))
-            return false;
-        m_lockFileList.append(filePath);
-    } else if (!lock && locked) {
-        if (!StrategySqlite::instance().delStrategyFileInfo(filePath))
-            return false;
-        m_lockFileList.removeOne(filePath);
+    {
+        QWriteLocker locker(&m_lockFileListLock);
+        const bool locked = m_lockFileList.contains(filePath);
+        if (lock && !locked) {
+            if (!StrategySqlite::instance().addStrategyFileInfo(filePath))
+                return false;
+            m_lockFileList.append(filePath);
+            m_history.record(ChangeHistory::Locks, "lock.on", QByteArray(), ChangeHistory::lockRecord(filePath));
+        } else if (!lock && locked) {
+            if (!StrategySqlite::instance().delStrategyFileInfo(filePath))
+                return false;
+            m_lockFileList.removeOne(filePath);
+            m_history.record(ChangeHistory::Locks, "lock.off", ChangeHistory::lockRecord(filePath), QByteArray());
+        } else {
+            return true; // nothing changes
+        }
     }
+    m_history.stored(ChangeHistory::Locks); // the table holds it already
     return true;
 }
 

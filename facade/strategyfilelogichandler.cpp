@@ -138,6 +138,8 @@ void StrategyFileLogicHandler::initialize()
                     << "cannot name a folder below work/: fixed strategies and groups are neither loaded nor changed";
     d->m_registry.setUserFolder(user);
     d->m_groups.setLocation(folder, user, d->m_userFolderUsable);
+    const QString history = QStringLiteral("%1/work/%2/%3").arg(folder, user, QLatin1String(ChangeHistory::FileName));
+    d->m_history.setFilePath(d->m_userFolderUsable ? history : QString());
     d->removeLeftoverTemporaryFiles();
     // A store made while another process held the folder may write now.
     if (StrategySqlite::isInstanceAlive())

@@ -6,6 +6,7 @@
 #include "facade/filelocklist.h"
 #include "registry/fixedstrategyregistry.h"
 #include "registry/strategygroups.h"
+#include "storage/changehistory.h"
 
 #include <zqthread.h>
 
@@ -17,8 +18,9 @@
 
 // The state of the plug-in object and its private steps: the registry of
 // fixed strategies, the groups and the file locks (each with a lock of its
-// own), the worker thread, the user id, the remembered product and fund
-// account, and the installation folder held while initialised.
+// own), the history of their changes, the worker thread, the user id, the
+// remembered product and fund account, and the installation folder held
+// while initialised.
 class StrategyFileLogicHandlerPrivate
 {
 public:
@@ -41,15 +43,18 @@ public:
 
     // Lock order: m_initMutex first; then StrategyGroups' lock, the
     // registry's, the store's; the lock list's on its own; m_userIdMutex
-    // innermost. No lock is held while the data or groups file is written.
+    // innermost. Of the history's two locks, its queue's is a leaf taken
+    // under any of them, its file's only under m_initMutex. No lock is held
+    // while the data or groups file is written.
 
     QMutex m_initMutex; // serialises initialize()
     std::atomic<bool> m_initialized{false};
     std::atomic<bool> m_stopped{false}; // exit() ran: the object is not initialised again
 
-    FixedStrategyRegistry m_registry;
-    StrategyGroups m_groups{m_registry};
-    FileLockList m_locks;
+    ChangeHistory m_history; // before the objects that record into it
+    FixedStrategyRegistry m_registry{m_history};
+    StrategyGroups m_groups{m_registry, m_history};
+    FileLockList m_locks{m_history};
 
     ZqThread m_workThread;
 

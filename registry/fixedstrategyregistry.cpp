@@ -1,9 +1,15 @@
 #include "fixedstrategyregistry.h"
 
+#include "storage/changehistory.h"
 #include "storage/strategylogging.h"
 #include "storage/strategysqlite.h"
 
 #include <zqpath.h>
+
+FixedStrategyRegistry::FixedStrategyRegistry(ChangeHistory &history)
+    : m_history(history)
+{
+}
 
 void FixedStrategyRegistry::setUserFolder(const QString &userFolder)
 {
@@ -33,7 +39,10 @@ QStringList FixedStrategyRegistry::load(const QList<FixedStrategyInfo> &records)
 
 bool FixedStrategyRegistry::writeDataFile()
 {
-    return StrategySqlite::instance().writeFixedStrategyInfoToFile(m_userFolder);
+    if (!StrategySqlite::instance().writeFixedStrategyInfoToFile(m_userFolder))
+        return false;
+    m_history.stored(ChangeHistory::Strategies);
+    return true;
 }
 
 QList<FixedStrategyInfo> FixedStrategyRegistry::list()
@@ -111,8 +120,10 @@ FixedStrategyRegistry::AddResult FixedStrategyRegistry::addCopy(const QString &f
     SL_DEBUG << "end insertStrategyInfo " << copyIndex << *id;
     if (*id < 1 || m_fixedStrategyMap.contains(*id))
         return AddResult::IdRejected;
-    m_fixedStrategyMap.insert(*id, FixedStrategyInfo{*id, name, filePath, group, extraInfo, copyIndex});
+    const FixedStrategyInfo info{*id, name, filePath, group, extraInfo, copyIndex};
+    m_fixedStrategyMap.insert(*id, info);
     m_fixedSrategyNameMap[filePath].append(name);
+    m_history.record(ChangeHistory::Strategies, "strategy.add", QByteArray(), ChangeHistory::strategyRecord(info));
     return AddResult::Added;
 }
 
@@ -135,6 +146,9 @@ bool FixedStrategyRegistry::modify(int id, const FixedStrategyInfo &info)
         }
         m_fixedSrategyNameMap[changed.filePath].append(changed.name);
     }
+    if (*it != changed)
+        m_history.record(ChangeHistory::Strategies, "strategy.modify", ChangeHistory::strategyRecord(*it),
+                         ChangeHistory::strategyRecord(changed));
     *it = changed;
     return true;
 }
@@ -149,8 +163,10 @@ bool FixedStrategyRegistry::moveFile(const QString &from, const QString &to)
             continue;
         if (!store.modifyFixedStrategyFilePath(it.key(), to))
             return false;
+        const QByteArray before = ChangeHistory::strategyRecord(*it);
         it->filePath = to;
         m_fixedSrategyNameMap[to].append(it->name);
+        m_history.record(ChangeHistory::Strategies, "strategy.move", before, ChangeHistory::strategyRecord(*it));
     }
     return true;
 }
@@ -166,6 +182,8 @@ bool FixedStrategyRegistry::removeFile(const QString &filePath, QList<int> *remo
         }
         if (!store.delFixedStrategyInfo(it.key()))
             return false;
+        m_history.record(ChangeHistory::Strategies, "strategy.remove", ChangeHistory::strategyRecord(*it),
+                         QByteArray());
         removed->append(int(it.key()));
         it = m_fixedStrategyMap.erase(it);
     }
@@ -182,6 +200,7 @@ bool FixedStrategyRegistry::removeId(qint64 id)
     StrategySqlite::instance().delFixedStrategyInfo(id);
     const FixedStrategyInfo info = it.value();
     m_fixedStrategyMap.erase(it);
+    m_history.record(ChangeHistory::Strategies, "strategy.remove", ChangeHistory::strategyRecord(info), QByteArray());
     auto names = m_fixedSrategyNameMap.find(info.filePath);
     if (names != m_fixedSrategyNameMap.end()) {
         names->removeOne(info.name);
@@ -192,19 +211,23 @@ bool FixedStrategyRegistry::removeId(qint64 id)
     return true;
 }
 
-void FixedStrategyRegistry::moveGroupRecords(const QString &from, const QString &to)
+void FixedStrategyRegistry::moveGroupRecords(const QString &from, const QString &to, const char *operation,
+                                             int historyTargets)
 {
     QWriteLocker locker(&m_fixedStrategyLock);
     StrategySqlite &store = StrategySqlite::instance();
     for (FixedStrategyInfo &info : m_fixedStrategyMap) {
         if (info.group == from) {
+            const QByteArray before = ChangeHistory::strategyRecord(info);
             info.group = to;
             store.modifyFixedStrategyInfo(info);
+            if (from != to)
+                m_history.record(historyTargets, operation, before, ChangeHistory::strategyRecord(info));
         }
     }
 }
 
-void FixedStrategyRegistry::removeGroupRecords(const QString &group)
+void FixedStrategyRegistry::removeGroupRecords(const QString &group, const char *operation, int historyTargets)
 {
     QWriteLocker locker(&m_fixedStrategyLock);
     StrategySqlite &store = StrategySqlite::instance();
@@ -214,6 +237,7 @@ void FixedStrategyRegistry::removeGroupRecords(const QString &group)
             continue;
         }
         store.delFixedStrategyInfo(it.key());
+        m_history.record(historyTargets, operation, ChangeHistory::strategyRecord(*it), QByteArray());
         auto names = m_fixedSrategyNameMap.find(it->filePath);
         if (names != m_fixedSrategyNameMap.end()) {
             names->removeOne(it->name);

@@ -9,20 +9,28 @@
 #include <QString>
 #include <QStringList>
 
+class ChangeHistory;
+
 // The fixed strategies of the logged-in user in memory: by id, and the
 // names registered for each strategy file, kept in step with the store
 // (StrategySqlite), which holds them for the data file in the user's folder.
 // Owned by the plug-in object, which loads it once at start-up.
 //
+// Every record added, changed or removed is recorded in the history of
+// changes, whose lines go out once writeDataFile() has stored them.
+//
 // Threads: every method may be called from any thread. m_fixedStrategyLock
 // guards both maps; a change holds it for writing over its walk and its
 // store calls, and the data file is written after it is released. Lock
-// order: StrategyGroups' lock, then m_fixedStrategyLock, then the store's.
+// order: StrategyGroups' lock, then m_fixedStrategyLock, then the store's;
+// the history's lock is a leaf below all of them.
 //
 // Failures are results: false, an empty list, a default record (id -1).
 class FixedStrategyRegistry
 {
 public:
+    explicit FixedStrategyRegistry(ChangeHistory &history);
+
     // The folder the data file is read from and written to; before load().
     void setUserFolder(const QString &userFolder);
     // The store's records: at start-up, the data file's, in file order.
@@ -60,11 +68,15 @@ public:
     // False when the id is not registered.
     bool removeId(qint64 id);
 
-    // Changes of a group's records, for StrategyGroups, which holds its lock.
-    void moveGroupRecords(const QString &from, const QString &to);
-    void removeGroupRecords(const QString &group);
+    // Changes of a group's records, for StrategyGroups, which holds its lock;
+    // `operation` names the group operation in the history, whose lines wait
+    // for `historyTargets` (ChangeHistory::Target) to be stored.
+    void moveGroupRecords(const QString &from, const QString &to, const char *operation, int historyTargets);
+    void removeGroupRecords(const QString &group, const char *operation, int historyTargets);
 
 private:
+    ChangeHistory &m_history;
+
     // State below is protected by m_fixedStrategyLock.
     QReadWriteLock m_fixedStrategyLock;
     QMap<qint64, FixedStrategyInfo> m_fixedStrategyMap;

@@ -4,6 +4,7 @@
 #include "registry/groupchangerecord.h"
 #include "registry/groupsfile.h"
 #include "storage/atomicfile.h"
+#include "storage/changehistory.h"
 #include "storage/setasidefile.h"
 #include "storage/strategylogging.h"
 #include "storage/strategysqlite.h"
@@ -48,8 +49,9 @@ QString refusalOf(const QString &name)
 }
 } // namespace
 
-StrategyGroups::StrategyGroups(FixedStrategyRegistry &registry)
+StrategyGroups::StrategyGroups(FixedStrategyRegistry &registry, ChangeHistory &history)
     : m_registry(registry)
+    , m_history(history)
 {
 }
 
@@ -104,6 +106,14 @@ void StrategyGroups::read()
 }
 
 bool StrategyGroups::save()
+{
+    if (!saveFile())
+        return false;
+    m_history.stored(ChangeHistory::Groups); // after m_groupsFileMutex is let go
+    return true;
+}
+
+bool StrategyGroups::saveFile()
 {
     if (!m_usable)
         return true; // nothing to save: no group can change (the start said why)
@@ -175,12 +185,29 @@ bool StrategyGroups::readInterruptedChange(GroupChangeRecord *change)
 // Each step is a no-op when the process got that far before it died.
 void StrategyGroups::redoOnGroups(const GroupChangeRecord &change)
 {
+    const char *operation = change.kind == GroupChangeRecord::Rename ? "group.rename" : "group.delete";
     QWriteLocker locker(&m_groupLock);
-    m_groupMap.remove(change.group);
-    if (change.kind == GroupChangeRecord::Rename)
-        m_groupMap.insert(change.newName, SarvekGroupInfo{change.newName, change.createTime});
-    else if (m_groupMap.isEmpty())
-        m_groupMap.insert(DefaultGroup, SarvekGroupInfo{DefaultGroup, -1}); // as a start reads an empty groups file
+    const bool hadOld = m_groupMap.contains(change.group);
+    const SarvekGroupInfo old = m_groupMap.value(change.group);
+    const QByteArray before = hadOld ? ChangeHistory::groupRecord(old) : QByteArray();
+    if (change.kind == GroupChangeRecord::Rename) {
+        const SarvekGroupInfo renamed{change.newName, change.createTime};
+        // The history has what the redo really changes: nothing when the
+        // groups file had the rename already.
+        const bool done = hadOld ? old == renamed
+                                 : m_groupMap.contains(change.newName) && m_groupMap.value(change.newName) == renamed;
+        if (!done)
+            m_history.record(ChangeHistory::StrategiesAndGroups, operation, before,
+                             ChangeHistory::groupRecord(renamed));
+        m_groupMap.remove(change.group);
+        m_groupMap.insert(change.newName, renamed);
+    } else {
+        m_groupMap.remove(change.group);
+        if (!before.isEmpty())
+            m_history.record(ChangeHistory::StrategiesAndGroups, operation, before, QByteArray());
+        if (m_groupMap.isEmpty())
+            m_groupMap.insert(DefaultGroup, SarvekGroupInfo{DefaultGroup, -1}); // as a start reads an empty groups file
+    }
 }
 
 void StrategyGroups::redoOnRecords(const GroupChangeRecord &change, QList<FixedStrategyInfo> *records)
@@ -190,11 +217,17 @@ void StrategyGroups::redoOnRecords(const GroupChangeRecord &change, QList<FixedS
         if (it->group != change.group) {
             ++it;
         } else if (change.kind == GroupChangeRecord::Rename) {
+            const QByteArray before = ChangeHistory::strategyRecord(*it);
             it->group = change.newName;
             store.modifyFixedStrategyInfo(*it);
+            if (change.newName != change.group)
+                m_history.record(ChangeHistory::StrategiesAndGroups, "group.rename", before,
+                                 ChangeHistory::strategyRecord(*it));
             ++it;
         } else if (change.withStrategies) {
             store.delFixedStrategyInfo(it->id);
+            m_history.record(ChangeHistory::StrategiesAndGroups, "group.delete", ChangeHistory::strategyRecord(*it),
+                             QByteArray());
             it = records->erase(it);
         } else {
             ++it;
@@ -219,7 +252,9 @@ bool StrategyGroups::checkAndAddAutoStart()
     QWriteLocker locker(&m_groupLock);
     if (m_groupMap.contains(AutoStartGroup))
         return false;
-    m_groupMap.insert(AutoStartGroup, SarvekGroupInfo{AutoStartGroup, -1});
+    const SarvekGroupInfo group{AutoStartGroup, -1};
+    m_groupMap.insert(AutoStartGroup, group);
+    m_history.record(ChangeHistory::Groups, "group.add", QByteArray(), ChangeHistory::groupRecord(group));
     return true;
 }
 
@@ -229,7 +264,9 @@ bool StrategyGroups::addMissing(const QStringList &names)
     QWriteLocker locker(&m_groupLock);
     for (const QString &name : names) {
         if (!m_groupMap.contains(name)) {
-            m_groupMap.insert(name, SarvekGroupInfo{name, QDateTime::currentSecsSinceEpoch()});
+            const SarvekGroupInfo group{name, QDateTime::currentSecsSinceEpoch()};
+            m_groupMap.insert(name, group);
+            m_history.record(ChangeHistory::Groups, "group.add", QByteArray(), ChangeHistory::groupRecord(group));
             added = true;
         }
     }
@@ -255,7 +292,9 @@ QString StrategyGroups::add(const QString &name)
         QWriteLocker locker(&m_groupLock);
         if (m_groupMap.contains(name))
             return GroupExistsMessage;
-        m_groupMap.insert(name, SarvekGroupInfo{name, QDateTime::currentSecsSinceEpoch()});
+        const SarvekGroupInfo group{name, QDateTime::currentSecsSinceEpoch()};
+        m_groupMap.insert(name, group);
+        m_history.record(ChangeHistory::Groups, "group.add", QByteArray(), ChangeHistory::groupRecord(group));
     }
     return save() ? QString() : WriteFailedMessage;
 }
@@ -289,10 +328,12 @@ QString StrategyGroups::rename(const QString &oldName, const QString &newName)
             finishChange();
             return m_groupMap.contains(newName) ? TargetExistsMessage : NoSourceGroupMessage;
         }
-        m_registry.moveGroupRecords(oldName, newName);
         SarvekGroupInfo group = m_groupMap.take(oldName);
+        const QByteArray before = ChangeHistory::groupRecord(group);
         group.name = newName;
         m_groupMap.insert(newName, group);
+        m_history.record(ChangeHistory::StrategiesAndGroups, "group.rename", before, ChangeHistory::groupRecord(group));
+        m_registry.moveGroupRecords(oldName, newName, "group.rename", ChangeHistory::StrategiesAndGroups);
     }
     const bool written = m_registry.writeDataFile();
     if (!save() || !written)
@@ -320,13 +361,17 @@ bool StrategyGroups::remove(const QString &name, bool withStrategies)
     }
     {
         QWriteLocker locker(&m_groupLock);
-        if (!m_groupMap.remove(name)) {
+        const auto group = m_groupMap.find(name);
+        if (group == m_groupMap.end()) {
             if (withStrategies)
                 finishChange();
             return false;
         }
+        m_history.record(withStrategies ? ChangeHistory::StrategiesAndGroups : ChangeHistory::Groups, "group.delete",
+                         ChangeHistory::groupRecord(*group), QByteArray());
+        m_groupMap.erase(group);
         if (withStrategies)
-            m_registry.removeGroupRecords(name);
+            m_registry.removeGroupRecords(name, "group.delete", ChangeHistory::StrategiesAndGroups);
     }
     bool written = !withStrategies || m_registry.writeDataFile();
     written = save() && written;
@@ -337,7 +382,7 @@ bool StrategyGroups::remove(const QString &name, bool withStrategies)
 
 bool StrategyGroups::cleanup(const QString &name)
 {
-    if (!whileExists(name, [&] { m_registry.removeGroupRecords(name); }))
+    if (!whileExists(name, [&] { m_registry.removeGroupRecords(name, "group.cleanup", ChangeHistory::Strategies); }))
         return false;
     return m_registry.writeDataFile();
 }
@@ -348,9 +393,13 @@ bool StrategyGroups::regroup(const QString &from, const QString &to, bool remove
         QWriteLocker locker(&m_groupLock);
         if (!m_groupMap.contains(from) || !m_groupMap.contains(to))
             return false;
-        m_registry.moveGroupRecords(from, to);
-        if (removeFrom)
-            m_groupMap.remove(from); // the file keeps it until the next save
+        m_registry.moveGroupRecords(from, to, "group.merge", ChangeHistory::Strategies);
+        if (removeFrom) {
+            // The file keeps it until the next save, and so does the history.
+            m_history.record(ChangeHistory::Groups, "group.merge", ChangeHistory::groupRecord(m_groupMap.value(from)),
+                             QByteArray());
+            m_groupMap.remove(from);
+        }
     }
     return m_registry.writeDataFile();
 }

@@ -13,6 +13,7 @@
 
 #include <functional>
 
+class ChangeHistory;
 class FixedStrategyRegistry;
 struct GroupChangeRecord;
 
@@ -22,11 +23,16 @@ struct GroupChangeRecord;
 // registry whose records name the groups; the operations that move or remove
 // records change the registry too.
 //
+// Every group added, renamed or removed, and every record an operation moves
+// or removes, is recorded in the history of changes; a group's line goes out
+// once save() has stored it, a record's once the data file has.
+//
 // Threads: every method may be called from any thread. m_groupLock guards
 // the map; an operation holds it while it changes the registry (lock order:
-// m_groupLock, then the registry's lock, then the store's), and writes files
-// after releasing it. m_groupsFileMutex keeps one save of the file at a time,
-// from its snapshot to its rename, and guards what is known of the file.
+// m_groupLock, then the registry's lock, then the store's; the history's
+// lock is a leaf below all), and writes files after releasing it.
+// m_groupsFileMutex keeps one save of the file at a time, from its snapshot
+// to its rename, and guards what is known of the file.
 //
 // Failures are results: false, or a message for the user (empty on success);
 // a change that could not be written stays in memory and the next save
@@ -34,7 +40,7 @@ struct GroupChangeRecord;
 class StrategyGroups
 {
 public:
-    explicit StrategyGroups(FixedStrategyRegistry &registry);
+    StrategyGroups(FixedStrategyRegistry &registry, ChangeHistory &history);
 
     // Where the file lies: the installation folder and the user id, and
     // whether that id can name a folder at all (else nothing is read or
@@ -76,9 +82,11 @@ public:
 private:
     QString filePath() const;
     QString changeRecordPath() const;
+    bool saveFile();
     bool writeChangeRecord(const GroupChangeRecord &change, const char *function);
 
     FixedStrategyRegistry &m_registry;
+    ChangeHistory &m_history;
     QString m_folder;
     QString m_userId;
     bool m_usable = false; // set before read(), read-only after

@@ -59,11 +59,19 @@ QList<Example> readExamples(const QString &markdown, QString *problem)
     return examples;
 }
 
-// Times differ from run to run: any local time matches any other.
+// Times differ from run to run: any local time matches any other, any
+// backup stamp any other, and any process id any other.
 QString withoutTimes(QString text)
 {
-    static const QRegularExpression time(QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d"));
-    return text.replace(time, QStringLiteral("<time>"));
+    static const QRegularExpression time(
+        QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(\\.\\d{3})?([+-]\\d\\d:\\d\\d|Z)?"));
+    // The process id of a history entry.
+    static const QRegularExpression pid(QStringLiteral("\"pid\": ?\\d+"));
+    // The stamps of dated backups (FILE.bak-yyyyMMdd-HHmmss) too.
+    static const QRegularExpression stamp(QStringLiteral("\\.bak-\\d{8}-\\d{6}(-\\d+)?"));
+    return text.replace(time, QStringLiteral("<time>"))
+        .replace(stamp, QStringLiteral(".bak-<stamp>"))
+        .replace(pid, QStringLiteral("\"pid\": 0"));
 }
 
 QString withoutTrailingNewlines(QString text)

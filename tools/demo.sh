@@ -79,6 +79,17 @@ title "Instances and cash read back by a new process"
 run instance show 1024
 run cash show 1024
 
+title "Three more days in one run each, then the backtest's figures and its equity chart"
+run cash day 1024 2026-12-03 998000 1003990
+run cash day 1024 2026-12-04 1003990 1015030.5
+run cash day 1024 2026-12-07 1015030.5 1009955.35
+run report 1024 --png "$DEMO/equity.png" --html "$DEMO/report.html"
+
+title "A health check, a bundle of the user's state, and the history of changes"
+run doctor
+run export "$DEMO/bundle.json"
+run history
+
 title "Simulated trades recorded by the simulated-trading engine"
 sqlite3 "$DEMO/Sarvek_SimuTrade.db" <<'SQL'
 create table order_info(order_id text, inst_id integer, symbol text, date_time text, batch_no text,

@@ -1499,7 +1499,7 @@ void registerBundleCommands(CommandTable &table)
         "The fixed strategies, groups, locks, instances, backtest days, remembered product and fund account, run "
         "mode and Python path, as docs/bundle.md describes. FILE is replaced whole or not at all.");
     exportCommand.db = DbAccess::Reads;
-    exportCommand.hidden = true;
+
 
     CommandTable::Command &importCommand = table.add(
         QStringLiteral("import"), QStringLiteral("FILE:file"),
@@ -1512,7 +1512,7 @@ void registerBundleCommands(CommandTable &table)
         "The whole document is checked first: every problem is reported with its JSON pointer, and nothing is "
         "changed unless all of it can be applied. docs/bundle.md says what each mode does.");
     importCommand.db = DbAccess::Writes;
-    importCommand.hidden = true;
+
     importCommand.check = [](const ParsedCommand &parsed) {
         return parsed.options.contains(QStringLiteral("merge")) && parsed.options.contains(QStringLiteral("replace"))
             ? QStringLiteral("--merge and --replace exclude each other")

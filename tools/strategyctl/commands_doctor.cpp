@@ -153,7 +153,7 @@ void registerDoctorCommands(CommandTable &table)
           QStringLiteral("Make the safe repairs, each changed file copied to FILE.bak-TIME first, then check again."),
           {}, QString()}});
     command.scope = Scope::DataFolder;
-    command.hidden = true;
+
     command.details = QStringLiteral(
         "The plug-in is not started, since its start creates, migrates and repairs files; without --fix no file is "
         "created or changed. It checks that the folder exists and is writable and who holds it; that sarvek.db "

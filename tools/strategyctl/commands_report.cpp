@@ -143,5 +143,5 @@ void registerReportCommands(CommandTable &table)
         "are drawn by a one-shot run, not inside the shell.");
     command.db = DbAccess::Reads;
     command.check = checkFiles;
-    command.hidden = true;
+
 }
