@@ -521,6 +521,14 @@ QString StrategyFileLogicHandler::addGroup(const QString &name)
     return d->m_groups.add(name);
 }
 
+QString StrategyFileLogicHandler::addGroupCreatedAt(const QString &name, qint64 createTime)
+{
+    SL_DEBUG << "StrategyFileLogicHandler::addGroupCreatedAt" << name << createTime;
+    if (d->refusesRegistryChange("StrategyFileLogicHandler::addGroupCreatedAt"))
+        return StrategyGroups::notInitialisedMessage();
+    return d->m_groups.add(name, createTime);
+}
+
 QString StrategyFileLogicHandler::renameGroup(const QString &oldName, const QString &newName)
 {
     SL_DEBUG << "StrategyFileLogicHandler::renameGroup" << oldName << newName;

@@ -285,6 +285,11 @@ bool StrategyGroups::writeChangeRecord(const GroupChangeRecord &change, const ch
 
 QString StrategyGroups::add(const QString &name)
 {
+    return add(name, QDateTime::currentSecsSinceEpoch());
+}
+
+QString StrategyGroups::add(const QString &name, qint64 createTime)
+{
     const QString refused = refusalOf(name);
     if (!refused.isEmpty())
         return refused;
@@ -292,7 +297,7 @@ QString StrategyGroups::add(const QString &name)
         QWriteLocker locker(&m_groupLock);
         if (m_groupMap.contains(name))
             return GroupExistsMessage;
-        const SarvekGroupInfo group{name, QDateTime::currentSecsSinceEpoch()};
+        const SarvekGroupInfo group{name, createTime > 0 ? createTime : QDateTime::currentSecsSinceEpoch()};
         m_groupMap.insert(name, group);
         m_history.record(ChangeHistory::Groups, "group.add", QByteArray(), ChangeHistory::groupRecord(group));
     }

@@ -64,6 +64,10 @@ public:
     bool save();
 
     QString add(const QString &name);
+    // add() with a given creation time (seconds since the epoch, above 0),
+    // for a group brought back from a copy of the user's state: the same
+    // checks and messages as add().
+    QString add(const QString &name, qint64 createTime);
     QString rename(const QString &oldName, const QString &newName);
     bool remove(const QString &name, bool withStrategies);
     bool cleanup(const QString &name);

@@ -166,6 +166,10 @@ public:
 
     /// Creates a group; an empty text on success, else a message for the user.
     QString addGroup(const QString &name);
+    /// Creates a group with a given creation time (seconds since the epoch;
+    /// 0 or less: now), as when a copy of the user's state is brought back:
+    /// the same checks, messages and files as addGroup().
+    QString addGroupCreatedAt(const QString &name, qint64 createTime);
     /// Renames a group and moves its strategies along; an empty text on
     /// success, else a message for the user.
     QString renameGroup(const QString &oldName, const QString &newName);

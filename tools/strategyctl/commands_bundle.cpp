@@ -1134,7 +1134,8 @@ public:
                 continue;
             }
             if (apply) {
-                const QString message = m_f.addGroup(name);
+                // The group keeps the creation time it has in the bundle.
+                const QString message = m_f.addGroupCreatedAt(name, m_bundle.groups.at(i).createTime);
                 if (!message.isEmpty())
                     return stopped(at, message);
             }
