@@ -458,7 +458,7 @@ private slots:
         for (const QString &line : readme.split('\n')) {
             if (line.startsWith("```"))
                 inSh = line == "```sh";
-            else if (inSh && (line.startsWith("strategyctl ") || line.contains("| strategyctl ")))
+            else if (inSh && (line.startsWith("strategyctl ") || line.contains("strategyctl ")))
                 examples.append(line);
         }
         QVERIFY2(examples.size() >= 8, qPrintable(examples.join('\n')));

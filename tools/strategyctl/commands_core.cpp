@@ -35,6 +35,7 @@ int status(CommandContext &c)
         {QStringLiteral("folderLock"), QString(appDir + QStringLiteral("/sarvek.lock"))},
         {QStringLiteral("dataFile"), QString(work + QStringLiteral("/SarvekFixStrategy.dat"))},
         {QStringLiteral("groupsFile"), QString(work + QStringLiteral("/SarvekFixedStrategyGroups.txt"))},
+        {QStringLiteral("history"), QString(work + QStringLiteral("/history.jsonl"))},
         {QStringLiteral("pythonIni"), QString(appDir + QStringLiteral("/ZqProEngineConfig.ini"))},
         {QStringLiteral("userSettings"), QString(appDir + QStringLiteral("/ZqUserSettings.ini"))},
         {QStringLiteral("hostProfile"), HostProfile::current().source()},

@@ -88,12 +88,17 @@ void printReport(CommandContext &c, const QList<DoctorFinding> &findings, const 
         for (const QString &failure : failures)
             c.out.printLine(Output::text(QString(QStringLiteral("not fixed: ") + failure)));
     }
-    QList<QJsonObject> records;
-    for (const DoctorFinding &finding : findings)
-        records.append(findingRecord(finding));
-    c.out.printRecords({QStringLiteral("severity"), QStringLiteral("id"), QStringLiteral("message"),
-                        QStringLiteral("fix")},
-                       records);
+    // One block per finding: its messages are sentences, too long for a
+    // table's column.
+    for (const DoctorFinding &finding : findings) {
+        QString block = QStringLiteral("%1 %2\n").arg(doctorSeverityName(finding.severity), -8).arg(finding.id);
+        block += QStringLiteral("         ") + Output::text(finding.message) + QLatin1Char('\n');
+        if (!finding.path.isEmpty())
+            block += QStringLiteral("         file: ") + Output::text(finding.path) + QLatin1Char('\n');
+        if (!finding.fix.isEmpty())
+            block += QStringLiteral("         fix:  ") + Output::text(finding.fix) + QLatin1Char('\n');
+        c.out.printRaw(block);
+    }
     c.out.printLine(QStringLiteral("%1, %2, %3")
                         .arg(counted(errors, "error", "errors"),
                              counted(count(findings, DoctorSeverity::Warning), "warning", "warnings"),
