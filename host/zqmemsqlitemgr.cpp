@@ -17,6 +17,9 @@ ZqMemSqliteMgr::~ZqMemSqliteMgr()
 
 void ZqMemSqliteMgr::closeLocked()
 {
+    for (sqlite3_stmt *stmt : qAsConst(m_statements))
+        sqlite3_finalize(stmt);
+    m_statements.clear();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -123,6 +126,52 @@ int ZqMemSqliteMgr::execDML(const char *sql, int &err)
         err = rc;
         qCDebug(lcZqSqlite) << "statement failed:" << rc << (message ? message : "") << sql;
         sqlite3_free(message);
+        return 0;
+    }
+    return sqlite3_changes(m_db);
+}
+
+int ZqMemSqliteMgr::execPrepared(const char *sql, const Value *values, int count, int &err)
+{
+    QMutexLocker locker(&m_mutex);
+    if (!ensureOpenLocked()) {
+        err = SQLITE_CANTOPEN;
+        return 0;
+    }
+    // The lookup borrows the caller's text; only a new entry copies it.
+    sqlite3_stmt *stmt = m_statements.value(QByteArray::fromRawData(sql, int(qstrlen(sql))), nullptr);
+    if (!stmt) {
+        const int rc = sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr);
+        if (rc != SQLITE_OK || !stmt) {
+            err = rc != SQLITE_OK ? rc : SQLITE_MISUSE;
+            qCDebug(lcZqSqlite) << "statement failed:" << err << sqlite3_errmsg(m_db) << sql;
+            sqlite3_finalize(stmt);
+            return 0;
+        }
+        m_statements.insert(QByteArray(sql), stmt);
+    }
+    int rc = SQLITE_OK;
+    for (int i = 0; i < count && rc == SQLITE_OK; ++i) {
+        const Value &value = values[i];
+        if (!value.isText)
+            rc = sqlite3_bind_int64(stmt, i + 1, value.number);
+        else if (value.utf8)
+            rc = sqlite3_bind_text(stmt, i + 1, value.utf8, value.size, SQLITE_STATIC);
+        else
+            rc = sqlite3_bind_null(stmt, i + 1);
+    }
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_DONE || rc == SQLITE_ROW)
+            rc = SQLITE_OK;
+    }
+    // Reset at once: a statement left mid-run would keep its read lock, and
+    // the bound texts belong to the caller.
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_OK) {
+        err = rc;
+        qCDebug(lcZqSqlite) << "statement failed:" << rc << sqlite3_errmsg(m_db) << sql;
         return 0;
     }
     return sqlite3_changes(m_db);

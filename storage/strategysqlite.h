@@ -136,6 +136,12 @@ private:
     bool keepUnreadableDataFileLocked();
 
     ZqMemSqliteMgr *m_dbMgr = nullptr;
+    // The instance and day-cash statements run prepared, with bound values.
+    // Set, they run as the statement texts of the debug log instead, which
+    // store the very same rows: the comparison in tst_flushidentity. Set
+    // only before the object's first statement.
+    bool m_textStatements = false;
+    friend class TestFlushIdentity;
     std::atomic<bool> m_schemaReady{false};
     std::atomic<bool> m_readOnly{false}; // made while another process held the folder
     QMutex m_schemaMutex; // one creation of missing tables at a time

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 constexpr int SqliteConstraint = 19;
@@ -56,19 +57,71 @@ QString todayText()
 {
     return QString::number(SqlText::todayNumber());
 }
+
+using Value = ZqMemSqliteMgr::Value;
+
+// An amount bound as the value its literal amountText() gives: an integer
+// literal that fits 64 bits is an INTEGER; any other (a decimal, or digits
+// beyond 64 bits) is a REAL that SQLite itself reads from the same text, so
+// that the stored value is the literal's to the last bit. The statement
+// takes it as "coalesce(?n,CAST(?n+1 AS REAL))".
+struct BoundAmount
+{
+    explicit BoundAmount(double amount) : text(amountText(amount).toLatin1()) { number = text.toLongLong(&whole); }
+    Value integer() const { return whole ? Value::integer(number) : Value::null(); }
+    Value real() const { return whole ? Value::null() : Value::text(text); }
+
+    QByteArray text;
+    qint64 number = 0;
+    bool whole = false;
+};
+
+// Runs one statement of the instance and day-cash tables: prepared with
+// `values`, or, with `asText`, as the text `text()` builds. The text is the
+// debug log's line after `tag` (none without a tag); it is built only when
+// it is logged or run, as a batch of thousands of rows would otherwise pay
+// for texts nobody reads.
+template<typename Text>
+int runStatement(ZqMemSqliteMgr *db, bool asText, const char *tag, const char *prepared,
+                 std::initializer_list<Value> values, Text text, int &err)
+{
+    const bool logged = tag && lcStrategyLogic().isDebugEnabled();
+    if (!asText && !logged)
+        return db->execPrepared(prepared, values.begin(), int(values.size()), err);
+    const QString sql = text();
+    if (logged)
+        SL_DEBUG << tag << sql;
+    if (asText)
+        return db->execDML(sql.toUtf8().constData(), err);
+    return db->execPrepared(prepared, values.begin(), int(values.size()), err);
+}
 } // namespace
 
 int StrategySqlite::insertInstance(const QString &instanceId, int runMode, const QString &fundAccount,
                                    const QString &returnRegInfo)
 {
-    // One arg() call for all values: a value holding "%2" is not expanded.
-    const QString sql = QStringLiteral("INSERT INTO instance_info (instance_id,run_mode,fund_account,return_reginfo,"
-                                       "create_date) VALUES ('%1',%2,'%3','%4', %5 ) ;")
-                            .arg(SqlText::quoted(instanceId), QString::number(runMode), SqlText::quoted(fundAccount),
-                                 SqlText::quoted(returnRegInfo), todayText());
-    SL_DEBUG << "addInstanceRunMode" << sql;
     int err = 0;
-    m_dbMgr->execDML(sql.toUtf8().constData(), err);
+    if (holdsNul(instanceId) || holdsNul(fundAccount) || holdsNul(returnRegInfo)) {
+        // Refused as the statement text always was: a NUL ended it inside a
+        // literal, which SQLite answered with 1 (SQLITE_ERROR).
+        err = 1;
+    } else {
+        const QByteArray id = instanceId.toUtf8(), account = fundAccount.toUtf8(), reg = returnRegInfo.toUtf8();
+        const int today = SqlText::todayNumber();
+        runStatement(m_dbMgr, m_textStatements, "addInstanceRunMode",
+                     "INSERT INTO instance_info (instance_id,run_mode,fund_account,return_reginfo,create_date) "
+                     "VALUES (?1,?2,?3,?4,?5)",
+                     {Value::text(id), Value::integer(runMode), Value::text(account), Value::text(reg),
+                      Value::integer(today)},
+                     [&] {
+                         // One arg() call for all values: a value holding "%2" is not expanded.
+                         return QStringLiteral("INSERT INTO instance_info (instance_id,run_mode,fund_account,"
+                                               "return_reginfo,create_date) VALUES ('%1',%2,'%3','%4', %5 ) ;")
+                             .arg(SqlText::quoted(instanceId), QString::number(runMode), SqlText::quoted(fundAccount),
+                                  SqlText::quoted(returnRegInfo), QString::number(today));
+                     },
+                     err);
+    }
     if (err != 0)
         SL_INFO << "insert data to instance_info sarvek.db failure! reason:" << err;
     return err;
@@ -91,24 +144,41 @@ StrategySqlite::RowOutcome StrategySqlite::writeInstanceRow(const InstanceInfo &
     if (err == SqliteConstraint) {
         // The instance was registered again: the new registration replaces
         // the stored row, as it replaced the entry in memory.
-        const QString sql =
-            QStringLiteral("update instance_info set run_mode=%2,fund_account='%3',return_reginfo='%4',"
-                           "create_date=%5,start_time=NULL,end_time=NULL where instance_id='%1';")
-                .arg(SqlText::quoted(info.instanceId), QString::number(info.runMode),
-                     SqlText::quoted(info.fundAccount), SqlText::quoted(info.returnRegInfo), todayText());
-        SL_DEBUG << "StrategySqlite::writeInstanceRow" << sql;
+        const QByteArray id = info.instanceId.toUtf8(), account = info.fundAccount.toUtf8(),
+                         reg = info.returnRegInfo.toUtf8();
+        const int today = SqlText::todayNumber();
         err = 0;
+        const int changed = runStatement(
+            m_dbMgr, m_textStatements, "StrategySqlite::writeInstanceRow",
+            "update instance_info set run_mode=?2,fund_account=?3,return_reginfo=?4,create_date=?5,"
+            "start_time=NULL,end_time=NULL where instance_id=?1",
+            {Value::text(id), Value::integer(info.runMode), Value::text(account), Value::text(reg),
+             Value::integer(today)},
+            [&] {
+                return QStringLiteral("update instance_info set run_mode=%2,fund_account='%3',return_reginfo='%4',"
+                                      "create_date=%5,start_time=NULL,end_time=NULL where instance_id='%1';")
+                    .arg(SqlText::quoted(info.instanceId), QString::number(info.runMode),
+                         SqlText::quoted(info.fundAccount), SqlText::quoted(info.returnRegInfo),
+                         QString::number(today));
+            },
+            err);
         // No row to replace: the insert met another constraint than the key.
-        if (m_dbMgr->execDML(sql.toUtf8().constData(), err) == 0 && err == 0)
+        if (changed == 0 && err == 0)
             err = SqliteConstraint;
     }
     if (err == 0 && info.startTime.isValid() && info.endTime.isValid()) {
         // Times set while the row was still waiting for the database.
-        const QString sql = QStringLiteral("update instance_info set start_time='%1',end_time='%2' "
-                                           "where instance_id='%3';")
-                                .arg(msecsText(info.startTime), msecsText(info.endTime),
-                                     SqlText::quoted(info.instanceId));
-        m_dbMgr->execDML(sql.toUtf8().constData(), err);
+        const QString start = msecsText(info.startTime), end = msecsText(info.endTime);
+        const QByteArray startUtf8 = start.toUtf8(), endUtf8 = end.toUtf8(), id = info.instanceId.toUtf8();
+        runStatement(m_dbMgr, m_textStatements, nullptr,
+                     "update instance_info set start_time=?1,end_time=?2 where instance_id=?3",
+                     {Value::text(startUtf8), Value::text(endUtf8), Value::text(id)},
+                     [&] {
+                         return QStringLiteral("update instance_info set start_time='%1',end_time='%2' "
+                                               "where instance_id='%3';")
+                             .arg(start, end, SqlText::quoted(info.instanceId));
+                     },
+                     err);
     }
     if (err == 0)
         return RowOutcome::Written;
@@ -165,10 +235,20 @@ bool StrategySqlite::setInstanceStartEndTime(QString instanceId, QDateTime start
                 << "instance id is not a plain decimal number, not sent:" << instanceId;
         return false;
     }
-    const QString sql = QStringLiteral("update instance_info set start_time='%1',end_time='%2' where instance_id=%3; ")
-                            .arg(msecsText(start), msecsText(end), instanceId);
+    const QString startText = msecsText(start), endText = msecsText(end);
+    const QByteArray startUtf8 = startText.toUtf8(), endUtf8 = endText.toUtf8();
     int err = 0;
-    m_dbMgr->execDML(sql.toUtf8().constData(), err);
+    // The id goes in as the integer its unquoted literal was; compared with
+    // the text column, it is its own digits again.
+    runStatement(m_dbMgr, m_textStatements, nullptr,
+                 "update instance_info set start_time=?1,end_time=?2 where instance_id=?3",
+                 {Value::text(startUtf8), Value::text(endUtf8), Value::integer(instanceId.toLongLong())},
+                 [&] {
+                     return QStringLiteral("update instance_info set start_time='%1',end_time='%2' "
+                                           "where instance_id=%3; ")
+                         .arg(startText, endText, instanceId);
+                 },
+                 err);
     if (err != 0) {
         SL_INFO << "StrategySqlite::setInstanceStartEndTime" << "error code" << err;
         return false;
@@ -205,14 +285,31 @@ QList<InstanceInfo> StrategySqlite::queryAllInstaceRunMode(int &err)
 
 int StrategySqlite::insertDayCash(const QString &instanceId, const QDate &date, double initialFunds, double endFunds)
 {
-    const QString sql = QStringLiteral("INSERT INTO %1 (instance_id, date,initial_funds,end_funds,create_date)"
-                                       "values('%2','%3',%4,%5,'%6'); ")
-                            .arg(QStringLiteral("backtest_daycash"), SqlText::quoted(instanceId),
-                                 date.toString(QStringLiteral("yyyyMMdd")), amountText(initialFunds),
-                                 amountText(endFunds), todayText());
-    SL_DEBUG << "StrategySqlite::addBackTestDayCash" << sql;
     int err = 0;
-    m_dbMgr->execDML(sql.toUtf8().constData(), err);
+    if (!std::isfinite(initialFunds) || !std::isfinite(endFunds) || holdsNul(instanceId)) {
+        // Refused as the statement text always was: "nan" and "inf" are no
+        // SQL and a NUL ended the text inside a literal, each answered with
+        // 1 (SQLITE_ERROR).
+        err = 1;
+    } else {
+        const QString dateText = date.toString(QStringLiteral("yyyyMMdd"));
+        const QByteArray id = instanceId.toUtf8(), dateUtf8 = dateText.toUtf8();
+        const QByteArray today = todayText().toLatin1();
+        const BoundAmount initial(initialFunds), end(endFunds);
+        runStatement(m_dbMgr, m_textStatements, "StrategySqlite::addBackTestDayCash",
+                     "INSERT INTO backtest_daycash (instance_id,date,initial_funds,end_funds,create_date) "
+                     "VALUES (?1,?2,coalesce(?3,CAST(?4 AS REAL)),coalesce(?5,CAST(?6 AS REAL)),?7)",
+                     {Value::text(id), Value::text(dateUtf8), initial.integer(), initial.real(), end.integer(),
+                      end.real(), Value::text(today)},
+                     [&] {
+                         return QStringLiteral("INSERT INTO %1 (instance_id, date,initial_funds,end_funds,"
+                                               "create_date)values('%2','%3',%4,%5,'%6'); ")
+                             .arg(QStringLiteral("backtest_daycash"), SqlText::quoted(instanceId), dateText,
+                                  QString::fromLatin1(initial.text), QString::fromLatin1(end.text),
+                                  QString::fromLatin1(today));
+                     },
+                     err);
+    }
     if (err != 0)
         SL_INFO << "insert data to BacktestDaycashTable failure! reason:" << err;
     else
@@ -238,13 +335,25 @@ StrategySqlite::RowOutcome StrategySqlite::writeDayCashRow(const BackTestCashInf
     int err = insertDayCash(info.instanceId, info.date, info.initialFunds, info.endFunds);
     if (err == SqliteConstraint) {
         // A day reported again: the new report replaces the stored row.
-        const QString sql = QStringLiteral("update backtest_daycash set initial_funds=%3,end_funds=%4,"
-                                           "create_date='%5' where instance_id='%1' and date='%2';")
-                                .arg(SqlText::quoted(info.instanceId), info.date.toString(QStringLiteral("yyyyMMdd")),
-                                     amountText(info.initialFunds), amountText(info.endFunds), todayText());
-        SL_DEBUG << "StrategySqlite::writeDayCashRow" << sql;
+        const QString dateText = info.date.toString(QStringLiteral("yyyyMMdd"));
+        const QByteArray id = info.instanceId.toUtf8(), dateUtf8 = dateText.toUtf8();
+        const QByteArray today = todayText().toLatin1();
+        const BoundAmount initial(info.initialFunds), end(info.endFunds);
         err = 0;
-        if (m_dbMgr->execDML(sql.toUtf8().constData(), err) == 0 && err == 0)
+        const int changed = runStatement(
+            m_dbMgr, m_textStatements, "StrategySqlite::writeDayCashRow",
+            "update backtest_daycash set initial_funds=coalesce(?3,CAST(?4 AS REAL)),"
+            "end_funds=coalesce(?5,CAST(?6 AS REAL)),create_date=?7 where instance_id=?1 and date=?2",
+            {Value::text(id), Value::text(dateUtf8), initial.integer(), initial.real(), end.integer(), end.real(),
+             Value::text(today)},
+            [&] {
+                return QStringLiteral("update backtest_daycash set initial_funds=%3,end_funds=%4,"
+                                      "create_date='%5' where instance_id='%1' and date='%2';")
+                    .arg(SqlText::quoted(info.instanceId), dateText, QString::fromLatin1(initial.text),
+                         QString::fromLatin1(end.text), QString::fromLatin1(today));
+            },
+            err);
+        if (changed == 0 && err == 0)
             err = SqliteConstraint;
     }
     if (err == 0)

@@ -9,7 +9,10 @@
 #include <QRecursiveMutex>
 #include <QThread>
 
+#include <QHash>
+
 struct sqlite3;
+struct sqlite3_stmt;
 
 // Access to one SQLite database file.
 //
@@ -56,6 +59,25 @@ public:
 
     // Runs the statement(s); returns the number of changed rows.
     int execDML(const char *sql, int &err);
+    // A value for one parameter of execPrepared(): an integer, or UTF-8 text
+    // that must stay valid until the call returns, or NULL.
+    struct Value
+    {
+        static Value null() { return {true, 0, nullptr, 0}; }
+        static Value integer(qint64 value) { return {false, value, nullptr, 0}; }
+        // An empty array binds the empty text, not NULL.
+        static Value text(const QByteArray &utf8) { return {true, 0, utf8.constData(), utf8.size()}; }
+        bool isText;
+        qint64 number;
+        const char *utf8;
+        int size;
+    };
+    // Runs one statement kept prepared on the connection: the first call with
+    // a text prepares it, later calls with the same text bind new values to
+    // the same statement; values[i] goes to parameter ?i+1. The statements
+    // are finalized when the connection closes. Returns the number of
+    // changed rows; err as for execDML.
+    int execPrepared(const char *sql, const Value *values, int count, int &err);
     // Runs one SELECT and reads all its rows; a failure gives an empty query.
     CppSQLite3Query execQuery(const char *sql, int &err);
     bool tableExists(const char *table);
@@ -81,6 +103,9 @@ private:
     int m_openError = 0;
     int m_txDepth = 0;
     Qt::HANDLE m_txOwner = nullptr;
+    // The statements of execPrepared() on m_db, by their text; always reset
+    // after a run, so that none holds a read lock or a transaction open.
+    QHash<QByteArray, sqlite3_stmt *> m_statements;
 };
 
 #endif // ZQMEMSQLITEMGR_H
