@@ -35,9 +35,8 @@ const char *CppSQLite3Query::fieldValue(int col) const
     if (eof() || col < 0 || col >= numFields())
         return nullptr;
     const size_t at = m_row * m_result->columns.size() + size_t(col);
-    if (m_result->nulls[at])
-        return nullptr;
-    return m_result->values[at].c_str();
+    const size_t offset = m_result->offsets[at];
+    return offset == Result::Null ? nullptr : m_result->text.data() + offset;
 }
 
 void CppSQLite3Query::nextRow()

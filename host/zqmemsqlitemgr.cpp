@@ -204,12 +204,11 @@ CppSQLite3Query ZqMemSqliteMgr::execQuery(const char *sql, int &err)
         for (int i = 0; i < columns; ++i) {
             const unsigned char *text = sqlite3_column_text(stmt, i);
             if (text) {
-                result->values.emplace_back(reinterpret_cast<const char *>(text),
-                                            size_t(sqlite3_column_bytes(stmt, i)));
-                result->nulls.push_back(0);
+                result->offsets.push_back(result->text.size());
+                result->text.append(reinterpret_cast<const char *>(text), size_t(sqlite3_column_bytes(stmt, i)));
+                result->text.push_back('\0');
             } else {
-                result->values.emplace_back();
-                result->nulls.push_back(1);
+                result->offsets.push_back(CppSQLite3Query::Result::Null);
             }
         }
         ++result->rowCount;

@@ -28,6 +28,17 @@ bool isSettingKey(const QString &key)
     };
     return keys.contains(key);
 }
+
+// Loaded times are kept in UTC and become local times only when read: a
+// local time is costly to make, and a start loads thousands.
+InstanceInfo withLocalTimes(InstanceInfo info)
+{
+    if (info.startTime.timeSpec() == Qt::UTC)
+        info.startTime = info.startTime.toLocalTime();
+    if (info.endTime.timeSpec() == Qt::UTC)
+        info.endTime = info.endTime.toLocalTime();
+    return info;
+}
 } // namespace
 
 bool StrategyCompilerCommerFuncs::addInstanceRunMode(QString instanceId, int runMode, QString fundAccount,
@@ -68,7 +79,7 @@ QString StrategyCompilerCommerFuncs::getInstanceFundAccount(QString instanceId)
 InstanceInfo StrategyCompilerCommerFuncs::getInstanceInfo(QString instanceId)
 {
     QReadLocker locker(&m_instanceLock);
-    return m_instanceMap.value(instanceId);
+    return withLocalTimes(m_instanceMap.value(instanceId));
 }
 
 QString StrategyCompilerCommerFuncs::getReturnInstanceInfo(QString instanceId)
@@ -92,7 +103,7 @@ InstanceInfo StrategyCompilerCommerFuncs::getLastReturnInstanceRegInfo()
         }
     }
     SL_DEBUG << "StrategyCompilerCommerFuncs::getLastReturnInstanceRegInfo" << last.instanceId;
-    return last;
+    return withLocalTimes(last);
 }
 
 bool StrategyCompilerCommerFuncs::setInstanceStartEndTime(QString instanceId, QDateTime startTime, QDateTime endTime)

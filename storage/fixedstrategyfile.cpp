@@ -3,6 +3,10 @@
 #include "storage/strategylogging.h"
 #include "storage/utf8text.h"
 
+#include <QVector>
+
+#include <cstring>
+
 QString FixedStrategyFile::path(const QString &applicationDir, const QString &userFolder)
 {
     // The loader names the folder by the lower-cased user id, the writers by
@@ -27,31 +31,119 @@ void FixedStrategyFile::appendLine(QString &out, const FixedStrategyInfo &info)
 }
 
 namespace {
-// Parses one decoded line into `info`; false for a line of fewer than six
-// fields.
-bool parseLine(QStringView line, FixedStrategyInfo *info)
+// The text of one field's bytes; false when they are not UTF-8 text.
+bool decodeField(const char *bytes, int size, QString *text)
 {
-    const QLatin1String sep(FixedStrategyFile::Separator);
-    QStringView parts[6];
+    if (size == 0) {
+        static const QString empty = QLatin1String(""); // empty, not null
+        *text = empty;
+        return true;
+    }
+    // ASCII, as paths and most other fields are, is its own UTF-8.
+    int i = 0;
+    while (i < size && static_cast<unsigned char>(bytes[i]) < 0x80)
+        ++i;
+    if (i == size) {
+        *text = QString::fromLatin1(bytes, size);
+        return true;
+    }
+    bool isText = false;
+    *text = Utf8Text::decode(bytes, size, &isText);
+    return isText;
+}
+
+// A number field: digits alone, as most are, read directly; anything else
+// as QString::toInt() reads it (0 when it is no 32-bit decimal number).
+bool decodeNumber(const char *bytes, int size, int *number)
+{
+    if (size > 0 && size <= 9) {
+        int value = 0;
+        int i = 0;
+        for (; i < size && bytes[i] >= '0' && bytes[i] <= '9'; ++i)
+            value = value * 10 + (bytes[i] - '0');
+        if (i == size) {
+            *number = value;
+            return true;
+        }
+    }
+    QString text;
+    if (!decodeField(bytes, size, &text))
+        return false;
+    *number = text.toInt();
+    return true;
+}
+
+// Groups repeat on most lines: equal group fields share one text, which
+// keeps a large file's records small.
+class GroupTexts
+{
+public:
+    bool decode(const char *bytes, int size, QString *text)
+    {
+        for (const Entry &entry : m_entries) {
+            if (entry.bytes.size() == size && std::memcmp(entry.bytes.constData(), bytes, size_t(size)) == 0) {
+                *text = entry.text;
+                return true;
+            }
+        }
+        if (!decodeField(bytes, size, text))
+            return false;
+        if (m_entries.size() < MaxEntries)
+            m_entries.append({QByteArray(bytes, size), *text});
+        return true;
+    }
+
+private:
+    static constexpr int MaxEntries = 16;
+    struct Entry
+    {
+        QByteArray bytes;
+        QString text;
+    };
+    QVector<Entry> m_entries;
+};
+
+// Parses one line's bytes (no line feed) into `info`: false for a line of
+// fewer than six fields, or one that holds a NUL or is not UTF-8 text.
+// Each field is decoded on its own: a separator is ASCII, so no UTF-8
+// sequence spans two fields and the line is text exactly when every piece
+// of it is.
+bool parseLine(const char *line, int size, FixedStrategyInfo *info, GroupTexts *groups)
+{
+    if (std::memchr(line, '\0', size_t(size)))
+        return false;
+    const char *const end = line + size;
+    const char *parts[6];
+    int sizes[6];
     int found = 0;
-    qsizetype from = 0;
+    const char *from = line;
     while (found < 6) {
-        const qsizetype at = line.indexOf(sep, from);
-        if (at < 0) {
-            parts[found++] = line.mid(from);
+        const char *at = from;
+        while (at + 2 < end && !(at[0] == ',' && at[1] == '%' && at[2] == '&'))
+            ++at;
+        if (at + 2 >= end) {
+            parts[found] = from;
+            sizes[found++] = int(end - from);
+            from = end;
             break;
         }
-        parts[found++] = line.mid(from, at - from);
-        from = at + sep.size();
+        parts[found] = from;
+        sizes[found++] = int(at - from);
+        from = at + 3;
     }
     if (found < 6)
         return false;
-    info->id = parts[0].toInt();
-    info->name = parts[1].toString();
-    info->filePath = parts[2].toString();
-    info->group = parts[3].toString();
-    info->extraInfo = parts[4].toString();
-    info->copyIndex = parts[5].toInt();
+    int id = 0;
+    if (!decodeNumber(parts[0], sizes[0], &id) || !decodeField(parts[1], sizes[1], &info->name)
+        || !decodeField(parts[2], sizes[2], &info->filePath) || !groups->decode(parts[3], sizes[3], &info->group)
+        || !decodeField(parts[4], sizes[4], &info->extraInfo) || !decodeNumber(parts[5], sizes[5], &info->copyIndex))
+        return false;
+    info->id = id;
+    // Fields past the sixth are not read, but they are part of the line.
+    if (from < end) {
+        QString rest;
+        return decodeField(from, int(end - from), &rest);
+    }
     return true;
 }
 } // namespace
@@ -62,50 +154,31 @@ QList<FixedStrategyInfo> FixedStrategyFile::parse(const QByteArray &content, Ski
     const bool logging = lcStrategyLogic().isDebugEnabled();
     int skippedLines = 0;
     int firstSkipped = 0;
-    auto take = [&](QStringView line, int number) {
-        FixedStrategyInfo info;
-        if (!parseLine(line, &info)) {
-            if (!line.isEmpty() && skippedLines++ == 0)
-                firstSkipped = number;
-            return;
-        }
-        if (logging)
-            SL_DEBUG << "FixedStrategyFile::parse" << info.id << info.name << info.filePath << info.group
-                     << info.extraInfo << info.copyIndex;
-        records.append(info);
-    };
-
+    GroupTexts groups;
     // A byte order mark before the first line is tolerated, as an editor
     // may add one; anywhere else it is a character of its line.
-    const int start = content.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    // Decoded by the whole length: a NUL byte ends nothing.
-    bool isText = false;
-    const QString text = Utf8Text::decode(content.constData() + start, content.size() - start, &isText);
-    if (isText && !content.contains('\0')) {
-        const QStringView all(text);
-        int number = 1;
-        for (qsizetype lineStart = 0; lineStart <= all.size(); ++number) {
-            qsizetype lineEnd = all.indexOf(QLatin1Char('\n'), lineStart);
-            if (lineEnd < 0)
-                lineEnd = all.size();
-            take(all.mid(lineStart, lineEnd - lineStart), number);
-            lineStart = lineEnd + 1;
+    const char *data = content.constData();
+    const char *const end = data + content.size();
+    if (content.startsWith("\xEF\xBB\xBF"))
+        data += 3;
+    // Line by line from the bytes, by the whole length: a NUL byte ends
+    // nothing. A line that is not text is skipped rather than changed.
+    int number = 1;
+    for (const char *lineStart = data; lineStart <= end; ++number) {
+        const char *lineEnd = static_cast<const char *>(std::memchr(lineStart, '\n', size_t(end - lineStart)));
+        if (!lineEnd)
+            lineEnd = end;
+        const int size = int(lineEnd - lineStart);
+        FixedStrategyInfo info;
+        if (parseLine(lineStart, size, &info, &groups)) {
+            if (logging)
+                SL_DEBUG << "FixedStrategyFile::parse" << info.id << info.name << info.filePath << info.group
+                         << info.extraInfo << info.copyIndex;
+            records.append(info);
+        } else if (size > 0 && skippedLines++ == 0) {
+            firstSkipped = number;
         }
-    } else {
-        // Some bytes are not UTF-8 text: each line on its own, and a line
-        // that is not text is skipped rather than changed.
-        const QList<QByteArray> lines = content.mid(start).split('\n');
-        for (int i = 0; i < lines.size(); ++i) {
-            const QByteArray &bytes = lines.at(i);
-            bool lineIsText = false;
-            const QString line = Utf8Text::decode(bytes.constData(), bytes.size(), &lineIsText);
-            if (!lineIsText || bytes.contains('\0')) {
-                if (skippedLines++ == 0)
-                    firstSkipped = i + 1;
-                continue;
-            }
-            take(line, i + 1);
-        }
+        lineStart = lineEnd + 1;
     }
     if (skipped)
         *skipped = Skipped{skippedLines, firstSkipped};

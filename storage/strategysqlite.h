@@ -82,6 +82,8 @@ public:
     bool addInstanceRunMode(QString instanceId, int runMode, QString fundAccount, QString returnRegInfo);
     bool addInstanceRunModeList(const QList<InstanceInfo> &instances);
     bool setInstanceStartEndTime(QString instanceId, QDateTime start, QDateTime end);
+    // The stored instances; their times are UTC (the same instants as the
+    // local times they were given as).
     QList<InstanceInfo> queryAllInstaceRunMode(int &err);
     bool addBackTestDayCash(const QString &instanceId, const QDate &date, const double &initialFunds,
                             const double &endFunds);

@@ -272,8 +272,11 @@ QList<InstanceInfo> StrategySqlite::queryAllInstaceRunMode(int &err)
         info.returnRegInfo = QString::fromUtf8(query.fieldValue(3));
         const char *endTime = orEmpty(query.fieldValue(5));
         if (std::strlen(endTime) > 4) {
-            info.startTime = QDateTime::fromMSecsSinceEpoch(std::atoll(orEmpty(query.fieldValue(4))));
-            info.endTime = QDateTime::fromMSecsSinceEpoch(std::atoll(endTime));
+            // UTC: a local time costs two looks at the system's time zone
+            // (glibc examines /etc/localtime each time when TZ is unset),
+            // which would be most of a start with thousands of instances.
+            info.startTime = QDateTime::fromMSecsSinceEpoch(std::atoll(orEmpty(query.fieldValue(4))), Qt::UTC);
+            info.endTime = QDateTime::fromMSecsSinceEpoch(std::atoll(endTime), Qt::UTC);
         }
         list.append(info);
         query.nextRow();

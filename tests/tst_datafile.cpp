@@ -7,6 +7,7 @@
 
 #include "storage/fixedstrategyfile.h"
 #include "storage/strategysqlite.h"
+#include "storage/utf8text.h"
 
 #include <interprocidservice.h>
 
@@ -26,6 +27,42 @@ QStringList describe(QList<FixedStrategyInfo> records)
     for (const FixedStrategyInfo &r : qAsConst(records))
         list.append(QStringLiteral("%1|%2|%3|%4|%5|%6").arg(QString::number(r.id), r.name, r.filePath, r.group,
                                                           r.extraInfo, QString::number(r.copyIndex)));
+    return list;
+}
+
+// The file read the plain way: each line decoded whole, then split; the
+// reader must give the very same records and counts.
+QList<FixedStrategyInfo> plainParse(const QByteArray &content, FixedStrategyFile::Skipped *skipped)
+{
+    QList<FixedStrategyInfo> records;
+    *skipped = {};
+    const QList<QByteArray> lines = content.mid(content.startsWith("\xEF\xBB\xBF") ? 3 : 0).split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        bool isText = false;
+        const QString line = Utf8Text::decode(lines[i].constData(), lines[i].size(), &isText);
+        QStringList parts = line.split(QStringLiteral(",%&"));
+        if (isText && !lines[i].contains('\0') && parts.size() >= 6) {
+            records.append({parts[0].toInt(), parts[1], parts[2], parts[3], parts[4], parts[5].toInt()});
+        } else if (!lines[i].isEmpty() && skipped->lines++ == 0) {
+            skipped->firstLine = i + 1;
+        }
+    }
+    return records;
+}
+
+// Each record with whether its texts are null, which a plain comparison
+// does not see.
+QStringList exactly(const QList<FixedStrategyInfo> &records)
+{
+    QStringList list;
+    for (const FixedStrategyInfo &r : records)
+        list.append(QStringLiteral("%1|%2|%3|%4|%5|%6|%7%8%9%10")
+                        .arg(QString::number(r.id), r.name, r.filePath, r.group, r.extraInfo,
+                             QString::number(r.copyIndex))
+                        .arg(r.name.isNull())
+                        .arg(r.filePath.isNull())
+                        .arg(r.group.isNull())
+                        .arg(r.extraInfo.isNull()));
     return list;
 }
 } // namespace
@@ -138,6 +175,32 @@ private slots:
         const QStringList aside = QDir(home.filePath("work/demo01")).entryList({"SarvekFixStrategy.dat.unreadable-*"});
         QCOMPARE(aside.size(), 1);
         QCOMPARE(readFile(home.filePath("work/demo01/" + aside.value(0))), content);
+    }
+
+    // Files made of the pieces that matter (separators and parts of them,
+    // numbers of every size and sign, blanks, carriage returns, NULs,
+    // byte order marks, Chinese, emoji, bytes that are no UTF-8, sequences
+    // cut off) read exactly as the plain reading reads them.
+    void parseMatchesPlainReading()
+    {
+        const QList<QByteArray> pieces = {
+            ",%&", ",%&", ",%&", ",%&", ",%", "%&", ",", "\n", "\n", "0", "7", "42", "007", "-3", "+5", " 12",
+            "12 ", "999999999", "1000000000", "2147483647", "2147483648", "99999999999", "1e3", "\r", "\t", "",
+            QByteArray("\0", 1), "\xEF\xBB\xBF", "默认分组", "趋势", "😀", "\xff", "\xe6\x88", "\xc0\xaf",
+            "\xed\xa0\x80", "name", "D:/a.py", "{\"k\":1}"};
+        QRandomGenerator random(20261207);
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray content;
+            const int count = random.bounded(40);
+            for (int i = 0; i < count; ++i)
+                content += pieces.at(random.bounded(pieces.size()));
+            FixedStrategyFile::Skipped skipped, plainSkipped;
+            const QList<FixedStrategyInfo> records = FixedStrategyFile::parse(content, &skipped);
+            const QList<FixedStrategyInfo> plain = plainParse(content, &plainSkipped);
+            QCOMPARE(exactly(records), exactly(plain));
+            QCOMPARE(skipped.lines, plainSkipped.lines);
+            QCOMPARE(skipped.firstLine, plainSkipped.firstLine);
+        }
     }
 
     // A data file from another machine holds ids this machine's sequence

@@ -54,6 +54,33 @@ private slots:
                  (Rows{{"0", "F2", "r2", "NULL", "NULL"}, {"1", "F", "r", msecs(startAt), msecs(endAt)}}));
     }
 
+    // Times loaded from the database are handed out as the local times they were set as, in a
+    // zone that is not UTC.
+    void loadedTimesAreLocal()
+    {
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "Asia/Shanghai");
+        const auto restore = qScopeGuard([&] {
+            if (zone.isNull())
+                qunsetenv("TZ");
+            else
+                qputenv("TZ", zone);
+        });
+        const QDateTime start(day, QTime(23, 30)), end = start.addSecs(3600); // another day in UTC
+        QVERIFY(execSql(home.filePath("sarvek.db"),
+                        QString("insert into instance_info values('loaded-times',2,'F','r',20261203,'%1','%2')")
+                            .arg(start.toMSecsSinceEpoch())
+                            .arg(end.toMSecsSinceEpoch())));
+        service->initInstanceData();
+        for (const InstanceInfo &info : {service->getInstanceInfo("loaded-times"), service->getLastReturnInstanceRegInfo()}) {
+            QCOMPARE(info.instanceId, QString("loaded-times"));
+            QCOMPARE(info.startTime.timeSpec(), Qt::LocalTime);
+            QCOMPARE(info.endTime.timeSpec(), Qt::LocalTime);
+            QCOMPARE(info.startTime.toString(Qt::ISODate), QString("2026-12-03T23:30:00"));
+            QCOMPARE(info.endTime.toString(Qt::ISODate), QString("2026-12-04T00:30:00"));
+        }
+    }
+
     void cashLedger()
     {
         const QDate d1(2026, 12, 1), d2(2026, 12, 2);

@@ -32,10 +32,14 @@ private:
     struct Result
     {
         std::vector<std::string> columns;
-        // Row-major: rows.size() == rowCount * columns.size().
-        std::vector<std::string> values;
-        std::vector<char> nulls;
+        // Every value's text, each ended by a NUL, one after the other: one
+        // buffer rather than an allocation per value.
+        std::string text;
+        // Row-major, rowCount * columns.size() entries: where each value
+        // starts in text, or Null.
+        std::vector<size_t> offsets;
         size_t rowCount = 0;
+        static constexpr size_t Null = size_t(-1);
     };
 
     explicit CppSQLite3Query(std::shared_ptr<const Result> result);
