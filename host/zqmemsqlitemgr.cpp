@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <vector>
+
 Q_LOGGING_CATEGORY(lcZqSqlite, "zq.sqlite", QtInfoMsg)
 
 ZqMemSqliteMgr::ZqMemSqliteMgr() = default;
@@ -63,7 +65,9 @@ bool ZqMemSqliteMgr::ensureOpenLocked()
     if (m_readOnly && !info.exists())
         return false;
 
-    const int flags = SQLITE_OPEN_FULLMUTEX
+    // Every use of the connection holds m_mutex: SQLite's own lock per call
+    // would only be taken and given back again, a few times per value read.
+    const int flags = SQLITE_OPEN_NOMUTEX
                       | (m_readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE));
     sqlite3 *db = nullptr;
     int rc = sqlite3_open_v2(m_path.constData(), &db, flags, nullptr);
@@ -177,12 +181,12 @@ int ZqMemSqliteMgr::execPrepared(const char *sql, const Value *values, int count
     return sqlite3_changes(m_db);
 }
 
-CppSQLite3Query ZqMemSqliteMgr::execQuery(const char *sql, int &err)
+bool ZqMemSqliteMgr::queryLocked(const char *sql, const std::function<void(sqlite3_stmt *)> &prepared,
+                                 const std::function<void(sqlite3_stmt *)> &row, int &err)
 {
-    QMutexLocker locker(&m_mutex);
     if (!ensureOpenLocked()) {
         err = SQLITE_CANTOPEN;
-        return CppSQLite3Query();
+        return false;
     }
     sqlite3_stmt *stmt = nullptr;
     int rc = sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr);
@@ -190,17 +194,34 @@ CppSQLite3Query ZqMemSqliteMgr::execQuery(const char *sql, int &err)
         err = rc != SQLITE_OK ? rc : SQLITE_MISUSE;
         qCDebug(lcZqSqlite) << "query failed:" << err << sqlite3_errmsg(m_db) << sql;
         sqlite3_finalize(stmt);
-        return CppSQLite3Query();
+        return false;
     }
+    prepared(stmt);
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        row(stmt);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        err = rc;
+        qCDebug(lcZqSqlite) << "query failed:" << rc << sqlite3_errmsg(m_db) << sql;
+        return false;
+    }
+    return true;
+}
 
+CppSQLite3Query ZqMemSqliteMgr::execQuery(const char *sql, int &err)
+{
+    QMutexLocker locker(&m_mutex);
     auto result = std::make_shared<CppSQLite3Query::Result>();
-    const int columns = sqlite3_column_count(stmt);
-    result->columns.reserve(size_t(columns));
-    for (int i = 0; i < columns; ++i) {
-        const char *name = sqlite3_column_name(stmt, i);
-        result->columns.emplace_back(name ? name : "");
-    }
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    int columns = 0;
+    const auto prepared = [&](sqlite3_stmt *stmt) {
+        columns = sqlite3_column_count(stmt);
+        result->columns.reserve(size_t(columns));
+        for (int i = 0; i < columns; ++i) {
+            const char *name = sqlite3_column_name(stmt, i);
+            result->columns.emplace_back(name ? name : "");
+        }
+    };
+    const auto row = [&](sqlite3_stmt *stmt) {
         for (int i = 0; i < columns; ++i) {
             const unsigned char *text = sqlite3_column_text(stmt, i);
             if (text) {
@@ -212,14 +233,29 @@ CppSQLite3Query ZqMemSqliteMgr::execQuery(const char *sql, int &err)
             }
         }
         ++result->rowCount;
-    }
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE) {
-        err = rc;
-        qCDebug(lcZqSqlite) << "query failed:" << rc << sqlite3_errmsg(m_db) << sql;
+    };
+    if (!queryLocked(sql, prepared, row, err))
         return CppSQLite3Query();
-    }
     return CppSQLite3Query(std::move(result));
+}
+
+int ZqMemSqliteMgr::forEachRow(const char *sql, const std::function<void(const char *const *, int)> &row,
+                               int &err)
+{
+    QMutexLocker locker(&m_mutex);
+    std::vector<const char *> values;
+    int rows = 0;
+    queryLocked(
+        sql, [&](sqlite3_stmt *stmt) { values.resize(size_t(qMax(sqlite3_column_count(stmt), 1))); },
+        [&](sqlite3_stmt *stmt) {
+            const int columns = sqlite3_column_count(stmt);
+            for (int i = 0; i < columns; ++i)
+                values[size_t(i)] = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+            row(values.data(), columns);
+            ++rows;
+        },
+        err);
+    return rows;
 }
 
 bool ZqMemSqliteMgr::tableExists(const char *table)

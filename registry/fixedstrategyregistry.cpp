@@ -6,6 +6,11 @@
 
 #include <zqpath.h>
 
+#include <QSet>
+
+#include <algorithm>
+#include <vector>
+
 FixedStrategyRegistry::FixedStrategyRegistry(ChangeHistory &history)
     : m_history(history)
 {
@@ -23,14 +28,44 @@ QList<FixedStrategyInfo> FixedStrategyRegistry::storedRecords()
 
 QStringList FixedStrategyRegistry::load(const QList<FixedStrategyInfo> &records)
 {
+    // The groups the records name, each once, in the order first named.
     QStringList groups;
+    QSet<QString> named;
+    // Into an empty name map the records go sorted by path, each at the end
+    // of the map: half the comparisons of a search per record.
+    std::vector<const FixedStrategyInfo *> byPath;
     QWriteLocker locker(&m_fixedStrategyLock);
+    const bool sortNames = m_fixedSrategyNameMap.isEmpty();
+    if (sortNames)
+        byPath.reserve(size_t(records.size()));
     for (const FixedStrategyInfo &info : records) {
-        if (m_fixedStrategyMap.contains(info.id))
-            continue; // the first record of an id wins
-        m_fixedStrategyMap.insert(info.id, info);
-        m_fixedSrategyNameMap[info.filePath].append(info.name);
-        groups.append(info.group);
+        // A data file is written in ascending ids: a record above the
+        // highest goes to the end at once, without a search.
+        if (m_fixedStrategyMap.isEmpty() || info.id > m_fixedStrategyMap.lastKey()) {
+            m_fixedStrategyMap.insert(m_fixedStrategyMap.cend(), info.id, info);
+        } else {
+            auto at = m_fixedStrategyMap.lowerBound(info.id);
+            if (at != m_fixedStrategyMap.end() && at.key() == info.id)
+                continue; // the first record of an id wins
+            m_fixedStrategyMap.insert(at, info.id, info);
+        }
+        if (sortNames)
+            byPath.push_back(&info);
+        else
+            m_fixedSrategyNameMap[info.filePath].append(info.name);
+        if ((groups.isEmpty() || groups.constLast() != info.group) && !named.contains(info.group)) {
+            named.insert(info.group);
+            groups.append(info.group);
+        }
+    }
+    // Stable: the names of one path stay in file order.
+    std::stable_sort(byPath.begin(), byPath.end(),
+                     [](const FixedStrategyInfo *a, const FixedStrategyInfo *b) { return a->filePath < b->filePath; });
+    for (const FixedStrategyInfo *info : byPath) {
+        if (!m_fixedSrategyNameMap.isEmpty() && m_fixedSrategyNameMap.lastKey() == info->filePath)
+            m_fixedSrategyNameMap.last().append(info->name);
+        else
+            m_fixedSrategyNameMap.insert(m_fixedSrategyNameMap.cend(), info->filePath, QStringList{info->name});
     }
     if (lcStrategyLogic().isDebugEnabled())
         SL_DEBUG << "StrategyFileLogicHandler::initStrategyFileInfo" << "m_fixedSrategyNameMap " << m_fixedSrategyNameMap;

@@ -35,8 +35,8 @@ public:
     void setUserFolder(const QString &userFolder);
     // The store's records: at start-up, the data file's, in file order.
     QList<FixedStrategyInfo> storedRecords();
-    // Fills the maps (the first record of an id wins) and answers the group
-    // of each record taken, in order.
+    // Fills the maps (the first record of an id wins) and answers the groups
+    // the records taken name, each once, in the order first named.
     QStringList load(const QList<FixedStrategyInfo> &records);
     // Rewrites the data file when the store holds changes; false when it
     // could not be written (the store stays dirty and the next call retries).

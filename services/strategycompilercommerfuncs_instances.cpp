@@ -153,35 +153,57 @@ void StrategyCompilerCommerFuncs::updateInstanceParams(const ZInstanceMonitorDat
 void StrategyCompilerCommerFuncs::initInstanceData()
 {
     StrategySqlite &store = StrategySqlite::instance();
-    int err = 0;
-    const QList<InstanceInfo> instances = store.queryAllInstaceRunMode(err);
+    // Read into maps of their own, without a lock held while the database
+    // is read (it may be busy), then taken over whole.
+    QMap<QString, InstanceInfo> instances;
+    int instancesErr = 0;
+    store.readAllInstances(instancesErr, [&](InstanceInfo &info) {
+        // Rows come in the order they were written, mostly ascending:
+        // inserting at the end is then the right place at once.
+        instances.insert(instances.cend(), info.instanceId, info);
+    });
+    QHash<QString, QMap<QDate, BackTestCashInfo>> cash;
+    int cashErr = 0;
     {
+        QMap<QDate, BackTestCashInfo> *days = nullptr;
+        QString daysOf;
+        store.readAllDayCash(cashErr, [&](BackTestCashInfo &day) {
+            // The days of one instance usually follow each other.
+            if (!days || daysOf != day.instanceId) {
+                days = &cash[day.instanceId];
+                daysOf = day.instanceId;
+            }
+            days->insert(days->cend(), day.date, day);
+        });
+    }
+    if (instancesErr == 0) {
         // Entries made in this process are newer than the database's rows
         // (their own rows may still be pending), so a load never replaces them.
         QWriteLocker locker(&m_instanceLock);
-        const bool empty = m_instanceMap.isEmpty();
-        for (const InstanceInfo &info : instances) {
-            // Rows come in the order they were written, mostly ascending:
-            // inserting at the end is then the right place at once.
-            if (empty || !m_instanceMap.contains(info.instanceId))
-                m_instanceMap.insert(m_instanceMap.cend(), info.instanceId, info);
-        }
-    }
-    const QList<BackTestCashInfo> cash = store.queryALLBackTestDateCash(err);
-    {
-        QWriteLocker locker(&m_cashLock);
-        QMap<QDate, BackTestCashInfo> *days = nullptr;
-        QString daysOf;
-        for (const BackTestCashInfo &day : cash) {
-            // The days of one instance usually follow each other.
-            if (!days || daysOf != day.instanceId) {
-                days = &m_backTestCashMap[day.instanceId];
-                daysOf = day.instanceId;
+        if (m_instanceMap.isEmpty()) {
+            m_instanceMap.swap(instances);
+        } else {
+            for (auto it = instances.cbegin(); it != instances.cend(); ++it) {
+                if (!m_instanceMap.contains(it.key()))
+                    m_instanceMap.insert(it.key(), it.value());
             }
-            if (!days->contains(day.date))
-                days->insert(days->cend(), day.date, day);
         }
     }
+    if (cashErr == 0) {
+        QWriteLocker locker(&m_cashLock);
+        for (auto it = cash.begin(); it != cash.end(); ++it) {
+            QMap<QDate, BackTestCashInfo> &days = m_backTestCashMap[it.key()];
+            if (days.isEmpty()) {
+                days.swap(it.value());
+                continue;
+            }
+            for (auto day = it->cbegin(); day != it->cend(); ++day) {
+                if (!days.contains(day.key()))
+                    days.insert(day.key(), day.value());
+            }
+        }
+    }
+    const int err = instancesErr != 0 ? instancesErr : cashErr;
 
     if (err == SqliteBusy && !m_loadRetryTimer) {
         m_loadRetryTimer = new QTimer;

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QMutex>
 
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
 
 QString SqlText::quoted(const QString &value)
@@ -67,4 +69,38 @@ QDate SqlText::dateFromDigits(const char *text)
         }
     }
     return QDate::fromString(QString::fromUtf8(text), QStringLiteral("yyyyMMdd"));
+}
+
+qint64 SqlText::integerOf(const char *text)
+{
+    if (!text)
+        return 0;
+    // Up to 18 digits cannot overflow; anything else (blanks, a plus sign,
+    // more digits, other characters after them) is left to atoll.
+    const char *at = text + (*text == '-' ? 1 : 0);
+    qint64 value = 0;
+    int digits = 0;
+    for (; *at >= '0' && *at <= '9' && digits <= 18; ++at, ++digits)
+        value = value * 10 + (*at - '0');
+    if (*at != '\0' || digits == 0 || digits > 18)
+        return std::atoll(text);
+    return *text == '-' ? -value : value;
+}
+
+double SqlText::numberOf(const char *text)
+{
+    if (!text)
+        return 0;
+    // from_chars rounds correctly, as strtod does, and takes the same plain
+    // forms; only a text it reads whole is taken from it, and blanks, a plus
+    // sign, hexadecimal, infinities and NaN are left to atof.
+    const char *end = text + std::strlen(text);
+    const char first = *text == '-' ? text[1] : *text;
+    if ((first >= '0' && first <= '9') || first == '.') {
+        double value = 0;
+        const std::from_chars_result result = std::from_chars(text, end, value);
+        if (result.ec == std::errc() && result.ptr == end)
+            return value;
+    }
+    return std::atof(text);
 }

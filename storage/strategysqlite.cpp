@@ -249,8 +249,10 @@ bool StrategySqlite::createBackTestDayCashTable()
 void StrategySqlite::purgeEarlierDays(const char *table)
 {
     // create_date holds eight-digit "yyyyMMdd" texts; compared with today's
-    // number as text they follow date order, and NULL never matches.
-    const QString sql = QStringLiteral("delete from %1 where create_date<%2")
+    // number as text they follow date order, and NULL never matches. The
+    // column's text affinity would turn a number into this very text for
+    // every row compared: given as text, it is converted once.
+    const QString sql = QStringLiteral("delete from %1 where create_date<'%2'")
                             .arg(QLatin1String(table))
                             .arg(SqlText::todayNumber());
     int err = 0;

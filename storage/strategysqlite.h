@@ -17,6 +17,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <functional>
 
 class CppSQLite3Query;
 class ZqMemSqliteMgr;
@@ -85,10 +86,16 @@ public:
     // The stored instances; their times are UTC (the same instants as the
     // local times they were given as).
     QList<InstanceInfo> queryAllInstaceRunMode(int &err);
+    // The same, each row handed to `take` as it is read, without a list;
+    // when err is set, the rows handed over are not all and are dropped.
+    void readAllInstances(int &err, const std::function<void(InstanceInfo &)> &take);
     bool addBackTestDayCash(const QString &instanceId, const QDate &date, const double &initialFunds,
                             const double &endFunds);
     bool addBackTestDayCashList(const QList<BackTestCashInfo> &records);
     QList<BackTestCashInfo> queryALLBackTestDateCash(int &err);
+    // The same, each row handed to `take` as it is read, without a list;
+    // when err is set, the rows handed over are not all and are dropped.
+    void readAllDayCash(int &err, const std::function<void(BackTestCashInfo &)> &take);
     // The two batches, with the reason of a failure: 0 when every row was
     // written (a row rejected for its content is logged and dropped), else
     // the SQLite result code (5: the database is busy) and the whole batch

@@ -8,10 +8,12 @@
 #include <zqmemsqlitemgr.h>
 
 #include <QLocale>
+#include <QVector>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 
 namespace {
@@ -33,6 +35,55 @@ bool holdsNul(const QString &text)
 const char *orEmpty(const char *value)
 {
     return value ? value : "";
+}
+
+// Column texts that repeat from row to row (the instance id of one
+// instance's days) made into one shared text each: fewer allocations and
+// less memory for a large table.
+class RepeatedTexts
+{
+public:
+    QString fromUtf8(const char *text)
+    {
+        if (!text)
+            return QString();
+        const int size = int(std::strlen(text));
+        for (const Entry &entry : qAsConst(m_entries)) {
+            if (entry.bytes.size() == size && std::memcmp(entry.bytes.constData(), text, size_t(size)) == 0)
+                return entry.text;
+        }
+        const QString made = QString::fromUtf8(text, size);
+        const Entry entry{QByteArray(text, size), made};
+        if (m_entries.size() < Kept)
+            m_entries.append(entry);
+        else
+            m_entries[m_next++ % Kept] = entry;
+        return made;
+    }
+
+private:
+    static constexpr int Kept = 8;
+    struct Entry
+    {
+        QByteArray bytes;
+        QString text;
+    };
+    QVector<Entry> m_entries;
+    int m_next = 0;
+};
+
+// The rows a reader hands over, as a list; a failed query reads as no rows
+// and sets err, a query that succeeds leaves err as it was.
+template<typename Info, typename Reader>
+QList<Info> listOf(int &err, Reader read)
+{
+    QList<Info> list;
+    int code = 0;
+    read(code, [&](Info &info) { list.append(info); });
+    if (code == 0)
+        return list;
+    err = code;
+    return {};
 }
 
 QString msecsText(const QDateTime &time)
@@ -259,31 +310,39 @@ bool StrategySqlite::setInstanceStartEndTime(QString instanceId, QDateTime start
 
 QList<InstanceInfo> StrategySqlite::queryAllInstaceRunMode(int &err)
 {
+    return listOf<InstanceInfo>(err, [this](int &code, const std::function<void(InstanceInfo &)> &take) {
+        readAllInstances(code, take);
+    });
+}
+
+void StrategySqlite::readAllInstances(int &err, const std::function<void(InstanceInfo &)> &take)
+{
     ensureSchema();
     const char *sql = " select instance_id ,run_mode,fund_account ,return_reginfo,start_time,end_time from instance_info ;";
     SL_DEBUG << sql;
-    QList<InstanceInfo> list;
-    CppSQLite3Query query = m_dbMgr->execQuery(sql, err);
-    while (!query.eof()) {
-        InstanceInfo info;
-        info.instanceId = QString::fromUtf8(query.fieldValue(0));
-        info.runMode = std::atoi(orEmpty(query.fieldValue(1)));
-        info.fundAccount = QString::fromUtf8(query.fieldValue(2));
-        info.returnRegInfo = QString::fromUtf8(query.fieldValue(3));
-        const char *endTime = orEmpty(query.fieldValue(5));
-        if (std::strlen(endTime) > 4) {
-            // UTC: a local time costs two looks at the system's time zone
-            // (glibc examines /etc/localtime each time when TZ is unset),
-            // which would be most of a start with thousands of instances.
-            info.startTime = QDateTime::fromMSecsSinceEpoch(std::atoll(orEmpty(query.fieldValue(4))), Qt::UTC);
-            info.endTime = QDateTime::fromMSecsSinceEpoch(std::atoll(endTime), Qt::UTC);
-        }
-        list.append(info);
-        query.nextRow();
-    }
-    SL_DEBUG << "execed  queryAllInstaceRunMode ret" << list.size();
-    query.finalize();
-    return list;
+    InstanceInfo info;
+    const int count = m_dbMgr->forEachRow(
+        sql,
+        [&](const char *const *values, int) {
+            info.instanceId = QString::fromUtf8(values[0]);
+            info.runMode = int(SqlText::integerOf(values[1]));
+            info.fundAccount = QString::fromUtf8(values[2]);
+            info.returnRegInfo = QString::fromUtf8(values[3]);
+            const char *endTime = orEmpty(values[5]);
+            if (std::strlen(endTime) > 4) {
+                // UTC: a local time costs two looks at the system's time
+                // zone (glibc examines /etc/localtime each time when TZ is
+                // unset), most of a start with thousands of instances.
+                info.startTime = QDateTime::fromMSecsSinceEpoch(SqlText::integerOf(values[4]), Qt::UTC);
+                info.endTime = QDateTime::fromMSecsSinceEpoch(SqlText::integerOf(endTime), Qt::UTC);
+            } else {
+                info.startTime = QDateTime();
+                info.endTime = QDateTime();
+            }
+            take(info);
+        },
+        err);
+    SL_DEBUG << "execed  queryAllInstaceRunMode ret" << count;
 }
 
 int StrategySqlite::insertDayCash(const QString &instanceId, const QDate &date, double initialFunds, double endFunds)
@@ -382,22 +441,28 @@ bool StrategySqlite::addBackTestDayCashList(const QList<BackTestCashInfo> &recor
 
 QList<BackTestCashInfo> StrategySqlite::queryALLBackTestDateCash(int &err)
 {
+    return listOf<BackTestCashInfo>(err, [this](int &code, const std::function<void(BackTestCashInfo &)> &take) {
+        readAllDayCash(code, take);
+    });
+}
+
+void StrategySqlite::readAllDayCash(int &err, const std::function<void(BackTestCashInfo &)> &take)
+{
     ensureSchema();
     const QString sql =
         QStringLiteral(" select instance_id ,date,initial_funds ,end_funds from %1 ;").arg(QStringLiteral("backtest_daycash"));
     SL_DEBUG << sql;
-    QList<BackTestCashInfo> list;
-    CppSQLite3Query query = m_dbMgr->execQuery(sql.toUtf8().constData(), err);
-    while (!query.eof()) {
-        BackTestCashInfo info;
-        info.instanceId = QString::fromUtf8(query.fieldValue(0));
-        info.date = SqlText::dateFromDigits(query.fieldValue(1));
-        info.initialFunds = std::atof(orEmpty(query.fieldValue(2)));
-        info.endFunds = std::atof(orEmpty(query.fieldValue(3)));
-        list.append(info);
-        query.nextRow();
-    }
-    SL_DEBUG << "execed  queryALLBackTestDateCash ret" << list.size();
-    query.finalize();
-    return list;
+    BackTestCashInfo info;
+    RepeatedTexts ids;
+    const int count = m_dbMgr->forEachRow(
+        sql.toUtf8().constData(),
+        [&](const char *const *values, int) {
+            info.instanceId = ids.fromUtf8(values[0]);
+            info.date = SqlText::dateFromDigits(values[1]);
+            info.initialFunds = SqlText::numberOf(values[2]);
+            info.endFunds = SqlText::numberOf(values[3]);
+            take(info);
+        },
+        err);
+    SL_DEBUG << "execed  queryALLBackTestDateCash ret" << count;
 }

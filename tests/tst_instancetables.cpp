@@ -2,12 +2,15 @@
 // that fail as a whole, rows replaced or rejected one by one, times, amounts,
 // quoted values and odd stored values.
 
+#include "storage/sqltext.h"
 #include "storage/strategysqlite.h"
 #include "testsupport.h"
 
 #include <QtTest>
 
 #include <sqlite3.h>
+
+#include <cstring>
 
 namespace {
 using Rows = QList<QStringList>;
@@ -118,6 +121,37 @@ private slots:
         QVERIFY(store->addInstanceRunModeList({row("123"), row("456")}));
         QCOMPARE(store->setInstanceStartEndTime(id, startAt, endAt), sent);
         QCOMPARE(rows("select count(*) from instance_info where start_time not null"), (Rows{{sent ? "1" : "0"}}));
+    }
+
+    // Stored numbers read back as atoll and atof read them, to the last bit:
+    // plain texts of every size, and texts only those functions take.
+    void numbersReadAsTheCLibraryReadsThem()
+    {
+        QList<QByteArray> texts = {"", "0", "-0", "7", "-7", "007", "+5", " 12", "12 ", "1.", ".5", "-.5", "-", ".",
+                                   "1e5", "1E5", "1e", "1e+", "1e-5", "2.5e-3x", "0x1p3", "inf", "-inf", "nan",
+                                   "-nan", "infinity", "1e400", "-1e400", "1e-400", "4.9e-324", "2.2250738585072011e-308",
+                                   "999999999999999999", "1000000000000000000", "9223372036854775807",
+                                   "9223372036854775808", "-9223372036854775808", "99999999999999999999",
+                                   "1012000.5", "12345.678", "0.1", "123456789012345678901234567890.123456789",
+                                   "١٢", "12abc", "abc", "--1", "1-"};
+        QRandomGenerator random(20261207);
+        for (int i = 0; i < 20000; ++i) {
+            const char pool[] = "0123456789-.e+ ";
+            QByteArray text;
+            const int size = random.bounded(1, 24);
+            for (int j = 0; j < size; ++j)
+                text += pool[random.bounded(int(sizeof pool) - 1)];
+            texts.append(text);
+            texts.append(QByteArray::number((random.generateDouble() - 0.5) * 2e6, 'g', random.bounded(1, 18)));
+        }
+        for (const QByteArray &text : qAsConst(texts)) {
+            const double expected = std::atof(text.constData()), read = SqlText::numberOf(text.constData());
+            QVERIFY2(std::memcmp(&expected, &read, sizeof read) == 0 || (std::isnan(expected) && std::isnan(read)),
+                     qPrintable(QString("%1: atof %2, read %3").arg(QString::fromUtf8(text)).arg(expected).arg(read)));
+            QVERIFY2(SqlText::integerOf(text.constData()) == std::atoll(text.constData()), text.constData());
+        }
+        QCOMPARE(SqlText::numberOf(nullptr), 0.0);
+        QCOMPARE(SqlText::integerOf(nullptr), 0);
     }
 };
 

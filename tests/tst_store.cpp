@@ -77,15 +77,23 @@ private slots:
     {
         { StrategySqlite first; } // creates the tables
         const QString today = QDate::currentDate().toString("yyyyMMdd");
-        const QString rows = QStringLiteral("('20200101', 20200101), ('%1', %1), ('%2', %2), ('NULL', NULL)")
-                                 .arg(QDate::currentDate().addDays(-1).toString("yyyyMMdd"), today);
+        // Compared as texts: an empty text, a blank or a sign sorts before
+        // the digits, letters and a longer text of today's digits after them.
+        const QString rows = QStringLiteral("('20200101', 20200101), ('%1', %1), ('%2', %2), ('NULL', NULL), "
+                                            "('empty', ''), ('blank', ' 9'), ('sign', '-1'), ('letters', 'abc'), "
+                                            "('longer', '%2' || '0'), ('blob', x'00'), ('real', 1.5), "
+                                            "('tomorrow', %3)")
+                                 .arg(QDate::currentDate().addDays(-1).toString("yyyyMMdd"), today,
+                                      QDate::currentDate().addDays(1).toString("yyyyMMdd"));
         QVERIFY(execSql(db(), "insert into instance_info(instance_id, create_date) values " + rows + ";"
                               "insert into backtest_daycash(instance_id, create_date) values " + rows));
         StrategySqlite store;
         if (QDate::currentDate().toString("yyyyMMdd") != today)
             QSKIP("the day changed while the test ran");
-        QCOMPARE(query("select group_concat(instance_id) from instance_info"), today + ",NULL");
-        QCOMPARE(query("select group_concat(instance_id) from backtest_daycash"), today + ",NULL");
+        QCOMPARE(query("select group_concat(instance_id) from (select instance_id from instance_info order by rowid)"),
+                 QString(today + ",NULL,letters,longer,blob,tomorrow"));
+        QCOMPARE(query("select group_concat(instance_id) from (select instance_id from backtest_daycash order by rowid)"),
+                 QString(today + ",NULL,letters,longer,blob,tomorrow"));
     }
 
     // Something that is not a database in its place: kept aside, and the

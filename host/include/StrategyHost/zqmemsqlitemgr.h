@@ -11,6 +11,8 @@
 
 #include <QHash>
 
+#include <functional>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -80,6 +82,13 @@ public:
     int execPrepared(const char *sql, const Value *values, int count, int &err);
     // Runs one SELECT and reads all its rows; a failure gives an empty query.
     CppSQLite3Query execQuery(const char *sql, int &err);
+    // Runs one SELECT and hands each row to `row` as SQLite reads it, with
+    // the values' UTF-8 texts (nullptr for NULL), valid only during the
+    // call; nothing is copied. `row` runs with the connection held and must
+    // not use this manager. Returns the number of rows handed over; on a
+    // failure err is set, and the rows handed over until then are not the
+    // whole result.
+    int forEachRow(const char *sql, const std::function<void(const char *const *values, int count)> &row, int &err);
     bool tableExists(const char *table);
 
     // Each returns 0 or the SQLite result code. commit() that fails rolls
@@ -89,6 +98,11 @@ public:
     int rollback();
 
 private:
+    // Prepares and runs one SELECT on the held connection: `prepared` sees
+    // the statement before the first step, `row` after each step that gave
+    // a row. False on a failure, with err set.
+    bool queryLocked(const char *sql, const std::function<void(sqlite3_stmt *)> &prepared,
+                     const std::function<void(sqlite3_stmt *)> &row, int &err);
     bool ensureOpenLocked();
     void closeLocked();
     int endTransaction(const char *sql);
