@@ -90,10 +90,12 @@ docs: build
 	  doxygen docs/Doxyfile
 	@echo "API reference: $(BUILD)/docs/html/index.html"
 
+# BENCH_ARGS: --quick (the scale table at 1k..100k only), --json, --runs N.
+BENCH_ARGS ?=
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DSTRATEGYLOGIC_BENCH=ON -DBUILD_TESTING=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target strategylogic_bench
-	$(BENCH_BUILD)/bin/strategylogic_bench
+	$(BENCH_BUILD)/bin/strategylogic_bench $(BENCH_ARGS)
 
 # The libFuzzer targets of tests/fuzz (clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer), each FUZZ_SECONDS on a copy of its seed

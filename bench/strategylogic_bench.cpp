@@ -1,22 +1,49 @@
-// Timings of the plug-in's heavy paths against plain baselines measured in
-// the same run on the same data:
+// Timings and memory of the plug-in's heavy paths, each against a plain
+// baseline measured in the same run on the same data, and how each path
+// grows with the number of records.
 //
-//   load100k    LoadFixedStrategyInfo of a 100,000-record data file, against
-//               reading the file and splitting it with std::string_view into
-//               plain records (and an id index, as the store keeps one).
-//   write100k   writeFixedStrategyInfoToFile of 100,000 records, against
-//               formatting plain records into one buffer and replacing the
-//               file the same way (QSaveFile).
-//   flush10k    flushPendingData of 10,000 pending instance rows, against one
-//               prepared INSERT with bound parameters in one transaction.
-//   initialize  StrategyFileLogicHandler::initialize() over 10,000 fixed
-//               strategies, 10,000 instances and 10,000 day-cash rows (in a
-//               fresh child process each run), against reading the same file
-//               and tables into plain structs.
+// The table (the goal is a ratio to the baseline, or a bound in MB):
 //
-// Usage: strategylogic_bench [--json] [--runs N] [--tz-unset]
-//        strategylogic_bench --prepare-start DIR    (then --initialize-in DIR --ids DIR/ids, to profile)
-// Prints a table (scenario, ours ms, baseline ms, ratio): the median of N runs.
+//   load100k       LoadFixedStrategyInfo of a 100,000-record data file, against
+//                  reading the file and splitting it with std::string_view
+//                  into a vector of plain structs plus an id hash index (as
+//                  the store keeps one). Goal: at most 1.3 times.
+//   rewrite100k    writeFixedStrategyInfoToFile of 100,000 records, against
+//                  formatting the same plain records into one buffer and
+//                  replacing the file with QSaveFile. Goal: at most 1.3 times.
+//   flush10k       flushPendingData of 10,000 pending instance rows, against
+//                  one prepared INSERT with bound parameters in one
+//                  transaction. Goal: at most 1.5 times.
+//   initialize10k  StrategyFileLogicHandler::initialize() over 10,000 fixed
+//                  strategies, 10,000 instances and 10,000 day-cash rows (in a
+//                  fresh process each run), against reading the same file and
+//                  tables into plain structs. Goal: at most 2 times.
+//   memory100k     peak resident memory of a process whose plug-in holds a
+//                  user of 100,000 fixed strategies, minus that of one holding
+//                  an empty user. Goal: at most 40 MB.
+//
+// A row over its goal is marked OVER; the program still ends with status 0
+// (it reports, it does not judge).
+//
+// The scale table: load, rewrite, add-one (addFixedStrategy of one record
+// after initialize()), initialize (N strategies, N instances, N day-cash rows)
+// and `strategyctl strategy list`, at 1k, 10k, 100k and 1M records, each run in
+// a fresh process: the time (in the process for the plug-in's calls, the whole
+// command for strategyctl) and the peak resident memory of that process
+// (getrusage of a small launcher's child, so the bench's own memory is not
+// counted). The growth per decade is time(10N) / time(N); above 13 the row is
+// marked as growing faster than linearly.
+//
+// Time zone: the bench leaves TZ as the environment has it and never sets it.
+// The client runs with TZ unset, which is the case to measure (glibc then
+// examines /etc/localtime at every local-time conversion).
+//
+// Usage: strategylogic_bench [--json] [--quick] [--runs N] [--strategyctl PATH]
+//          --quick   the scale table at 1k..100k only (about a minute on 2
+//                    cores); without it 1M too (a few minutes).
+//          --runs N  runs of each table row (default 5); the scale table runs
+//                    each point 3 times (1M: once).
+//        strategylogic_bench --prepare-start DIR   (then --child initialize DIR 10000 DIR/ids, to profile)
 
 #include <StrategyLogic/strategyfilelogichandler.h>
 #include "storage/fixedstrategyfile.h"
@@ -33,19 +60,26 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
-#include <QProcess>
 #include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -85,10 +119,26 @@ struct PlainCash
     double end = 0;
 };
 
-double median(std::vector<double> values)
+// Median, minimum and maximum of the runs of one measurement.
+struct Stat
 {
+    double median = 0;
+    double min = 0;
+    double max = 0;
+    int runs = 0;
+};
+
+Stat stat(std::vector<double> values)
+{
+    Stat s;
+    if (values.empty())
+        return s;
     std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
+    s.median = values[values.size() / 2];
+    s.min = values.front();
+    s.max = values.back();
+    s.runs = int(values.size());
+    return s;
 }
 
 double timeMs(const std::function<void()> &work)
@@ -168,11 +218,18 @@ std::string readAll(const QString &path)
     return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
+// One row of the table.
 struct Row
 {
     QString scenario;
-    double ours;
-    double baseline;
+    QString baselineText; // the baseline in words
+    QString unit;         // "ms" or "MB"
+    Stat ours;
+    Stat baseline;        // runs == 0: no baseline, the goal is a bound
+    double goal = 0;      // the highest ratio, or the highest value without a baseline
+
+    double value() const { return baseline.runs ? ours.median / baseline.median : ours.median; }
+    bool over() const { return value() > goal; }
 };
 
 Row benchLoad(const QString &root, int runs)
@@ -199,7 +256,10 @@ Row benchLoad(const QString &root, int runs)
                 qFatal("baseline parsed %zu records", index.size());
         }));
     }
-    return {QStringLiteral("load100k"), median(ours), median(base)};
+    return {QStringLiteral("load100k"),
+            QStringLiteral("the same file read whole and split with std::string_view into a vector of plain structs "
+                           "plus an id hash index"),
+            QStringLiteral("ms"), stat(ours), stat(base), 1.3};
 }
 
 Row benchWrite(const QString &root, int runs)
@@ -245,7 +305,9 @@ Row benchWrite(const QString &root, int runs)
     }
     if (readAll(dataFilePath(app)).size() < readAll(basePath).size() - 100)
         qFatal("the rewrite lost records");
-    return {QStringLiteral("write100k"), median(ours), median(base)};
+    return {QStringLiteral("rewrite100k"),
+            QStringLiteral("the same 100k plain records formatted into one std::string and saved with QSaveFile"),
+            QStringLiteral("ms"), stat(ours), stat(base), 1.3};
 }
 
 Row benchFlush(const QString &root, int runs)
@@ -309,13 +371,18 @@ Row benchFlush(const QString &root, int runs)
             qFatal("the baseline wrote %d rows", count());
     }
     sqlite3_close(db);
-    return {QStringLiteral("flush10k"), median(ours), median(base)};
+    return {QStringLiteral("flush10k"),
+            QStringLiteral("one prepared INSERT with bound parameters for the same 10k rows, in one transaction"),
+            QStringLiteral("ms"), stat(ours), stat(base), 1.5};
 }
 
-void prepareStart(const QString &app)
+// An installation folder for initialize(): `strategies` fixed strategies of
+// the demo user, `rows` instances and `rows` day-cash rows (20 days for each
+// of rows / 20 back-test instances).
+void prepareStart(const QString &app, int strategies, int rows)
 {
     QDir().mkpath(app);
-    writeDataFile(app, 10000, DemoUser);
+    writeDataFile(app, strategies, DemoUser);
     const QByteArray dbPath = (app + QStringLiteral("/sarvek.db")).toUtf8();
     sqlite3 *db = nullptr;
     sqlite3_open(dbPath.constData(), &db);
@@ -328,26 +395,40 @@ void prepareStart(const QString &app)
                  "fund_account varchar(255), initial_funds varchar(255), end_funds varchar(255), create_date "
                  "varchar(255), primary key(instance_id, date) ); BEGIN",
                  nullptr, nullptr, nullptr);
-    for (int n = 0; n < 10000; ++n) {
-        const QByteArray sql =
-            QStringLiteral("insert into instance_info values('%1',%2,'88%3','ok',%4,'%7','%8');"
-                           "insert into backtest_daycash values('%5','%6',NULL,1000000,1012000.5,'%4');")
-                .arg(100000 + n)
-                .arg(n % 3)
-                .arg(n % 100)
-                .arg(QString::fromLatin1(today))
-                .arg(200000 + n / 20)
-                .arg(QDate(2026, 1, 1).addDays(n % 20).toString(QStringLiteral("yyyyMMdd")))
-                .arg(1764725400000LL + n * 60000LL) // every instance its own times
-                .arg(1764748800000LL + n * 60000LL)
-                .toUtf8();
-        sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+    sqlite3_stmt *instance = nullptr;
+    sqlite3_stmt *cash = nullptr;
+    sqlite3_prepare_v2(db, "insert into instance_info values(?1,?2,?3,'ok',?4,?5,?6)", -1, &instance, nullptr);
+    sqlite3_prepare_v2(db, "insert into backtest_daycash values(?1,?2,NULL,1000000,1012000.5,?3)", -1, &cash, nullptr);
+    std::vector<QByteArray> days;
+    for (int d = 0; d < 20; ++d)
+        days.push_back(QDate(2026, 1, 1).addDays(d).toString(QStringLiteral("yyyyMMdd")).toUtf8());
+    for (int n = 0; n < rows; ++n) {
+        const std::string id = std::to_string(100000 + n);
+        const std::string account = "88" + std::to_string(n % 100);
+        const std::string start = std::to_string(1764725400000LL + n * 60000LL); // every instance its own times
+        const std::string end = std::to_string(1764748800000LL + n * 60000LL);
+        sqlite3_bind_text(instance, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(instance, 2, n % 3);
+        sqlite3_bind_text(instance, 3, account.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(instance, 4, today.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(instance, 5, start.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(instance, 6, end.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(instance);
+        sqlite3_reset(instance);
+        const std::string backtest = std::to_string(200000 + n / 20);
+        sqlite3_bind_text(cash, 1, backtest.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(cash, 2, days[size_t(n % 20)].constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(cash, 3, today.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(cash);
+        sqlite3_reset(cash);
     }
+    sqlite3_finalize(instance);
+    sqlite3_finalize(cash);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(db);
 }
 
-double baselineStart(const QString &app)
+double baselineStart(const QString &app, size_t expected)
 {
     return timeMs([&] {
         const std::vector<PlainRecord> records = baselineParse(readAll(dataFilePath(app, DemoUser)));
@@ -371,104 +452,471 @@ double baselineStart(const QString &app)
             cash.push_back({text(0), text(1), std::atof(text(2).c_str()), std::atof(text(3).c_str())});
         sqlite3_finalize(stmt);
         sqlite3_close(db);
-        if (records.size() != 10000 || instances.size() != 10000 || cash.size() != 10000)
+        if (records.size() != expected || instances.size() != expected || cash.size() != expected)
             qFatal("baseline start read %zu/%zu/%zu", records.size(), instances.size(), cash.size());
     });
 }
 
-Row benchInitialize(const QString &root, int runs)
+// ---- Child processes ------------------------------------------------------
+
+// Launcher mode, before anything else is set up so that it stays small:
+// --spawn RESULT quiet|keep PROGRAM ARGS... runs PROGRAM (its output to
+// /dev/null, or kept), waits for it and writes "<wait status> <peak RSS kB>
+// <wall ms>" to RESULT. The child's peak RSS comes from wait4(): a child
+// forked from the big bench process would carry the bench's own resident
+// memory into its figure.
+int spawnMain(int argc, char **argv)
 {
-    const QString app = root + QStringLiteral("/start");
-    prepareStart(app);
-    std::vector<double> ours;
-    std::vector<double> base;
-    for (int i = 0; i < runs; ++i) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QStringList childArgs{QStringLiteral("--initialize-in"), app, QStringLiteral("--ids"), root + QStringLiteral("/ids")};
-        if (!qEnvironmentVariableIsSet("TZ"))
-            childArgs << QStringLiteral("--tz-unset");
-        child.start(QCoreApplication::applicationFilePath(), childArgs);
-        if (!child.waitForFinished(120000) || child.exitCode() != 0)
-            qFatal("the initialize child failed");
-        ours.push_back(child.readAllStandardOutput().trimmed().toDouble());
-        base.push_back(baselineStart(app));
+    if (argc < 5)
+        return 2;
+    const char *result = argv[2];
+    const bool quiet = std::strcmp(argv[3], "quiet") == 0;
+    struct timespec t0, t1;
+    clock_gettime(CLOCK_MONOTONIC, &t0);
+    const pid_t pid = fork();
+    if (pid < 0)
+        return 2;
+    if (pid == 0) {
+        if (quiet) {
+            const int null = open("/dev/null", O_WRONLY);
+            if (null >= 0)
+                dup2(null, STDOUT_FILENO);
+        }
+        execv(argv[4], argv + 4);
+        _exit(127);
     }
-    return {QStringLiteral("initialize"), median(ours), median(base)};
+    int status = 0;
+    struct rusage usage;
+    std::memset(&usage, 0, sizeof usage);
+    while (wait4(pid, &status, 0, &usage) < 0) {
+        if (errno != EINTR)
+            return 2;
+    }
+    clock_gettime(CLOCK_MONOTONIC, &t1);
+    const double ms = double(t1.tv_sec - t0.tv_sec) * 1e3 + double(t1.tv_nsec - t0.tv_nsec) / 1e6;
+    FILE *out = std::fopen(result, "w");
+    if (!out)
+        return 2;
+    std::fprintf(out, "%d %ld %.3f\n", status, long(usage.ru_maxrss), ms);
+    std::fclose(out);
+    return 0;
 }
 
-// Child mode: one initialize() in a fresh process; prints its time in ms.
-int initializeChild(const QString &app)
+struct ChildRun
+{
+    bool ok = false;
+    QByteArray output; // the child's standard output (unless quiet)
+    double wallMs = 0;
+    double peakMb = 0;
+};
+
+// Runs PROGRAM ARGS through the launcher (a fresh copy of this program).
+ChildRun runChild(const QString &resultPath, const QString &program, const QStringList &args, bool quiet)
+{
+    std::vector<QByteArray> words{QFile::encodeName(QCoreApplication::applicationFilePath()), QByteArray("--spawn"),
+                                  QFile::encodeName(resultPath), QByteArray(quiet ? "quiet" : "keep"),
+                                  QFile::encodeName(program)};
+    for (const QString &arg : args)
+        words.push_back(arg.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+
+    ChildRun run;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        qFatal("pipe: %s", std::strerror(errno));
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid < 0)
+        qFatal("fork: %s", std::strerror(errno));
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n > 0)
+            run.output.append(buffer, int(n));
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    close(fds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    QFile result(resultPath);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !result.open(QIODevice::ReadOnly))
+        return run;
+    const QList<QByteArray> fields = result.readAll().simplified().split(' ');
+    result.close();
+    result.remove();
+    if (fields.size() != 3)
+        return run;
+    const int childStatus = fields[0].toInt();
+    run.ok = WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == 0;
+    run.peakMb = fields[1].toDouble() / 1024.0;
+    run.wallMs = fields[2].toDouble();
+    return run;
+}
+
+// Child mode: --child SCENARIO APP N IDS, one measured call in a fresh
+// process; prints its time in ms.
+//   load        LoadFixedStrategyInfo of the demo user's N records
+//   rewrite     writeFixedStrategyInfoToFile of the N records after one change
+//   addone      addFixedStrategy of one record after initialize()
+//   initialize  initialize() over N strategies, N instances, N day-cash rows
+//   hold        initialize() over N strategies, then nothing
+int childMain(const QString &scenario, const QString &app, int records)
 {
     ZqApplicationDir::setPath(app);
     QDir::setCurrent(app);
-    StrategyFileLogicHandler &plugin = StrategyFileLogicHandler::instance();
-    const double ms = timeMs([&] { plugin.initialize(); });
-    const int loaded = plugin.getFixedStrategyList().size();
-    QList<BackTestCashInfo> days;
-    if (loaded != 10000 || plugin.getInstanceRunMode(QStringLiteral("100000")) != 0
-        || !plugin.queryBackTestCashInfo(QStringLiteral("200000"), days) || days.size() != 20) {
-        std::fprintf(stderr, "initialize loaded %d strategies, %d days\n", loaded, int(days.size()));
-        return 1;
+    const QString user = QString::fromLatin1(DemoUser);
+    double ms = 0;
+    if (scenario == QLatin1String("load") || scenario == QLatin1String("rewrite")) {
+        StrategySqlite store;
+        QList<FixedStrategyInfo> loaded;
+        const double loadMs = timeMs([&] { loaded = store.LoadFixedStrategyInfo(user); });
+        if (loaded.size() < records) {
+            std::fprintf(stderr, "loaded %d of %d records\n", int(loaded.size()), records);
+            return 1;
+        }
+        ms = loadMs;
+        if (scenario == QLatin1String("rewrite")) {
+            FixedStrategyInfo changed = loaded.first();
+            changed.extraInfo = QStringLiteral("changed");
+            store.modifyFixedStrategyInfo(changed);
+            bool written = false;
+            ms = timeMs([&] { written = store.writeFixedStrategyInfoToFile(user); });
+            if (!written) {
+                std::fprintf(stderr, "the rewrite of %d records failed\n", records);
+                return 1;
+            }
+        }
+    } else {
+        StrategyFileLogicHandler &plugin = StrategyFileLogicHandler::instance();
+        const double startMs = timeMs([&] { plugin.initialize(); });
+        const int loaded = plugin.getFixedStrategyList().size();
+        if (loaded < records) {
+            std::fprintf(stderr, "initialize loaded %d of %d strategies\n", loaded, records);
+            return 1;
+        }
+        ms = startMs;
+        if (scenario == QLatin1String("initialize") && records >= 20) {
+            QList<BackTestCashInfo> days;
+            if (plugin.getInstanceRunMode(QStringLiteral("100000")) != 0
+                || !plugin.queryBackTestCashInfo(QStringLiteral("200000"), days) || days.size() != 20) {
+                std::fprintf(stderr, "initialize found %d days of instance 200000\n", int(days.size()));
+                return 1;
+            }
+        } else if (scenario == QLatin1String("addone")) {
+            static int serial = 0;
+            const QString path = QStringLiteral("D:/strategies/added/added_%1_%2.py")
+                                     .arg(QCoreApplication::applicationPid())
+                                     .arg(++serial);
+            bool added = false;
+            ms = timeMs([&] {
+                added = plugin.addFixedStrategy(path, QStringLiteral("added"), QStringLiteral("默认分组"), QString(), 1);
+            });
+            if (!added || plugin.getFixedStrategyList().size() != loaded + 1) {
+                std::fprintf(stderr, "addFixedStrategy over %d records failed\n", loaded);
+                return 1;
+            }
+        }
+        plugin.exit();
     }
     std::printf("%.3f\n", ms);
-    plugin.exit();
     return 0;
+}
+
+// ---- The table and the scale ----------------------------------------------
+
+struct Bench
+{
+    QString root;
+    QString ids;
+    QString strategyctl;
+
+    QString resultPath() const { return root + QStringLiteral("/child.result"); }
+
+    ChildRun child(const QString &scenario, const QString &app, int records) const
+    {
+        const ChildRun run = runChild(resultPath(), QCoreApplication::applicationFilePath(),
+                                      {QStringLiteral("--child"), scenario, app, QString::number(records), ids}, false);
+        if (!run.ok)
+            qFatal("the %s child over %d records failed", qPrintable(scenario), records);
+        return run;
+    }
+    double childMs(const ChildRun &run) const { return run.output.trimmed().toDouble(); }
+};
+
+Row benchInitialize(const Bench &bench, int runs)
+{
+    const QString app = bench.root + QStringLiteral("/start");
+    prepareStart(app, 10000, 10000);
+    std::vector<double> ours;
+    std::vector<double> base;
+    for (int i = 0; i < runs; ++i) {
+        ours.push_back(bench.childMs(bench.child(QStringLiteral("initialize"), app, 10000)));
+        base.push_back(baselineStart(app, 10000));
+    }
+    return {QStringLiteral("initialize10k"),
+            QStringLiteral("the same data file split with std::string_view and both tables read with sqlite3 "
+                           "selects, into plain structs"),
+            QStringLiteral("ms"), stat(ours), stat(base), 2.0};
+}
+
+Row benchMemory(const Bench &bench, int runs)
+{
+    const QString empty = bench.root + QStringLiteral("/hold0");
+    const QString full = bench.root + QStringLiteral("/hold100k");
+    prepareStart(empty, 0, 0);
+    prepareStart(full, 100000, 0);
+    std::vector<double> emptyMb;
+    std::vector<double> fullMb;
+    for (int i = 0; i < runs; ++i) {
+        emptyMb.push_back(bench.child(QStringLiteral("hold"), empty, 0).peakMb);
+        fullMb.push_back(bench.child(QStringLiteral("hold"), full, 100000).peakMb);
+    }
+    const double emptyMedian = stat(emptyMb).median;
+    for (double &mb : fullMb)
+        mb -= emptyMedian;
+    return {QStringLiteral("memory100k"),
+            QStringLiteral("none, the goal is a bound: peak RSS of a process holding a 100k-record user minus "
+                           "that of one holding an empty user (%1 MB)")
+                .arg(emptyMedian, 0, 'f', 1),
+            QStringLiteral("MB"), stat(fullMb), Stat(), 40.0};
+}
+
+struct ScalePoint
+{
+    int records = 0;
+    Stat ms;
+    double peakMb = 0; // the highest of the runs
+};
+
+struct ScaleRow
+{
+    QString scenario;
+    QString what;
+    std::vector<ScalePoint> points;
+};
+
+constexpr double FasterThanLinear = 13.0;
+
+std::vector<ScaleRow> benchScale(const Bench &bench, const std::vector<int> &sizes)
+{
+    std::vector<ScaleRow> rows{{QStringLiteral("load"), QStringLiteral("LoadFixedStrategyInfo of N records"), {}},
+                               {QStringLiteral("initialize"), QStringLiteral("initialize() over N strategies, N instances, N day-cash rows"), {}},
+                               {QStringLiteral("strategy list"), QStringLiteral("strategyctl strategy list of N records, the whole command"), {}},
+                               {QStringLiteral("rewrite"), QStringLiteral("writeFixedStrategyInfoToFile of N records"), {}},
+                               {QStringLiteral("add-one"), QStringLiteral("addFixedStrategy of one record beside N"), {}}};
+    for (int n : sizes) {
+        const QString app = bench.root + QStringLiteral("/scale%1").arg(n);
+        prepareStart(app, n, n);
+        const int runs = n >= 1000000 ? 1 : 3;
+        for (ScaleRow &row : rows) {
+            std::vector<double> times;
+            ScalePoint point;
+            point.records = n;
+            for (int i = 0; i < runs; ++i) {
+                ChildRun run;
+                if (row.scenario == QLatin1String("strategy list")) {
+                    run = runChild(bench.resultPath(), bench.strategyctl,
+                                   {QStringLiteral("--home"), app, QStringLiteral("strategy"), QStringLiteral("list")}, true);
+                    if (!run.ok)
+                        qFatal("%s --home %s strategy list failed", qPrintable(bench.strategyctl), qPrintable(app));
+                    times.push_back(run.wallMs);
+                } else {
+                    const QString scenario = row.scenario == QLatin1String("add-one") ? QStringLiteral("addone") : row.scenario;
+                    run = bench.child(scenario, app, n);
+                    times.push_back(bench.childMs(run));
+                }
+                point.peakMb = std::max(point.peakMb, run.peakMb);
+            }
+            point.ms = stat(times);
+            row.points.push_back(point);
+        }
+        QDir(app).removeRecursively();
+    }
+    return rows;
+}
+
+QString recordsText(int n)
+{
+    return n >= 1000000 ? QStringLiteral("%1M").arg(n / 1000000) : n >= 1000 ? QStringLiteral("%1k").arg(n / 1000) : QString::number(n);
+}
+
+QString cell(const QString &text, int width)
+{
+    return text.leftJustified(width);
+}
+
+QString number(double value)
+{
+    return QString::number(value, 'f', value < 10 ? 2 : value < 1000 ? 1 : 0);
+}
+
+QString spread(const Stat &s, const QString &unit)
+{
+    return QStringLiteral("%1 %2 (%3–%4)").arg(number(s.median), unit, number(s.min), number(s.max));
+}
+
+void printText(const QString &tz, const QList<Row> &rows, const std::vector<ScaleRow> &scale, double seconds)
+{
+    QString out;
+    out += QStringLiteral("TZ: %1\n\n").arg(tz);
+    out += cell(QStringLiteral("scenario"), 15) + cell(QStringLiteral("ours: median (min–max)"), 28)
+           + cell(QStringLiteral("baseline: median (min–max)"), 28) + cell(QStringLiteral("ours/base"), 11)
+           + cell(QStringLiteral("goal"), 10) + cell(QStringLiteral("runs"), 6) + QStringLiteral("\n");
+    for (const Row &row : rows) {
+        const bool ratio = row.baseline.runs > 0;
+        out += cell(row.scenario, 15) + cell(spread(row.ours, row.unit), 28)
+               + cell(ratio ? spread(row.baseline, row.unit) : QStringLiteral("-"), 28)
+               + cell(ratio ? QStringLiteral("%1×").arg(row.value(), 0, 'f', 2) : QStringLiteral("-"), 11)
+               + cell(ratio ? QStringLiteral("≤ %1×").arg(row.goal) : QStringLiteral("≤ %1 %2").arg(row.goal).arg(row.unit), 10)
+               + cell(QString::number(row.ours.runs), 6) + (row.over() ? QStringLiteral("OVER") : QStringLiteral("ok"))
+               + QStringLiteral("\n");
+        out += QStringLiteral("    baseline: %1\n").arg(row.baselineText);
+    }
+    out += QStringLiteral("\nScale: one fresh process per run, time median (min–max), peak RSS of that process; "
+                          "growth = time(10N) / time(N), above %1 marked\n")
+               .arg(FasterThanLinear);
+    out += cell(QStringLiteral("scenario"), 15) + cell(QStringLiteral("records"), 9) + cell(QStringLiteral("time"), 30)
+           + cell(QStringLiteral("peak RSS"), 12) + cell(QStringLiteral("runs"), 6) + QStringLiteral("growth\n");
+    for (const ScaleRow &row : scale) {
+        for (size_t i = 0; i < row.points.size(); ++i) {
+            const ScalePoint &p = row.points[i];
+            QString growth;
+            if (i > 0 && row.points[i - 1].ms.median > 0) {
+                const double factor = p.ms.median / row.points[i - 1].ms.median;
+                growth = QStringLiteral("×%1").arg(factor, 0, 'f', 1);
+                if (factor > FasterThanLinear)
+                    growth += QStringLiteral("  FASTER THAN LINEAR");
+            }
+            out += cell(i == 0 ? row.scenario : QString(), 15) + cell(recordsText(p.records), 9)
+                   + cell(spread(p.ms, QStringLiteral("ms")), 30) + cell(QStringLiteral("%1 MB").arg(p.peakMb, 0, 'f', 1), 12)
+                   + cell(QString::number(p.ms.runs), 6) + growth + QStringLiteral("\n");
+        }
+        out += QStringLiteral("    %1\n").arg(row.what);
+    }
+    out += QStringLiteral("\nbench run time: %1 s\n").arg(seconds, 0, 'f', 0);
+    std::fputs(out.toUtf8().constData(), stdout);
+}
+
+QJsonObject statJson(const Stat &s)
+{
+    return QJsonObject{{QStringLiteral("median"), s.median},
+                       {QStringLiteral("min"), s.min},
+                       {QStringLiteral("max"), s.max},
+                       {QStringLiteral("runs"), s.runs}};
+}
+
+void printJson(const QString &tz, bool quick, const QList<Row> &rows, const std::vector<ScaleRow> &scale, double seconds)
+{
+    QJsonArray table;
+    for (const Row &row : rows) {
+        QJsonObject o{{QStringLiteral("scenario"), row.scenario},
+                      {QStringLiteral("unit"), row.unit},
+                      {QStringLiteral("ours"), statJson(row.ours)},
+                      {QStringLiteral("baselineText"), row.baselineText},
+                      {QStringLiteral("goal"), row.goal},
+                      {QStringLiteral("over"), row.over()}};
+        if (row.baseline.runs) {
+            o.insert(QStringLiteral("baseline"), statJson(row.baseline));
+            o.insert(QStringLiteral("ratio"), row.value());
+        }
+        table.append(o);
+    }
+    QJsonArray growth;
+    for (const ScaleRow &row : scale) {
+        QJsonArray points;
+        for (size_t i = 0; i < row.points.size(); ++i) {
+            const ScalePoint &p = row.points[i];
+            QJsonObject o{{QStringLiteral("records"), p.records},
+                          {QStringLiteral("ms"), statJson(p.ms)},
+                          {QStringLiteral("peakRssMb"), p.peakMb}};
+            if (i > 0 && row.points[i - 1].ms.median > 0) {
+                const double factor = p.ms.median / row.points[i - 1].ms.median;
+                o.insert(QStringLiteral("growth"), factor);
+                o.insert(QStringLiteral("fasterThanLinear"), factor > FasterThanLinear);
+            }
+            points.append(o);
+        }
+        growth.append(QJsonObject{{QStringLiteral("scenario"), row.scenario},
+                                  {QStringLiteral("what"), row.what},
+                                  {QStringLiteral("points"), points}});
+    }
+    const QJsonObject doc{{QStringLiteral("tz"), tz},
+                          {QStringLiteral("quick"), quick},
+                          {QStringLiteral("table"), table},
+                          {QStringLiteral("scale"), growth},
+                          {QStringLiteral("fasterThanLinearAbove"), FasterThanLinear},
+                          {QStringLiteral("seconds"), seconds}};
+    std::printf("%s", QJsonDocument(doc).toJson().constData());
 }
 } // namespace
 
 int main(int argc, char **argv)
 {
-    // As strategyctl does: with TZ unset glibc checks /etc/localtime at every
-    // local-time conversion. --tz-unset measures that case.
-    const bool tzUnset = std::find_if(argv, argv + argc, [](const char *a) { return std::strcmp(a, "--tz-unset") == 0; })
-                         != argv + argc;
-    if (tzUnset)
-        qunsetenv("TZ");
-    else if (!qEnvironmentVariableIsSet("TZ"))
-        qputenv("TZ", ":/etc/localtime");
+    if (argc > 1 && std::strcmp(argv[1], "--spawn") == 0)
+        return spawnMain(argc, argv);
+    // TZ is left as the environment has it: the client runs with TZ unset.
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("strategylogic=false\nzq.*=false"));
     const QStringList args = QCoreApplication::arguments();
-    const int idsAt = args.indexOf(QStringLiteral("--ids"));
-    const int childAt = args.indexOf(QStringLiteral("--initialize-in"));
+    const int childAt = args.indexOf(QStringLiteral("--child"));
     if (childAt > 0) {
-        InterProcIdService::instance().setStorageDirectory(args.value(idsAt + 1));
-        return initializeChild(args.value(childAt + 1));
+        InterProcIdService::instance().setStorageDirectory(args.value(childAt + 4));
+        return childMain(args.value(childAt + 1), args.value(childAt + 2), args.value(childAt + 3).toInt());
     }
     const int prepareAt = args.indexOf(QStringLiteral("--prepare-start"));
     if (prepareAt > 0) {
         // For profiling: the folder initialize() is measured on, kept.
-        InterProcIdService::instance().setStorageDirectory(args.value(prepareAt + 1) + QStringLiteral("/ids"));
-        prepareStart(args.value(prepareAt + 1));
+        prepareStart(args.value(prepareAt + 1), 10000, 10000);
         return 0;
     }
     const bool json = args.contains(QStringLiteral("--json"));
+    const bool quick = args.contains(QStringLiteral("--quick"));
     const int runsAt = args.indexOf(QStringLiteral("--runs"));
     const int runs = runsAt > 0 ? qMax(1, args.value(runsAt + 1).toInt()) : 5;
+    const int ctlAt = args.indexOf(QStringLiteral("--strategyctl"));
+#ifdef STRATEGYLOGIC_BENCH_STRATEGYCTL
+    const QString builtCtl = QStringLiteral(STRATEGYLOGIC_BENCH_STRATEGYCTL);
+#else
+    const QString builtCtl = QCoreApplication::applicationDirPath() + QStringLiteral("/strategyctl");
+#endif
+    const QString tz = qEnvironmentVariableIsSet("TZ")
+                           ? QStringLiteral("TZ=%1 (from the environment; the client runs with TZ unset)")
+                                 .arg(qEnvironmentVariable("TZ"))
+                           : QStringLiteral("unset (the client's case)");
 
+    QElapsedTimer total;
+    total.start();
     QTemporaryDir root;
     if (!root.isValid())
         qFatal("no temporary folder: %s", qPrintable(root.errorString()));
-    InterProcIdService::instance().setStorageDirectory(root.path() + QStringLiteral("/ids"));
+    Bench bench{root.path(), root.path() + QStringLiteral("/ids"), ctlAt > 0 ? args.value(ctlAt + 1) : builtCtl};
+    if (!QFileInfo(bench.strategyctl).isExecutable())
+        qFatal("no strategyctl at %s (--strategyctl PATH)", qPrintable(bench.strategyctl));
+    InterProcIdService::instance().setStorageDirectory(bench.ids);
 
     QList<Row> rows;
     rows << benchLoad(root.path(), runs) << benchWrite(root.path(), runs) << benchFlush(root.path(), runs)
-         << benchInitialize(root.path(), runs);
+         << benchInitialize(bench, runs) << benchMemory(bench, runs);
+    std::vector<int> sizes{1000, 10000, 100000};
+    if (!quick)
+        sizes.push_back(1000000);
+    const std::vector<ScaleRow> scale = benchScale(bench, sizes);
+    const double seconds = double(total.elapsed()) / 1000.0;
 
-    if (json) {
-        QJsonArray array;
-        for (const Row &row : rows)
-            array.append(QJsonObject{{QStringLiteral("scenario"), row.scenario},
-                                     {QStringLiteral("oursMs"), row.ours},
-                                     {QStringLiteral("baselineMs"), row.baseline},
-                                     {QStringLiteral("ratio"), row.ours / row.baseline}});
-        std::printf("%s", QJsonDocument(array).toJson().constData());
-    } else {
-        std::printf("%-12s %12s %12s %8s\n", "scenario", "ours ms", "baseline ms", "ratio");
-        for (const Row &row : rows)
-            std::printf("%-12s %12.2f %12.2f %8.2f\n", qPrintable(row.scenario), row.ours, row.baseline,
-                        row.ours / row.baseline);
-    }
+    if (json)
+        printJson(tz, quick, rows, scale, seconds);
+    else
+        printText(tz, rows, scale, seconds);
     return 0;
 }
