@@ -5,6 +5,7 @@
 
 #include <QVector>
 
+#include <algorithm>
 #include <cstring>
 
 QString FixedStrategyFile::path(const QString &applicationDir, const QString &userFolder)
@@ -163,6 +164,8 @@ QList<FixedStrategyInfo> FixedStrategyFile::parse(const QByteArray &content, Ski
         data += 3;
     // Line by line from the bytes, by the whole length: a NUL byte ends
     // nothing. A line that is not text is skipped rather than changed.
+    // A record per line, as a rule: the list is made its size at once.
+    records.reserve(int(std::count(data, end, '\n')) + 1);
     int number = 1;
     for (const char *lineStart = data; lineStart <= end; ++number) {
         const char *lineEnd = static_cast<const char *>(std::memchr(lineStart, '\n', size_t(end - lineStart)));

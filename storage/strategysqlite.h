@@ -163,8 +163,15 @@ private:
     // records differ from the file. A rewrite holds the lock for writing.
     QReadWriteLock m_fixedInfoLock;
     bool m_fixedInfoLoaded = false;
-    QHash<qint64, FixedStrategyInfo> m_fixedInfoHash;
+    // One record per id, in ascending ids, which is the order the data
+    // file is written in; the list a load returns shares it while both are
+    // unchanged, so that a large user's records are held once.
+    QList<FixedStrategyInfo> m_fixedInfo;
     bool m_fixedInfoDirty = false;
+    // The position of the id's record in m_fixedInfo, or -1.
+    int indexOfLocked(qint64 id) const;
+    // Adds the record in its place, or replaces the one of its id.
+    void putLocked(const FixedStrategyInfo &info);
     // A data file that existed but could not be read: it is moved aside
     // before the first rewrite, so that its records are not overwritten.
     QString m_unreadableDataFile;

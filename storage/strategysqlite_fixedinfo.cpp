@@ -18,6 +18,8 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 constexpr char FixStrategyIdService[] = "FixStrategyIDSrv";
 const QString DefaultGroup = QStringLiteral("默认分组");
@@ -50,7 +52,7 @@ QList<FixedStrategyInfo> StrategySqlite::queryFixedStrategyInfoList(QString user
         QReadLocker locker(&m_fixedInfoLock);
         loaded = m_fixedInfoLoaded;
         if (loaded)
-            list = m_fixedInfoHash.values();
+            list = m_fixedInfo;
     }
     if (!loaded)
         list = LoadFixedStrategyInfo(userFolder);
@@ -96,12 +98,35 @@ QList<FixedStrategyInfo> StrategySqlite::LoadFixedStrategyInfo(QString userFolde
     qint64 highestId = 0;
     {
         QWriteLocker locker(&m_fixedInfoLock);
-        // A later line of the same id replaces an earlier one in the store;
-        // the list keeps both.
-        m_fixedInfoHash.reserve(m_fixedInfoHash.size() + list.size());
-        for (const FixedStrategyInfo &info : qAsConst(list)) {
-            m_fixedInfoHash.insert(info.id, info);
-            highestId = qMax(highestId, info.id);
+        // The store keeps its records in ascending ids, one per id: a later
+        // line of the same id replaces an earlier one (the list keeps
+        // both). A file this store wrote is in that order already, and the
+        // store then shares the list itself.
+        bool rising = true;
+        for (int i = 1; i < list.size() && rising; ++i)
+            rising = list.at(i).id > list.at(i - 1).id;
+        QList<FixedStrategyInfo> records = list;
+        if (!rising) {
+            std::stable_sort(records.begin(), records.end(),
+                             [](const FixedStrategyInfo &a, const FixedStrategyInfo &b) { return a.id < b.id; });
+            // Of each run of one id, the last line.
+            int kept = 0;
+            for (int i = 0; i < records.size(); ++i) {
+                if (i + 1 < records.size() && records.at(i + 1).id == records.at(i).id)
+                    continue;
+                if (kept != i)
+                    records[kept] = records.at(i);
+                ++kept;
+            }
+            records.erase(records.begin() + kept, records.end());
+        }
+        if (!records.isEmpty())
+            highestId = records.constLast().id;
+        if (m_fixedInfo.isEmpty()) {
+            m_fixedInfo = records;
+        } else {
+            for (const FixedStrategyInfo &info : qAsConst(records))
+                putLocked(info);
         }
         if (unreadable)
             m_unreadableDataFile = path;
@@ -134,29 +159,56 @@ qint64 StrategySqlite::insertStrategyInfo(QString name, QString filePath, QStrin
     info.copyIndex = copyIndex;
 
     QWriteLocker locker(&m_fixedInfoLock);
-    if (m_fixedInfoHash.contains(id)) {
+    if (indexOfLocked(id) >= 0) {
         SL_WARNING << "StrategySqlite::insertStrategyInfo" << "the id service repeated id" << id;
         return id;
     }
-    m_fixedInfoHash.insert(id, info);
+    putLocked(info);
     m_fixedInfoDirty = true;
     return id;
+}
+
+int StrategySqlite::indexOfLocked(qint64 id) const
+{
+    // New ids are above every stored one, as a rule: no search then.
+    if (m_fixedInfo.isEmpty() || id > m_fixedInfo.constLast().id)
+        return -1;
+    const auto at = std::lower_bound(m_fixedInfo.cbegin(), m_fixedInfo.cend(), id,
+                                     [](const FixedStrategyInfo &info, qint64 value) { return info.id < value; });
+    return at != m_fixedInfo.cend() && at->id == id ? int(at - m_fixedInfo.cbegin()) : -1;
+}
+
+void StrategySqlite::putLocked(const FixedStrategyInfo &info)
+{
+    if (m_fixedInfo.isEmpty() || info.id > m_fixedInfo.constLast().id) {
+        m_fixedInfo.append(info);
+        return;
+    }
+    const auto at = std::lower_bound(m_fixedInfo.begin(), m_fixedInfo.end(), info.id,
+                                     [](const FixedStrategyInfo &record, qint64 value) { return record.id < value; });
+    if (at != m_fixedInfo.end() && at->id == info.id)
+        *at = info;
+    else
+        m_fixedInfo.insert(at, info);
 }
 
 bool StrategySqlite::delFixedStrategyInfo(qint64 id)
 {
     QWriteLocker locker(&m_fixedInfoLock);
-    if (m_fixedInfoHash.remove(id) > 0)
+    const int at = indexOfLocked(id);
+    if (at >= 0) {
+        m_fixedInfo.removeAt(at);
         m_fixedInfoDirty = true;
+    }
     return true;
 }
 
 bool StrategySqlite::modifyFixedStrategyInfo(const FixedStrategyInfo &info)
 {
     QWriteLocker locker(&m_fixedInfoLock);
-    auto it = m_fixedInfoHash.find(info.id);
-    if (it != m_fixedInfoHash.end()) {
-        *it = info;
+    const int at = indexOfLocked(info.id);
+    if (at >= 0) {
+        m_fixedInfo[at] = info;
         m_fixedInfoDirty = true;
     }
     return true;
@@ -165,9 +217,9 @@ bool StrategySqlite::modifyFixedStrategyInfo(const FixedStrategyInfo &info)
 bool StrategySqlite::modifyFixedStrategyFilePath(qint64 id, QString filePath)
 {
     QWriteLocker locker(&m_fixedInfoLock);
-    auto it = m_fixedInfoHash.find(id);
-    if (it != m_fixedInfoHash.end()) {
-        it->filePath = filePath;
+    const int at = indexOfLocked(id);
+    if (at >= 0) {
+        m_fixedInfo[at].filePath = filePath;
         m_fixedInfoDirty = true;
     }
     return true;
@@ -212,9 +264,9 @@ bool StrategySqlite::writeFixedStrategyInfoToFile(QString userFolder)
     // Formatted as one text and converted once: far quicker than a
     // conversion per field.
     QString text;
-    text.reserve(m_fixedInfoHash.size() * 80);
-    for (auto it = m_fixedInfoHash.cbegin(); it != m_fixedInfoHash.cend(); ++it)
-        FixedStrategyFile::appendLine(text, it.value());
+    text.reserve(m_fixedInfo.size() * 80);
+    for (const FixedStrategyInfo &info : qAsConst(m_fixedInfo))
+        FixedStrategyFile::appendLine(text, info);
     QString error;
     if (!AtomicFile::replace(path, text.toUtf8(), &error)) {
         SL_UNSAVED << "open file failed:" << path << error;

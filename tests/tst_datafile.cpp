@@ -139,6 +139,31 @@ private slots:
         QCOMPARE(inFile(), held);
     }
 
+    // A file in any order of ids (as earlier versions wrote it) loads as it
+    // stands; the store holds the later line of a repeated id, changes
+    // reach the right records, and the rewrite lists the records by id.
+    void rewriteListsRecordsById()
+    {
+        QVERIFY(writeFile(dataPath(), "50,%&e,%&p,%&g,%&,%&0\n30,%&c,%&p,%&g,%&,%&0\n90,%&i,%&p,%&g,%&,%&0\n"
+                                      "30,%&c2,%&p,%&g,%&,%&0\n10,%&a,%&p,%&g,%&,%&0\n70,%&g,%&p,%&g,%&,%&0\n"));
+        StrategySqlite store;
+        QStringList ids;
+        for (const FixedStrategyInfo &info : store.LoadFixedStrategyInfo("demo01"))
+            ids.append(QString::number(info.id));
+        QCOMPARE(ids, (QStringList{"50", "30", "90", "30", "10", "70"}));
+        QVERIFY(store.modifyFixedStrategyInfo({70, "g2", "p", "g", "x", 1}));
+        QVERIFY(store.delFixedStrategyInfo(50));
+        QVERIFY(store.modifyFixedStrategyFilePath(10, "q"));
+        const QString added = add(store, "new");
+        QVERIFY(store.writeFixedStrategyInfoToFile("demo01"));
+        QCOMPARE(QString::fromUtf8(readFile(dataPath())),
+                 QString("10,%&a,%&q,%&g,%&,%&0\n30,%&c2,%&p,%&g,%&,%&0\n70,%&g2,%&p,%&g,%&x,%&1\n"
+                         "90,%&i,%&p,%&g,%&,%&0\n")
+                     + added.split('|').first() + ",%&new,%&p,%&g,%&,%&0\n");
+        // Loaded again, the file needs no sorting and reads the same.
+        QCOMPARE(describe(StrategySqlite().LoadFixedStrategyInfo("demo01")), inFile());
+    }
+
     // What is not a good line is skipped and counted, every good line is
     // kept, and the original bytes are set aside before the first rewrite.
     void damagedFileKeepsItsGoodLines_data()
