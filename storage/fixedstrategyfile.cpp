@@ -32,6 +32,51 @@ void FixedStrategyFile::appendLine(QString &out, const FixedStrategyInfo &info)
 }
 
 namespace {
+// Appends the UTF-8 form of `text`, the bytes QString::toUtf8() gives,
+// without a QByteArray of its own per field.
+void appendUtf8(QByteArray &out, const QString &text)
+{
+    const int size = text.size();
+    const ushort *chars = text.utf16();
+    const int start = out.size();
+    out.resize(start + size * 3);
+    char *at = out.data() + start;
+    for (int i = 0; i < size; ++i) {
+        const ushort c = chars[i];
+        if (c < 0x80) {
+            *at++ = char(c);
+        } else if (c < 0x800) {
+            *at++ = char(0xC0 | (c >> 6));
+            *at++ = char(0x80 | (c & 0x3F));
+        } else if (c < 0xD800 || c > 0xDFFF) {
+            *at++ = char(0xE0 | (c >> 12));
+            *at++ = char(0x80 | ((c >> 6) & 0x3F));
+            *at++ = char(0x80 | (c & 0x3F));
+        } else {
+            // Surrogates, paired or not: as Qt encodes them.
+            out.resize(start);
+            out += text.toUtf8();
+            return;
+        }
+    }
+    out.resize(int(at - out.constData()));
+}
+
+void appendNumber(QByteArray &out, qint64 value)
+{
+    char digits[24];
+    int at = sizeof digits;
+    const bool negative = value < 0;
+    quint64 rest = negative ? 0 - quint64(value) : quint64(value);
+    do {
+        digits[--at] = char('0' + rest % 10);
+        rest /= 10;
+    } while (rest);
+    if (negative)
+        digits[--at] = '-';
+    out.append(digits + at, int(sizeof digits) - at);
+}
+
 // The text of one field's bytes; false when they are not UTF-8 text.
 bool decodeField(const char *bytes, int size, QString *text)
 {
@@ -148,6 +193,23 @@ bool parseLine(const char *line, int size, FixedStrategyInfo *info, GroupTexts *
     return true;
 }
 } // namespace
+
+void FixedStrategyFile::appendLineUtf8(QByteArray &out, const FixedStrategyInfo &info)
+{
+    const char *const sep = Separator;
+    appendNumber(out, info.id);
+    out.append(sep, 3);
+    appendUtf8(out, info.name);
+    out.append(sep, 3);
+    appendUtf8(out, info.filePath);
+    out.append(sep, 3);
+    appendUtf8(out, info.group);
+    out.append(sep, 3);
+    appendUtf8(out, info.extraInfo);
+    out.append(sep, 3);
+    appendNumber(out, info.copyIndex);
+    out.append('\n');
+}
 
 QList<FixedStrategyInfo> FixedStrategyFile::parse(const QByteArray &content, Skipped *skipped)
 {

@@ -24,6 +24,9 @@ public:
     // The record's line, line feed included.
     static QString formatLine(const FixedStrategyInfo &info);
     static void appendLine(QString &out, const FixedStrategyInfo &info);
+    // The same line's UTF-8 bytes, appended: appendLine() and toUtf8() in
+    // one pass.
+    static void appendLineUtf8(QByteArray &out, const FixedStrategyInfo &info);
 
     // Lines that were not taken: how many (blank lines aside), and the
     // number (from 1) of the first.

@@ -261,14 +261,13 @@ bool StrategySqlite::writeFixedStrategyInfoToFile(QString userFolder)
     if (!m_unreadableDataFile.isEmpty() && !keepUnreadableDataFileLocked())
         return false;
 
-    // Formatted as one text and converted once: far quicker than a
-    // conversion per field.
-    QString text;
-    text.reserve(m_fixedInfo.size() * 80);
+    // Formatted straight into one buffer of UTF-8 bytes.
+    QByteArray bytes;
+    bytes.reserve(m_fixedInfo.size() * 96);
     for (const FixedStrategyInfo &info : qAsConst(m_fixedInfo))
-        FixedStrategyFile::appendLine(text, info);
+        FixedStrategyFile::appendLineUtf8(bytes, info);
     QString error;
-    if (!AtomicFile::replace(path, text.toUtf8(), &error)) {
+    if (!AtomicFile::replace(path, bytes, &error)) {
         SL_UNSAVED << "open file failed:" << path << error;
         return false;
     }

@@ -228,6 +228,35 @@ private slots:
         }
     }
 
+    // The rewrite's bytes are the record's line encoded as Qt encodes it,
+    // for texts of every kind: ASCII, two- and three-byte characters, pairs
+    // and lone halves of surrogates, noncharacters, NUL, and ids of both
+    // signs up to 64 bits.
+    void lineBytesAreTheLineInUtf8()
+    {
+        const QVector<ushort> units = {'a', ' ', ',', '%', '&', 0, 0x7F, 0x80, 0xE9, 0x7FF, 0x800, 0x4E2D, 0xFEFF,
+                                       0xFFFD, 0xFFFE, 0xFFFF, 0xD83D, 0xDE00, 0xDBFF, 0xDC00};
+        QRandomGenerator random(20261207);
+        const auto text = [&] {
+            QString value;
+            const int size = random.bounded(8);
+            for (int i = 0; i < size; ++i)
+                value += QChar(units.at(random.bounded(units.size())));
+            return value;
+        };
+        const QList<qint64> ids = {0, 1, -1, 17, 2147483647, -2147483647 - 1, Q_INT64_C(9223372036854775807),
+                                   Q_INT64_C(-9223372036854775807) - 1};
+        for (int round = 0; round < 5000; ++round) {
+            // Wrapping, not overflowing, past the ends of 64 bits.
+            const qint64 id = qint64(quint64(ids.at(round % ids.size())) + quint64(round < ids.size() ? 0 : round));
+            const FixedStrategyInfo info{id,
+                                         text(), text(), text(), text(), int(random.generate())};
+            QByteArray bytes = "kept";
+            FixedStrategyFile::appendLineUtf8(bytes, info);
+            QCOMPARE(bytes, "kept" + FixedStrategyFile::formatLine(info).toUtf8());
+        }
+    }
+
     // A data file from another machine holds ids this machine's sequence
     // has not reached: new ids start above them at once.
     void idsContinueAboveStoredOnes()
