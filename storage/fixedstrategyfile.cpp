@@ -3,6 +3,7 @@
 #include "storage/strategylogging.h"
 #include "storage/utf8text.h"
 
+#include <QVarLengthArray>
 #include <QVector>
 
 #include <algorithm>
@@ -77,6 +78,59 @@ void appendNumber(QByteArray &out, qint64 value)
     out.append(digits + at, int(sizeof digits) - at);
 }
 
+// Decodes well-formed UTF-8 of characters that every decoder takes (no
+// overlong forms, surrogates, values beyond U+10FFFF or noncharacters) into
+// a text of exactly its length; false, deciding nothing, for anything else.
+bool decodeWellFormed(const unsigned char *bytes, int size, QString *text)
+{
+    QVarLengthArray<ushort, 256> units(size); // never more units than bytes
+    int count = 0;
+    for (int i = 0; i < size;) {
+        const unsigned char lead = bytes[i];
+        char32_t value = 0;
+        int length = 0;
+        char32_t lowest = 0;
+        if (lead < 0x80) {
+            units[count++] = lead;
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            value = lead & 0x1F;
+            length = 2;
+            lowest = 0x80;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            value = lead & 0x0F;
+            length = 3;
+            lowest = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            value = lead & 0x07;
+            length = 4;
+            lowest = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + length > size)
+            return false;
+        for (int k = 1; k < length; ++k) {
+            if ((bytes[i + k] & 0xC0) != 0x80)
+                return false;
+            value = (value << 6) | (bytes[i + k] & 0x3F);
+        }
+        if (value < lowest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)
+            || (value >= 0xFDD0 && value <= 0xFDEF) || (value & 0xFFFE) == 0xFFFE)
+            return false;
+        if (value >= 0x10000) {
+            units[count++] = ushort(0xD800 + ((value - 0x10000) >> 10));
+            units[count++] = ushort(0xDC00 + ((value - 0x10000) & 0x3FF));
+        } else {
+            units[count++] = ushort(value);
+        }
+        i += length;
+    }
+    *text = QString(reinterpret_cast<const QChar *>(units.constData()), count);
+    return true;
+}
+
 // The text of one field's bytes; false when they are not UTF-8 text.
 bool decodeField(const char *bytes, int size, QString *text)
 {
@@ -93,6 +147,8 @@ bool decodeField(const char *bytes, int size, QString *text)
         *text = QString::fromLatin1(bytes, size);
         return true;
     }
+    if (decodeWellFormed(reinterpret_cast<const unsigned char *>(bytes), size, text))
+        return true;
     bool isText = false;
     *text = Utf8Text::decode(bytes, size, &isText);
     return isText;

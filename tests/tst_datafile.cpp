@@ -212,13 +212,20 @@ private slots:
             ",%&", ",%&", ",%&", ",%&", ",%", "%&", ",", "\n", "\n", "0", "7", "42", "007", "-3", "+5", " 12",
             "12 ", "999999999", "1000000000", "2147483647", "2147483648", "99999999999", "1e3", "\r", "\t", "",
             QByteArray("\0", 1), "\xEF\xBB\xBF", "默认分组", "趋势", "😀", "\xff", "\xe6\x88", "\xc0\xaf",
-            "\xed\xa0\x80", "name", "D:/a.py", "{\"k\":1}"};
+            "\xed\xa0\x80", "name", "D:/a.py", "{\"k\":1}", "\xc2\xa9", "\xdf\xbf", "\xe0\xa0\x80",
+            "\xe0\x80\x80", "\xef\xbf\xbe", "\xef\xbf\xbf", "\xef\xb7\x90", "\xef\xbf\xbd", "\xf0\x90\x80\x80",
+            "\xf4\x8f\xbf\xbf", "\xf4\x90\x80\x80", "\xf0\x80\x80\x80", "\xf8\x88\x80\x80\x80", "\x80",
+            "\xbf", "\xc1\xbf", "\xf0\x9f\x98"};
         QRandomGenerator random(20261207);
         for (int round = 0; round < 3000; ++round) {
             QByteArray content;
             const int count = random.bounded(40);
             for (int i = 0; i < count; ++i)
                 content += pieces.at(random.bounded(pieces.size()));
+            if (round % 3 == 0) { // and single bytes of any value
+                for (int i = random.bounded(8); i > 0; --i)
+                    content.insert(random.bounded(content.size() + 1), char(random.bounded(256)));
+            }
             FixedStrategyFile::Skipped skipped, plainSkipped;
             const QList<FixedStrategyInfo> records = FixedStrategyFile::parse(content, &skipped);
             const QList<FixedStrategyInfo> plain = plainParse(content, &plainSkipped);
