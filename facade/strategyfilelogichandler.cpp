@@ -266,7 +266,7 @@ void StrategyFileLogicHandlerPrivate::initStrategyFileInfo()
         m_groups.redoOnGroups(change);
     m_groups.checkAndAddAutoStart();
 
-    QList<FixedStrategyInfo> records = m_registry.storedRecords();
+    QVector<FixedStrategyInfo> records = m_registry.storedRecords();
     if (redo)
         m_groups.redoOnRecords(change, &records);
     // Every group a record names is there after the start.

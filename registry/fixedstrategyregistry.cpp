@@ -21,24 +21,25 @@ void FixedStrategyRegistry::setUserFolder(const QString &userFolder)
     m_userFolder = userFolder;
 }
 
-QList<FixedStrategyInfo> FixedStrategyRegistry::storedRecords()
+QVector<FixedStrategyInfo> FixedStrategyRegistry::storedRecords()
 {
-    return StrategySqlite::instance().queryFixedStrategyInfoList(m_userFolder);
+    return StrategySqlite::instance().fixedStrategyRecords(m_userFolder);
 }
 
-QStringList FixedStrategyRegistry::load(const QList<FixedStrategyInfo> &records)
+QStringList FixedStrategyRegistry::load(const QVector<FixedStrategyInfo> &records)
 {
     // The groups the records name, each once, in the order first named.
     QStringList groups;
     QSet<QString> named;
     // Into an empty name map the records go sorted by path, each at the end
     // of the map: half the comparisons of a search per record.
-    std::vector<const FixedStrategyInfo *> byPath;
+    std::vector<int> byPath; // positions in records
     QWriteLocker locker(&m_fixedStrategyLock);
     const bool sortNames = m_fixedSrategyNameMap.isEmpty();
     if (sortNames)
         byPath.reserve(size_t(records.size()));
-    for (const FixedStrategyInfo &info : records) {
+    for (int i = 0; i < records.size(); ++i) {
+        const FixedStrategyInfo &info = records.at(i);
         // A data file is written in ascending ids: a record above the
         // highest goes to the end at once, without a search.
         if (m_fixedStrategyMap.isEmpty() || info.id > m_fixedStrategyMap.lastKey()) {
@@ -50,7 +51,7 @@ QStringList FixedStrategyRegistry::load(const QList<FixedStrategyInfo> &records)
             m_fixedStrategyMap.insert(at, info.id, info);
         }
         if (sortNames)
-            byPath.push_back(&info);
+            byPath.push_back(i);
         else
             m_fixedSrategyNameMap[info.filePath].append(info.name);
         if ((groups.isEmpty() || groups.constLast() != info.group) && !named.contains(info.group)) {
@@ -60,12 +61,13 @@ QStringList FixedStrategyRegistry::load(const QList<FixedStrategyInfo> &records)
     }
     // Stable: the names of one path stay in file order.
     std::stable_sort(byPath.begin(), byPath.end(),
-                     [](const FixedStrategyInfo *a, const FixedStrategyInfo *b) { return a->filePath < b->filePath; });
-    for (const FixedStrategyInfo *info : byPath) {
-        if (!m_fixedSrategyNameMap.isEmpty() && m_fixedSrategyNameMap.lastKey() == info->filePath)
-            m_fixedSrategyNameMap.last().append(info->name);
+                     [&records](int a, int b) { return records.at(a).filePath < records.at(b).filePath; });
+    for (const int at : byPath) {
+        const FixedStrategyInfo &info = records.at(at);
+        if (!m_fixedSrategyNameMap.isEmpty() && m_fixedSrategyNameMap.lastKey() == info.filePath)
+            m_fixedSrategyNameMap.last().append(info.name);
         else
-            m_fixedSrategyNameMap.insert(m_fixedSrategyNameMap.cend(), info->filePath, QStringList{info->name});
+            m_fixedSrategyNameMap.insert(m_fixedSrategyNameMap.cend(), info.filePath, QStringList{info.name});
     }
     if (lcStrategyLogic().isDebugEnabled())
         SL_DEBUG << "StrategyFileLogicHandler::initStrategyFileInfo" << "m_fixedSrategyNameMap " << m_fixedSrategyNameMap;

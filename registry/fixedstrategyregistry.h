@@ -8,6 +8,7 @@
 #include <QReadWriteLock>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 class ChangeHistory;
 
@@ -34,10 +35,10 @@ public:
     // The folder the data file is read from and written to; before load().
     void setUserFolder(const QString &userFolder);
     // The store's records: at start-up, the data file's, in file order.
-    QList<FixedStrategyInfo> storedRecords();
+    QVector<FixedStrategyInfo> storedRecords();
     // Fills the maps (the first record of an id wins) and answers the groups
     // the records taken name, each once, in the order first named.
-    QStringList load(const QList<FixedStrategyInfo> &records);
+    QStringList load(const QVector<FixedStrategyInfo> &records);
     // Rewrites the data file when the store holds changes; false when it
     // could not be written (the store stays dirty and the next call retries).
     bool writeDataFile();

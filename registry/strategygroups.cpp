@@ -210,7 +210,7 @@ void StrategyGroups::redoOnGroups(const GroupChangeRecord &change)
     }
 }
 
-void StrategyGroups::redoOnRecords(const GroupChangeRecord &change, QList<FixedStrategyInfo> *records)
+void StrategyGroups::redoOnRecords(const GroupChangeRecord &change, QVector<FixedStrategyInfo> *records)
 {
     StrategySqlite &store = StrategySqlite::instance();
     for (auto it = records->begin(); it != records->end();) {

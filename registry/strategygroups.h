@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <QReadWriteLock>
 #include <QString>
+#include <QVector>
 #include <QStringList>
 
 #include <functional>
@@ -52,7 +53,7 @@ public:
     void read();
     bool readInterruptedChange(GroupChangeRecord *change);
     void redoOnGroups(const GroupChangeRecord &change);
-    void redoOnRecords(const GroupChangeRecord &change, QList<FixedStrategyInfo> *records);
+    void redoOnRecords(const GroupChangeRecord &change, QVector<FixedStrategyInfo> *records);
     // Both files hold the change now: its record goes.
     void finishChange();
     bool checkAndAddAutoStart();

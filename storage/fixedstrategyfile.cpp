@@ -269,7 +269,12 @@ void FixedStrategyFile::appendLineUtf8(QByteArray &out, const FixedStrategyInfo 
 
 QList<FixedStrategyInfo> FixedStrategyFile::parse(const QByteArray &content, Skipped *skipped)
 {
-    QList<FixedStrategyInfo> records;
+    return parseRecords(content, skipped).toList();
+}
+
+QVector<FixedStrategyInfo> FixedStrategyFile::parseRecords(const QByteArray &content, Skipped *skipped)
+{
+    QVector<FixedStrategyInfo> records;
     const bool logging = lcStrategyLogic().isDebugEnabled();
     int skippedLines = 0;
     int firstSkipped = 0;

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QVector>
 
 // The fixed-strategy data file "SarvekFixStrategy.dat": one record per
 // line, six fields joined by ",%&", each line ended by a line feed, UTF-8
@@ -42,6 +43,8 @@ public:
     // a line that is not UTF-8 text, or holds a NUL, is skipped like a line
     // of too few fields.
     static QList<FixedStrategyInfo> parse(const QByteArray &content, Skipped *skipped = nullptr);
+    // The same records in a vector: one block for a large file's records.
+    static QVector<FixedStrategyInfo> parseRecords(const QByteArray &content, Skipped *skipped = nullptr);
 
     // Whether a user folder name names a folder right below work/: not
     // empty, not "." or "..", no "/", "\\" or NUL.

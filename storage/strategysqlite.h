@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 
 #include <atomic>
 #include <functional>
@@ -71,6 +72,10 @@ public:
     QString formatFixedStrategyLine(const FixedStrategyInfo &info);
     QList<FixedStrategyInfo> queryFixedStrategyInfoList(QString userFolder);
     QList<FixedStrategyInfo> LoadFixedStrategyInfo(QString userFolder);
+    // The same two as vectors: the store's own records (shared, not
+    // copied) once loaded, else what the load gives, in file order.
+    QVector<FixedStrategyInfo> fixedStrategyRecords(const QString &userFolder);
+    QVector<FixedStrategyInfo> loadFixedStrategyRecords(const QString &userFolder);
     qint64 insertStrategyInfo(QString name, QString filePath, QString group, QString extraInfo, int copyIndex);
     bool delFixedStrategyInfo(qint64 id);
     bool modifyFixedStrategyInfo(const FixedStrategyInfo &info);
@@ -166,7 +171,7 @@ private:
     // One record per id, in ascending ids, which is the order the data
     // file is written in; the list a load returns shares it while both are
     // unchanged, so that a large user's records are held once.
-    QList<FixedStrategyInfo> m_fixedInfo;
+    QVector<FixedStrategyInfo> m_fixedInfo;
     bool m_fixedInfoDirty = false;
     // The position of the id's record in m_fixedInfo, or -1.
     int indexOfLocked(qint64 id) const;

@@ -46,24 +46,30 @@ qint64 StrategySqlite::allocateFixedStrategyId()
 
 QList<FixedStrategyInfo> StrategySqlite::queryFixedStrategyInfoList(QString userFolder)
 {
-    QList<FixedStrategyInfo> list;
-    bool loaded = false;
-    {
-        QReadLocker locker(&m_fixedInfoLock);
-        loaded = m_fixedInfoLoaded;
-        if (loaded)
-            list = m_fixedInfo;
-    }
-    if (!loaded)
-        list = LoadFixedStrategyInfo(userFolder);
+    const QList<FixedStrategyInfo> list = fixedStrategyRecords(userFolder).toList();
     SL_DEBUG << "StrategySqlite::queryFixedStrategyInfoList" << list.size();
     return list;
 }
 
+QVector<FixedStrategyInfo> StrategySqlite::fixedStrategyRecords(const QString &userFolder)
+{
+    {
+        QReadLocker locker(&m_fixedInfoLock);
+        if (m_fixedInfoLoaded)
+            return m_fixedInfo;
+    }
+    return loadFixedStrategyRecords(userFolder);
+}
+
 QList<FixedStrategyInfo> StrategySqlite::LoadFixedStrategyInfo(QString userFolder)
 {
+    return loadFixedStrategyRecords(userFolder).toList();
+}
+
+QVector<FixedStrategyInfo> StrategySqlite::loadFixedStrategyRecords(const QString &userFolder)
+{
     SL_DEBUG << "StrategySqlite::LoadFixedStrategyInfo" << userFolder;
-    QList<FixedStrategyInfo> list;
+    QVector<FixedStrategyInfo> list;
     const QString path = getFixedStrategyFilePath(userFolder);
     bool unreadable = false;
     if (!FixedStrategyFile::isValidUserFolder(userFolder)) {
@@ -82,7 +88,7 @@ QList<FixedStrategyInfo> StrategySqlite::LoadFixedStrategyInfo(QString userFolde
                 unreadable = true;
             } else {
                 FixedStrategyFile::Skipped skipped;
-                list = FixedStrategyFile::parse(content, &skipped);
+                list = FixedStrategyFile::parseRecords(content, &skipped);
                 if (skipped.lines > 0) {
                     // Its good lines are loaded; the whole file is kept
                     // aside before the first rewrite, which would drop the rest.
@@ -105,7 +111,7 @@ QList<FixedStrategyInfo> StrategySqlite::LoadFixedStrategyInfo(QString userFolde
         bool rising = true;
         for (int i = 1; i < list.size() && rising; ++i)
             rising = list.at(i).id > list.at(i - 1).id;
-        QList<FixedStrategyInfo> records = list;
+        QVector<FixedStrategyInfo> records = list;
         if (!rising) {
             std::stable_sort(records.begin(), records.end(),
                              [](const FixedStrategyInfo &a, const FixedStrategyInfo &b) { return a.id < b.id; });
