@@ -104,3 +104,15 @@ double SqlText::numberOf(const char *text)
     }
     return std::atof(text);
 }
+
+QString SqlText::textOf(const char *text)
+{
+    if (!text)
+        return QString();
+    const char *at = text;
+    while (static_cast<unsigned char>(*at) - 1u < 0x7Fu) // ASCII, which is its own Latin-1
+        ++at;
+    if (*at == '\0')
+        return QString::fromLatin1(text, int(at - text));
+    return QString::fromUtf8(text);
+}

@@ -52,7 +52,7 @@ public:
             if (entry.bytes.size() == size && std::memcmp(entry.bytes.constData(), text, size_t(size)) == 0)
                 return entry.text;
         }
-        const QString made = QString::fromUtf8(text, size);
+        const QString made = SqlText::textOf(text);
         const Entry entry{QByteArray(text, size), made};
         if (m_entries.size() < Kept)
             m_entries.append(entry);
@@ -324,10 +324,10 @@ void StrategySqlite::readAllInstances(int &err, const std::function<void(Instanc
     const int count = m_dbMgr->forEachRow(
         sql,
         [&](const char *const *values, int) {
-            info.instanceId = QString::fromUtf8(values[0]);
+            info.instanceId = SqlText::textOf(values[0]);
             info.runMode = int(SqlText::integerOf(values[1]));
-            info.fundAccount = QString::fromUtf8(values[2]);
-            info.returnRegInfo = QString::fromUtf8(values[3]);
+            info.fundAccount = SqlText::textOf(values[2]);
+            info.returnRegInfo = SqlText::textOf(values[3]);
             const char *endTime = orEmpty(values[5]);
             if (std::strlen(endTime) > 4) {
                 // UTC: a local time costs two looks at the system's time

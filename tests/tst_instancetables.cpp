@@ -124,7 +124,8 @@ private slots:
     }
 
     // Stored numbers read back as atoll and atof read them, to the last bit:
-    // plain texts of every size, and texts only those functions take.
+    // plain texts of every size, and texts only those functions take; texts
+    // as QString::fromUtf8 reads them.
     void numbersReadAsTheCLibraryReadsThem()
     {
         QList<QByteArray> texts = {"", "0", "-0", "7", "-7", "007", "+5", " 12", "12 ", "1.", ".5", "-.5", "-", ".",
@@ -150,6 +151,13 @@ private slots:
                      qPrintable(QString("%1: atof %2, read %3").arg(QString::fromUtf8(text)).arg(expected).arg(read)));
             QVERIFY2(SqlText::integerOf(text.constData()) == std::atoll(text.constData()), text.constData());
         }
+        texts << "" << "é" << "中文" << "a\xff" "b" << "\xe4\xb8" << "ok\x7f";
+        for (const QByteArray &text : qAsConst(texts)) {
+            const QString expected = QString::fromUtf8(text.constData()), read = SqlText::textOf(text.constData());
+            QCOMPARE(read, expected);
+            QCOMPARE(read.isNull(), expected.isNull());
+        }
+        QVERIFY(SqlText::textOf(nullptr).isNull());
         QCOMPARE(SqlText::numberOf(nullptr), 0.0);
         QCOMPARE(SqlText::integerOf(nullptr), 0);
     }
