@@ -30,22 +30,30 @@ int list(CommandContext &c)
 {
     const bool byGroup = c.parser.isSet(QStringLiteral("group"));
     const bool byPath = c.parser.isSet(QStringLiteral("path"));
-    QList<QJsonObject> records;
     const QList<FixedStrategyInfo> all = c.facade().getFixedStrategyList();
+    QVector<const FixedStrategyInfo *> shown;
     for (const FixedStrategyInfo &info : all) {
         if (byGroup && info.group != c.parser.value(QStringLiteral("group")))
             continue;
         if (byPath && info.filePath != c.parser.value(QStringLiteral("path")))
             continue;
-        records.append(RecordJson::fixedStrategy(info));
+        shown.append(&info);
     }
-    if (byGroup && records.isEmpty()) {
+    if (byGroup && shown.isEmpty()) {
         bool exists = false;
         for (const SarvekGroupInfo &group : c.facade().getAllStrategyGroups())
             exists = exists || group.name == c.parser.value(QStringLiteral("group"));
         if (!exists)
             return c.notFound(QStringLiteral("no group named %1").arg(c.parser.value(QStringLiteral("group"))));
     }
+    if (!c.out.isJson()) {
+        c.out.printTable(RecordJson::fixedStrategyKeys(), shown.size(),
+                         [&](int row, int key) { return RecordJson::fixedStrategyValue(*shown.at(row), key); });
+        return CommandContext::Success;
+    }
+    QList<QJsonObject> records;
+    for (const FixedStrategyInfo *info : qAsConst(shown))
+        records.append(RecordJson::fixedStrategy(*info));
     c.out.printRecords(RecordJson::fixedStrategyKeys(), records);
     return CommandContext::Success;
 }

@@ -99,6 +99,13 @@ void Output::printRaw(const QString &text)
 namespace {
 QString visible(const QString &text)
 {
+    bool plain = true;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        plain = plain && u >= 0x20 && u != 0x7f && !(u >= 0x80 && u < 0xa0);
+    }
+    if (plain)
+        return text;
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
@@ -126,7 +133,7 @@ QString Output::text(const QJsonValue &value)
         const QString text = value.toString();
         if (text.isEmpty())
             return QStringLiteral("-");
-        if (isoTime.match(text).hasMatch())
+        if (text.size() == 19 && text.at(10) == QLatin1Char('T') && isoTime.match(text).hasMatch())
             return QString(text).replace(10, 1, QLatin1Char(' '));
         return visible(text);
     }
@@ -164,6 +171,12 @@ int Output::displayWidth(const QString &text)
 {
     static const bool localeSet = std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
     Q_UNUSED(localeSet)
+    // Printable ASCII, one column a character, as most cells are.
+    bool ascii = true;
+    for (const QChar c : text)
+        ascii = ascii && c.unicode() >= 0x20 && c.unicode() < 0x7f;
+    if (ascii)
+        return text.size();
     int width = 0;
     const QVector<uint> codePoints = text.toUcs4();
     for (const uint u : codePoints) {
@@ -198,31 +211,41 @@ void Output::printRecords(const QStringList &columns, const QList<QJsonObject> &
         printJson(array);
         return;
     }
-    QList<QStringList> rows;
+    printTable(columns, records.size(),
+               [&](int row, int column) { return records.at(row).value(columns.at(column)); });
+}
+
+void Output::printTable(const QStringList &columns, int rows,
+                        const std::function<QJsonValue(int row, int column)> &value)
+{
+    // Two passes over the rows, the widths first, so that no cell is held:
+    // a large listing takes the memory of its output alone.
     QVector<int> widths;
     for (const QString &column : columns)
         widths.append(displayWidth(column));
-    for (const QJsonObject &record : records) {
-        QStringList row;
-        for (int i = 0; i < columns.size(); ++i) {
-            row.append(text(record.value(columns.at(i))));
-            widths[i] = qMax(widths[i], displayWidth(row.last()));
-        }
-        rows.append(row);
+    for (int row = 0; row < rows; ++row) {
+        for (int i = 0; i < columns.size(); ++i)
+            widths[i] = qMax(widths[i], displayWidth(text(value(row, i))));
     }
-    auto line = [&](const QStringList &cells) -> QString {
-        QString out;
-        for (int i = 0; i < cells.size(); ++i) {
-            out += cells.at(i);
-            if (i + 1 < cells.size())
-                out += QString(widths[i] - displayWidth(cells.at(i)) + 2, QLatin1Char(' '));
-        }
-        return out + QLatin1Char('\n');
+    QString out;
+    auto cell = [&](int i, const QString &shown) {
+        out += shown;
+        if (i + 1 < columns.size())
+            out += QString(widths[i] - displayWidth(shown) + 2, QLatin1Char(' '));
+        else
+            out += QLatin1Char('\n');
     };
-    QString out = line(columns);
-    for (const QStringList &row : qAsConst(rows))
-        out += line(row);
-    if (rows.isEmpty())
+    for (int i = 0; i < columns.size(); ++i)
+        cell(i, columns.at(i));
+    for (int row = 0; row < rows; ++row) {
+        for (int i = 0; i < columns.size(); ++i)
+            cell(i, text(value(row, i)));
+        if (out.size() >= 1 << 16) { // written in pieces
+            write(stdout, out);
+            out.resize(0); // keeps its room
+        }
+    }
+    if (rows == 0)
         out += QStringLiteral("(none)\n");
     write(stdout, out);
 }

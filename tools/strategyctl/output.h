@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Everything strategyctl prints. Human output is aligned text; with --json
 // every answer is one JSON document (one compact line each inside `shell`).
 // Results go to stdout, refusals and usage errors to stderr. Thread: main.
@@ -44,6 +46,9 @@ public:
     void printRecord(const QStringList &keys, const QJsonObject &record);
     // Records as a table with the given columns, or a JSON array.
     void printRecords(const QStringList &columns, const QList<QJsonObject> &records);
+    // The same table (text only) of `rows` rows whose cells `value` gives:
+    // a large listing needs no object per record.
+    void printTable(const QStringList &columns, int rows, const std::function<QJsonValue(int row, int column)> &value);
     // A list of texts, one per line, or a JSON array of strings.
     void printList(const QStringList &items);
 

@@ -2,14 +2,29 @@
 
 QJsonObject RecordJson::fixedStrategy(const FixedStrategyInfo &info)
 {
-    return QJsonObject{
-        {QStringLiteral("id"), double(info.id)},
-        {QStringLiteral("name"), info.name},
-        {QStringLiteral("filePath"), info.filePath},
-        {QStringLiteral("group"), info.group},
-        {QStringLiteral("extraInfo"), info.extraInfo},
-        {QStringLiteral("copyIndex"), info.copyIndex},
-    };
+    const QStringList keys = fixedStrategyKeys();
+    QJsonObject record;
+    for (int key = 0; key < keys.size(); ++key)
+        record.insert(keys.at(key), fixedStrategyValue(info, key));
+    return record;
+}
+
+QJsonValue RecordJson::fixedStrategyValue(const FixedStrategyInfo &info, int key)
+{
+    switch (key) {
+    case 0:
+        return double(info.id);
+    case 1:
+        return info.name;
+    case 2:
+        return info.filePath;
+    case 3:
+        return info.group;
+    case 4:
+        return info.extraInfo;
+    default:
+        return info.copyIndex;
+    }
 }
 
 QStringList RecordJson::fixedStrategyKeys()

@@ -19,6 +19,8 @@ class RecordJson
 {
 public:
     static QJsonObject fixedStrategy(const FixedStrategyInfo &info);
+    // The value of fixedStrategy(info) under fixedStrategyKeys().at(key).
+    static QJsonValue fixedStrategyValue(const FixedStrategyInfo &info, int key);
     static QStringList fixedStrategyKeys();
     static QJsonObject group(const SarvekGroupInfo &group);
     static QStringList groupKeys();
