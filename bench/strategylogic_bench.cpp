@@ -810,7 +810,7 @@ void printText(const QString &tz, const QList<Row> &rows, const std::vector<Scal
                 const double factor = p.ms.median / row.points[i - 1].ms.median;
                 growth = QStringLiteral("×%1").arg(factor, 0, 'f', 1);
                 if (factor > FasterThanLinear)
-                    growth += QStringLiteral("  FASTER THAN LINEAR");
+                    growth += QStringLiteral("  SUPERLINEAR");
             }
             out += cell(i == 0 ? row.scenario : QString(), 15) + cell(recordsText(p.records), 9)
                    + cell(spread(p.ms, QStringLiteral("ms")), 30) + cell(QStringLiteral("%1 MB").arg(p.peakMb, 0, 'f', 1), 12)

@@ -38,12 +38,17 @@ QStringList FixedStrategyRegistry::load(const QVector<FixedStrategyInfo> &record
     const bool sortNames = m_fixedSrategyNameMap.isEmpty();
     if (sortNames)
         byPath.reserve(size_t(records.size()));
+    // The highest id held, kept here: asking the map walks its tree.
+    bool anyId = !m_fixedStrategyMap.isEmpty();
+    qint64 highestId = anyId ? m_fixedStrategyMap.lastKey() : 0;
     for (int i = 0; i < records.size(); ++i) {
         const FixedStrategyInfo &info = records.at(i);
         // A data file is written in ascending ids: a record above the
         // highest goes to the end at once, without a search.
-        if (m_fixedStrategyMap.isEmpty() || info.id > m_fixedStrategyMap.lastKey()) {
+        if (!anyId || info.id > highestId) {
             m_fixedStrategyMap.insert(m_fixedStrategyMap.cend(), info.id, info);
+            anyId = true;
+            highestId = info.id;
         } else {
             auto at = m_fixedStrategyMap.lowerBound(info.id);
             if (at != m_fixedStrategyMap.end() && at.key() == info.id)
@@ -62,12 +67,14 @@ QStringList FixedStrategyRegistry::load(const QVector<FixedStrategyInfo> &record
     // Stable: the names of one path stay in file order.
     std::stable_sort(byPath.begin(), byPath.end(),
                      [&records](int a, int b) { return records.at(a).filePath < records.at(b).filePath; });
+    // The last entry is kept here too (a map's iterators outlive inserts).
+    auto last = m_fixedSrategyNameMap.end();
     for (const int at : byPath) {
         const FixedStrategyInfo &info = records.at(at);
-        if (!m_fixedSrategyNameMap.isEmpty() && m_fixedSrategyNameMap.lastKey() == info.filePath)
-            m_fixedSrategyNameMap.last().append(info.name);
+        if (last != m_fixedSrategyNameMap.end() && last.key() == info.filePath)
+            last->append(info.name);
         else
-            m_fixedSrategyNameMap.insert(m_fixedSrategyNameMap.cend(), info.filePath, QStringList{info.name});
+            last = m_fixedSrategyNameMap.insert(m_fixedSrategyNameMap.cend(), info.filePath, QStringList{info.name});
     }
     if (lcStrategyLogic().isDebugEnabled())
         SL_DEBUG << "StrategyFileLogicHandler::initStrategyFileInfo" << "m_fixedSrategyNameMap " << m_fixedSrategyNameMap;
