@@ -287,8 +287,10 @@ QVector<FixedStrategyInfo> FixedStrategyFile::parseRecords(const QByteArray &con
         data += 3;
     // Line by line from the bytes, by the whole length: a NUL byte ends
     // nothing. A line that is not text is skipped rather than changed.
-    // A record per line, as a rule: the list is made its size at once.
-    records.reserve(int(std::count(data, end, '\n')) + 1);
+    // A record per line, as a rule: the vector is made its size at once,
+    // with room for some records more (the store keeps it and adds to it;
+    // growing a vector of a million records copies all of them).
+    records.reserve(int(std::count(data, end, '\n')) + 1 + 64);
     int number = 1;
     for (const char *lineStart = data; lineStart <= end; ++number) {
         const char *lineEnd = static_cast<const char *>(std::memchr(lineStart, '\n', size_t(end - lineStart)));
