@@ -80,9 +80,12 @@ qint64 SqlText::integerOf(const char *text)
     const char *at = text + (*text == '-' ? 1 : 0);
     qint64 value = 0;
     int digits = 0;
-    for (; *at >= '0' && *at <= '9' && digits <= 18; ++at, ++digits)
+    for (; *at >= '0' && *at <= '9'; ++at, ++digits) {
+        if (digits == 18)
+            return std::atoll(text);
         value = value * 10 + (*at - '0');
-    if (*at != '\0' || digits == 0 || digits > 18)
+    }
+    if (*at != '\0' || digits == 0)
         return std::atoll(text);
     return *text == '-' ? -value : value;
 }

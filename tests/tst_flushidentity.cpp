@@ -173,7 +173,7 @@ private slots:
         for (int round = 0; round < 2; ++round) {
             QCOMPARE(preparedStore->writeInstanceRows(instances), textStore->writeInstanceRows(instances));
             for (InstanceInfo &info : instances) {
-                info.runMode += 1;
+                info.runMode = int(unsigned(info.runMode) + 1u); // wraps at the end of int
                 info.fundAccount += "'";
             }
         }
