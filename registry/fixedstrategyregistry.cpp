@@ -26,6 +26,16 @@ QVector<FixedStrategyInfo> FixedStrategyRegistry::storedRecords()
     return StrategySqlite::instance().fixedStrategyRecords(m_userFolder);
 }
 
+namespace {
+// A record's position in a loaded list. A type of this file's own, so that
+// the sort's templates stay inside the library rather than being exported
+// with the standard library's visibility.
+struct Position
+{
+    int at;
+};
+} // namespace
+
 QStringList FixedStrategyRegistry::load(const QVector<FixedStrategyInfo> &records)
 {
     // The groups the records name, each once, in the order first named.
@@ -33,7 +43,7 @@ QStringList FixedStrategyRegistry::load(const QVector<FixedStrategyInfo> &record
     QSet<QString> named;
     // Into an empty name map the records go sorted by path, each at the end
     // of the map: half the comparisons of a search per record.
-    std::vector<int> byPath; // positions in records
+    std::vector<Position> byPath;
     QWriteLocker locker(&m_fixedStrategyLock);
     const bool sortNames = m_fixedSrategyNameMap.isEmpty();
     if (sortNames)
@@ -56,7 +66,7 @@ QStringList FixedStrategyRegistry::load(const QVector<FixedStrategyInfo> &record
             m_fixedStrategyMap.insert(at, info.id, info);
         }
         if (sortNames)
-            byPath.push_back(i);
+            byPath.push_back({i});
         else
             m_fixedSrategyNameMap[info.filePath].append(info.name);
         if ((groups.isEmpty() || groups.constLast() != info.group) && !named.contains(info.group)) {
@@ -65,12 +75,13 @@ QStringList FixedStrategyRegistry::load(const QVector<FixedStrategyInfo> &record
         }
     }
     // Stable: the names of one path stay in file order.
-    std::stable_sort(byPath.begin(), byPath.end(),
-                     [&records](int a, int b) { return records.at(a).filePath < records.at(b).filePath; });
+    std::stable_sort(byPath.begin(), byPath.end(), [&records](Position a, Position b) {
+        return records.at(a.at).filePath < records.at(b.at).filePath;
+    });
     // The last entry is kept here too (a map's iterators outlive inserts).
     auto last = m_fixedSrategyNameMap.end();
-    for (const int at : byPath) {
-        const FixedStrategyInfo &info = records.at(at);
+    for (const Position position : byPath) {
+        const FixedStrategyInfo &info = records.at(position.at);
         if (last != m_fixedSrategyNameMap.end() && last.key() == info.filePath)
             last->append(info.name);
         else
