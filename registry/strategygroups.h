@@ -9,8 +9,8 @@
 #include <QMutex>
 #include <QReadWriteLock>
 #include <QString>
-#include <QVector>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 

@@ -1,5 +1,6 @@
 #include "fixedstrategyfile.h"
 
+#include "storage/repeatedtexts.h"
 #include "storage/strategylogging.h"
 #include "storage/utf8text.h"
 
@@ -175,42 +176,12 @@ bool decodeNumber(const char *bytes, int size, int *number)
     return true;
 }
 
-// Groups repeat on most lines: equal group fields share one text, which
-// keeps a large file's records small.
-class GroupTexts
-{
-public:
-    bool decode(const char *bytes, int size, QString *text)
-    {
-        for (const Entry &entry : m_entries) {
-            if (entry.bytes.size() == size && std::memcmp(entry.bytes.constData(), bytes, size_t(size)) == 0) {
-                *text = entry.text;
-                return true;
-            }
-        }
-        if (!decodeField(bytes, size, text))
-            return false;
-        if (m_entries.size() < MaxEntries)
-            m_entries.append({QByteArray(bytes, size), *text});
-        return true;
-    }
-
-private:
-    static constexpr int MaxEntries = 16;
-    struct Entry
-    {
-        QByteArray bytes;
-        QString text;
-    };
-    QVector<Entry> m_entries;
-};
-
 // Parses one line's bytes (no line feed) into `info`: false for a line of
 // fewer than six fields, or one that holds a NUL or is not UTF-8 text.
 // Each field is decoded on its own: a separator is ASCII, so no UTF-8
 // sequence spans two fields and the line is text exactly when every piece
 // of it is.
-bool parseLine(const char *line, int size, FixedStrategyInfo *info, GroupTexts *groups)
+bool parseLine(const char *line, int size, FixedStrategyInfo *info, RepeatedTexts *groups)
 {
     if (std::memchr(line, '\0', size_t(size)))
         return false;
@@ -237,7 +208,8 @@ bool parseLine(const char *line, int size, FixedStrategyInfo *info, GroupTexts *
         return false;
     int id = 0;
     if (!decodeNumber(parts[0], sizes[0], &id) || !decodeField(parts[1], sizes[1], &info->name)
-        || !decodeField(parts[2], sizes[2], &info->filePath) || !groups->decode(parts[3], sizes[3], &info->group)
+        || !decodeField(parts[2], sizes[2], &info->filePath) || !groups->text(parts[3], sizes[3], &info->group,
+                         [&](QString *made) { return decodeField(parts[3], sizes[3], made); })
         || !decodeField(parts[4], sizes[4], &info->extraInfo) || !decodeNumber(parts[5], sizes[5], &info->copyIndex))
         return false;
     info->id = id;
@@ -278,7 +250,7 @@ QVector<FixedStrategyInfo> FixedStrategyFile::parseRecords(const QByteArray &con
     const bool logging = lcStrategyLogic().isDebugEnabled();
     int skippedLines = 0;
     int firstSkipped = 0;
-    GroupTexts groups;
+    RepeatedTexts groups; // the group repeats on most lines
     // A byte order mark before the first line is tolerated, as an editor
     // may add one; anywhere else it is a character of its line.
     const char *data = content.constData();

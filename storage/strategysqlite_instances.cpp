@@ -2,13 +2,13 @@
 
 #include "strategysqlite.h"
 
-#include "storage/strategylogging.h"
+#include "storage/repeatedtexts.h"
 #include "storage/sqltext.h"
+#include "storage/strategylogging.h"
 
 #include <zqmemsqlitemgr.h>
 
 #include <QLocale>
-#include <QVector>
 
 #include <cmath>
 #include <cstdlib>
@@ -36,41 +36,6 @@ const char *orEmpty(const char *value)
 {
     return value ? value : "";
 }
-
-// Column texts that repeat from row to row (the instance id of one
-// instance's days) made into one shared text each: fewer allocations and
-// less memory for a large table.
-class RepeatedTexts
-{
-public:
-    QString fromUtf8(const char *text)
-    {
-        if (!text)
-            return QString();
-        const int size = int(std::strlen(text));
-        for (const Entry &entry : qAsConst(m_entries)) {
-            if (entry.bytes.size() == size && std::memcmp(entry.bytes.constData(), text, size_t(size)) == 0)
-                return entry.text;
-        }
-        const QString made = SqlText::textOf(text);
-        const Entry entry{QByteArray(text, size), made};
-        if (m_entries.size() < Kept)
-            m_entries.append(entry);
-        else
-            m_entries[m_next++ % Kept] = entry;
-        return made;
-    }
-
-private:
-    static constexpr int Kept = 8;
-    struct Entry
-    {
-        QByteArray bytes;
-        QString text;
-    };
-    QVector<Entry> m_entries;
-    int m_next = 0;
-};
 
 // The rows a reader hands over, as a list; a failed query reads as no rows
 // and sets err, a query that succeeds leaves err as it was.
@@ -457,7 +422,15 @@ void StrategySqlite::readAllDayCash(int &err, const std::function<void(BackTestC
     const int count = m_dbMgr->forEachRow(
         sql.toUtf8().constData(),
         [&](const char *const *values, int) {
-            info.instanceId = ids.fromUtf8(values[0]);
+            const char *id = values[0];
+            if (!id) {
+                info.instanceId = QString();
+            } else {
+                ids.text(id, int(std::strlen(id)), &info.instanceId, [id](QString *made) {
+                    *made = SqlText::textOf(id);
+                    return true;
+                });
+            }
             info.date = SqlText::dateFromDigits(values[1]);
             info.initialFunds = SqlText::numberOf(values[2]);
             info.endFunds = SqlText::numberOf(values[3]);

@@ -13,7 +13,7 @@ namespace {
 const int HelpWidth = 80;
 
 // "ID:int", "[NAME]", "TABLE:a|b|c", "WORDS..." -> ArgSpec.
-QList<ArgSpec> parseArgumentSpec(const QString &spec)
+QList<ArgSpec> parseArguments(const QString &pattern)
 {
     static const QMap<QString, ValueType> types{
         {QStringLiteral("text"), ValueType::Text},       {QStringLiteral("path"), ValueType::Path},
@@ -22,7 +22,7 @@ QList<ArgSpec> parseArgumentSpec(const QString &spec)
         {QStringLiteral("seconds"), ValueType::Seconds}, {QStringLiteral("number"), ValueType::Number},
         {QStringLiteral("date"), ValueType::Date},       {QStringLiteral("time"), ValueType::Time}};
     QList<ArgSpec> args;
-    for (QString token : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (QString token : pattern.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         ArgSpec arg;
         if (token.startsWith(QLatin1Char('[')) && token.endsWith(QLatin1Char(']'))) {
             arg.optional = true;
@@ -169,7 +169,7 @@ CommandTable::Command &CommandTable::add(const QString &name, const QString &arg
 {
     Command command;
     command.words = name.split(QLatin1Char(' '));
-    command.args = parseArgumentSpec(arguments);
+    command.args = parseArguments(arguments);
     command.summary = summary;
     command.options = options;
     command.run = std::move(run);
@@ -374,19 +374,19 @@ bool CommandTable::parse(const Command &command, const QStringList &words, Parse
             parsed->help = true;
             continue;
         }
-        const OptionSpec *spec = nullptr;
+        const OptionSpec *matched = nullptr;
         bool global = false;
         for (const OptionSpec &option : known) {
             if (option.name == name)
-                spec = &option;
+                matched = &option;
         }
         for (const OptionSpec &option : globals) {
-            if (!spec && option.name == name && name != QLatin1String("version")) {
-                spec = &option;
+            if (!matched && option.name == name && name != QLatin1String("version")) {
+                matched = &option;
                 global = true;
             }
         }
-        if (!spec) {
+        if (!matched) {
             QString hint;
             for (const OptionSpec &option : known) {
                 if (editDistance(name, option.name) <= 2)
@@ -395,20 +395,20 @@ bool CommandTable::parse(const Command &command, const QStringList &words, Parse
             *error = QStringLiteral("unknown option '%1'%2").arg(word, hint);
             return false;
         }
-        if (spec->valueName.isEmpty()) {
+        if (matched->valueName.isEmpty()) {
             if (hasValue) {
                 *error = QStringLiteral("--%1 takes no value").arg(name);
                 return false;
             }
         } else if (!hasValue) {
             if (i + 1 >= words.size()) {
-                *error = QStringLiteral("--%1 needs %2").arg(name, spec->valueName);
+                *error = QStringLiteral("--%1 needs %2").arg(name, matched->valueName);
                 return false;
             }
             value = words.at(++i);
         }
-        if (!spec->valueName.isEmpty()) {
-            const QString problem = checkValue(QStringLiteral("--") + name, value, spec->type, spec->choices);
+        if (!matched->valueName.isEmpty()) {
+            const QString problem = checkValue(QStringLiteral("--") + name, value, matched->type, matched->choices);
             if (!problem.isEmpty()) {
                 *error = problem;
                 return false;

@@ -498,13 +498,13 @@ QString zshMessage(const QString &text)
     return escaped(oneLine(text), QStringLiteral(":"));
 }
 
-// The explanation in brackets of an option's spec.
+// The explanation in brackets of an option's completion entry.
 QString zshExplanation(const QString &text)
 {
     return QLatin1Char('[') + escaped(oneLine(text), QStringLiteral("[]:")) + QLatin1Char(']');
 }
 
-// The specs of _arguments for `option`, each quoted.
+// The entries of _arguments for `option`, each quoted.
 QStringList zshOptionSpecs(const OptionSpec &option)
 {
     QStringList names{QStringLiteral("--") + option.name};
@@ -518,14 +518,14 @@ QStringList zshOptionSpecs(const OptionSpec &option)
         value = QLatin1Char(':') + zshMessage(option.valueName) + QLatin1Char(':')
                 + zshAction(kind, option.choices);
     }
-    QStringList specs;
+    QStringList entries;
     for (const QString &name : qAsConst(names)) {
         // "--name=" takes its value in the next word or after "=".
         const bool inWord = kind != Kind::Flag && name.startsWith(QLatin1String("--"));
-        specs.append(quote(exclusion + name + (inWord ? QStringLiteral("=") : QString())
+        entries.append(quote(exclusion + name + (inWord ? QStringLiteral("=") : QString())
                            + zshExplanation(option.description) + value));
     }
-    return specs;
+    return entries;
 }
 
 // A message naming an argument and what it takes.
@@ -548,40 +548,40 @@ QString zshNames(const QList<Word> &words, const QString &indent)
     return code + indent + QStringLiteral(")\n");
 }
 
-// The _arguments specs of a command's options and arguments, each quoted.
+// The _arguments entries of a command's options and arguments, each quoted.
 QStringList zshCommandSpecs(const Model &model, const Command &command)
 {
-    QStringList specs;
+    QStringList entries;
     for (const OptionSpec &option : command.options)
-        specs += zshOptionSpecs(option);
+        entries += zshOptionSpecs(option);
     if (&command == model.help) {
-        specs.append(quote(QStringLiteral("1::command:_strategyctl_first")));
-        specs.append(quote(QStringLiteral("2::command:_strategyctl_help_sub")));
-        return specs;
+        entries.append(quote(QStringLiteral("1::command:_strategyctl_first")));
+        entries.append(quote(QStringLiteral("2::command:_strategyctl_help_sub")));
+        return entries;
     }
     const bool group = model.isGroup(command.words.first()) && command.words.size() == 1;
     for (int i = 0; i < command.args.size(); ++i) {
         const ArgSpec &arg = command.args.at(i);
         const Kind kind = kindOf(arg.type, arg.choices);
         const bool rest = arg.repeated && i == command.args.size() - 1;
-        QString spec = rest ? QStringLiteral("*") : QString::number(i + 1);
-        spec += arg.optional && !rest ? QStringLiteral("::") : QStringLiteral(":");
-        spec += zshArgumentMessage(arg) + QLatin1Char(':');
+        QString entry = rest ? QStringLiteral("*") : QString::number(i + 1);
+        entry += arg.optional && !rest ? QStringLiteral("::") : QStringLiteral(":");
+        entry += zshArgumentMessage(arg) + QLatin1Char(':');
         if (i == 0 && group) {
             // The group's commands, or the first argument.
             QString code = QStringLiteral("_strategyctl_sub ") + quote(command.words.first());
             const QString own = zshCode(kind, arg.choices);
             if (!own.isEmpty())
                 code += QStringLiteral("; ") + own;
-            spec += QLatin1Char('{') + code + QLatin1Char('}');
+            entry += QLatin1Char('{') + code + QLatin1Char('}');
         } else {
-            spec += zshAction(kind, arg.choices);
+            entry += zshAction(kind, arg.choices);
         }
-        specs.append(quote(spec));
+        entries.append(quote(entry));
     }
     if (group && command.args.isEmpty())
-        specs.append(quote(QStringLiteral("1:command:_strategyctl_sub ") + quote(command.words.first())));
-    return specs;
+        entries.append(quote(QStringLiteral("1:command:_strategyctl_sub ") + quote(command.words.first())));
+    return entries;
 }
 
 // A branch of a zsh `case`: `pattern` runs `body`.
@@ -590,11 +590,11 @@ QString zshCase(const QString &pattern, const QString &body, const QString &inde
     return indent + QLatin1Char('(') + pattern + QStringLiteral(")\n") + body + indent + QStringLiteral("    ;;\n");
 }
 
-QString zshSpecList(const QStringList &specs, const QString &indent)
+QString zshSpecList(const QStringList &entries, const QString &indent)
 {
     QString code;
-    for (const QString &spec : specs)
-        code += indent + spec + QLatin1Char('\n');
+    for (const QString &entry : entries)
+        code += indent + entry + QLatin1Char('\n');
     return code;
 }
 
@@ -689,7 +689,7 @@ QString zshScript(const Model &model)
 
     s += QStringLiteral("_strategyctl()\n"
                         "{\n"
-                        "    local -a globals anywhere specs\n"
+                        "    local -a globals anywhere entries\n"
                         "    local i word first= cmd= npos=0 value=0 start=1\n"
                         "\n"
                         "    # The options before the command.\n"
@@ -771,20 +771,20 @@ QString zshScript(const Model &model)
                         "        esac\n"
                         "        return\n"
                         "    fi\n"
-                        "    specs=($anywhere)\n"
+                        "    entries=($anywhere)\n"
                         "    case $cmd in\n");
     for (const Command *command : model.commands) {
-        const QStringList specs = zshCommandSpecs(model, *command);
-        if (specs.isEmpty())
+        const QStringList entries = zshCommandSpecs(model, *command);
+        if (entries.isEmpty())
             continue;
         s += zshCase(quote(command->name()),
-                     QStringLiteral("        specs+=(\n") + zshSpecList(specs, QStringLiteral("            "))
+                     QStringLiteral("        entries+=(\n") + zshSpecList(entries, QStringLiteral("            "))
                          + QStringLiteral("        )\n"),
                      QStringLiteral("    "));
     }
     s += QStringLiteral(
         "    esac\n"
-        "    _arguments -S : $specs\n"
+        "    _arguments -S : $entries\n"
         "}\n"
         "\n"
         "# Autoloaded from $fpath the file is the body of _strategyctl: complete now.\n"
