@@ -10,6 +10,7 @@
 #include "registry/groupsfile.h"
 #include "services/pendingjournal.h"
 #include "storage/atomicfile.h"
+#include "storage/datedbackup.h"
 #include "storage/fixedstrategyfile.h"
 #include "storage/strategylogging.h"
 #include "storage/utf8text.h"
@@ -875,18 +876,14 @@ private:
     Survey m_survey;
 };
 
-// "<file>.bak-<yyyyMMdd-HHmmss>", with "-2", "-3", ... when taken; the
-// copy's name, or empty with the reason.
+// A dated copy of `path` (DatedBackup); the copy's name, or empty with the
+// reason.
 QString backUp(const QString &path, QString *error)
 {
-    const QString base =
-        path + QLatin1String(".bak-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString backup = base;
-    for (int n = 2; QFileInfo::exists(backup) || QFileInfo(backup).isSymLink(); ++n)
-        backup = base + QLatin1Char('-') + QString::number(n);
-    QFile file(path);
-    if (!file.copy(backup)) {
-        *error = QStringLiteral("cannot copy %1 to %2: %3").arg(path, backup, file.errorString());
+    QString backup;
+    QString reason;
+    if (!DatedBackup::copy(path, QDateTime::currentDateTime(), &backup, &reason)) {
+        *error = QStringLiteral("cannot copy %1 to %2: %3").arg(path, backup, reason);
         return QString();
     }
     return backup;

@@ -6,6 +6,7 @@
 #include "services/pendingjournal.h"
 #include "services/strategycompilercommerfuncs.h"
 #include "storage/fixedstrategyfile.h"
+#include "storage/installationlayout.h"
 #include "storage/shutdownroutine.h"
 #include "storage/strategylogging.h"
 #include "storage/strategysqlite.h"
@@ -221,7 +222,7 @@ void StrategyFileLogicHandlerPrivate::removeLeftoverTemporaryFiles()
     // while this process holds it, so such copies are leftovers.
     const QString folder = ZqApplicationDir::path();
     QList<QPair<QString, QStringList>> places = {
-        {folder, {QLatin1String(PendingJournal::FileName), QStringLiteral("ZqProEngineConfig.ini")}}};
+        {folder, {QLatin1String(PendingJournal::FileName), QLatin1String(InstallationLayout::PythonIniFile)}}};
     if (m_userFolderUsable)
         places.append({folder + QLatin1String("/work/") + q->getCurUserId(),
                        {QLatin1String(FixedStrategyFile::FileName), QLatin1String(GroupsFile::FileName),

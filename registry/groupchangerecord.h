@@ -1,6 +1,8 @@
 #ifndef GROUPCHANGERECORD_H
 #define GROUPCHANGERECORD_H
 
+#include "storage/installationlayout.h"
+
 #include <QString>
 
 // A group change that rewrites two files, the data file and the groups
@@ -15,7 +17,7 @@
 // temporary file.
 struct GroupChangeRecord
 {
-    static constexpr const char *FileName = "SarvekFixedStrategyGroups.redo";
+    static constexpr const char *FileName = InstallationLayout::GroupChangeFile;
 
     enum Kind { Rename, Delete };
     enum ReadResult { Missing, Read, Damaged };

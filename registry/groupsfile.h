@@ -1,6 +1,8 @@
 #ifndef GROUPSFILE_H
 #define GROUPSFILE_H
 
+#include "storage/installationlayout.h"
+
 #include <StrategyLogic/sarvekgroupinfo.h>
 
 #include <QByteArray>
@@ -15,7 +17,7 @@
 class GroupsFile
 {
 public:
-    static constexpr const char *FileName = "SarvekFixedStrategyGroups.txt";
+    static constexpr const char *FileName = InstallationLayout::GroupsFile;
 
     // The groups of a file's bytes, by name: an entry with fewer than two
     // parts is skipped, a time that is not a number reads as 0, further

@@ -5,12 +5,12 @@
 #include "registry/groupsfile.h"
 #include "storage/atomicfile.h"
 #include "storage/changehistory.h"
+#include "storage/installationlayout.h"
 #include "storage/setasidefile.h"
 #include "storage/strategylogging.h"
 #include "storage/strategysqlite.h"
 #include "storage/utf8text.h"
 
-#include <StrategyLogic/strategydirhandler.h>
 
 #include <cardelconstants.h>
 #include <zcore.h>
@@ -21,9 +21,8 @@
 #include <QMultiMap>
 
 namespace {
-const QString DefaultGroup = QStringLiteral("默认分组");
-const QString AutoStartGroup = QStringLiteral("自动启动");
-const QString BuiltInNameMessage = QStringLiteral("默认分组/自动启动分组为内置分组名，不允许手工创建！");
+using InstallationLayout::AutoStartGroup;
+using InstallationLayout::DefaultGroup;
 const QString GroupExistsMessage = QStringLiteral("新建分组失败：已存在相同名称分组！");
 const QString NoSourceGroupMessage = QStringLiteral("修改分组名称失败：不存在原分组！");
 const QString TargetExistsMessage = QStringLiteral("修改分组名称失败：已存在该分组名！");
@@ -40,7 +39,7 @@ bool isBuiltIn(const QString &name)
 QString refusalOf(const QString &name)
 {
     if (isBuiltIn(name))
-        return BuiltInNameMessage;
+        return QStringLiteral("%1/%2分组为内置分组名，不允许手工创建！").arg(DefaultGroup, AutoStartGroup);
     if (!GroupsFile::canHold(name))
         return InvalidNameMessage;
     if (name.contains(QChar(0)))
@@ -136,7 +135,6 @@ bool StrategyGroups::saveFile()
     // to write, and nothing fails in a folder that cannot be written.
     if (text == m_groupsFileText && QFileInfo::exists(path))
         return true;
-    const StrategyDirHandler inApplicationDir;
     QString error;
     if (m_groupsFileNotText && QFileInfo::exists(path)) {
         // Bytes that were not UTF-8 text cannot be written back: the file

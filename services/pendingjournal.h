@@ -1,6 +1,8 @@
 #ifndef PENDINGJOURNAL_H
 #define PENDINGJOURNAL_H
 
+#include "storage/installationlayout.h"
+
 #include <StrategyLogic/backtestcashinfo.h>
 #include <StrategyLogic/instanceinfo.h>
 
@@ -18,7 +20,7 @@
 class PendingJournal
 {
 public:
-    static constexpr const char *FileName = "sarvek.pending.json";
+    static constexpr const char *FileName = InstallationLayout::PendingJournalFile;
 
     struct Rows
     {

@@ -1,10 +1,10 @@
 #include "strategycompilercommerfuncs.h"
 
-#include "storage/strategylogging.h"
-
-#include "storage/shutdownroutine.h"
 #include "services/pendingjournal.h"
+#include "storage/installationlayout.h"
 #include "storage/setasidefile.h"
+#include "storage/shutdownroutine.h"
+#include "storage/strategylogging.h"
 #include "storage/strategysqlite.h"
 
 #include <zqapplicationdir.h>
@@ -21,9 +21,8 @@
 #include <QTimer>
 
 namespace {
-constexpr char IniGroup[] = "ZqProEngineConfig";
-constexpr char PythonPathKey[] = "Sarvek_PythonInstallPath";
-constexpr char IniFileName[] = "ZqProEngineConfig.ini";
+using InstallationLayout::PythonIniGroup;
+using InstallationLayout::PythonPathKey;
 constexpr int SqliteBusy = 5;
 constexpr int SqliteLocked = 6;
 std::atomic<StrategyCompilerCommerFuncs *> s_instance{nullptr};
@@ -52,8 +51,8 @@ StrategyCompilerCommerFuncs::StrategyCompilerCommerFuncs(QObject *parent)
 {
     // In the installation folder, whatever the working directory is: the
     // file read is the file written.
-    m_settings = new QSettings(m_folder + QLatin1Char('/') + QLatin1String(IniFileName), QSettings::IniFormat, this);
-    m_settings->beginGroup(IniGroup);
+    m_settings = new QSettings(m_folder + QLatin1Char('/') + QLatin1String(InstallationLayout::PythonIniFile), QSettings::IniFormat, this);
+    m_settings->beginGroup(PythonIniGroup);
     {
         QMutexLocker locker(&m_pyPathMutex);
         m_pyInstallPath = m_settings->value(PythonPathKey, QVariant()).toString();
@@ -311,7 +310,7 @@ void StrategyCompilerCommerFuncs::setPYInstallPath(const QString &path)
 
 bool StrategyCompilerCommerFuncs::writePythonPathLocked()
 {
-    m_settings->beginGroup(IniGroup);
+    m_settings->beginGroup(PythonIniGroup);
     m_settings->setValue(PythonPathKey, m_pyInstallPath);
     m_settings->endGroup();
     // A QSettings object reports a failed write for the rest of its life,
@@ -334,7 +333,7 @@ bool StrategyCompilerCommerFuncs::writePythonPathLocked()
     if (!copyFile.open(QIODevice::WriteOnly) || copyFile.write(file.readAll()) < 0 || !copyFile.flush())
         return true;
     copyFile.close();
-    return QSettings(copy, QSettings::IniFormat).value(QStringLiteral("%1/%2").arg(QLatin1String(IniGroup), QLatin1String(PythonPathKey)))
+    return QSettings(copy, QSettings::IniFormat).value(QStringLiteral("%1/%2").arg(QLatin1String(PythonIniGroup), QLatin1String(PythonPathKey)))
                .toString()
            == m_pyInstallPath;
 }

@@ -7,7 +7,8 @@
 // Replaces a file whole: the content goes to a temporary file in the same
 // folder, which is renamed over the old file only once every byte has been
 // written, so a reader or a process killed at any moment sees the old file
-// or the new one, never a mixture or an empty file.
+// or the new one, never a mixture or an empty file. The one writer of whole
+// files of the library; StrategyLogic::writeWholeFile() offers it to hosts.
 class AtomicFile
 {
 public:

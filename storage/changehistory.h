@@ -1,6 +1,8 @@
 #ifndef CHANGEHISTORY_H
 #define CHANGEHISTORY_H
 
+#include "storage/installationlayout.h"
+
 #include <StrategyLogic/fixedstrategyinfo.h>
 #include <StrategyLogic/sarvekgroupinfo.h>
 
@@ -39,8 +41,8 @@
 class ChangeHistory
 {
 public:
-    static constexpr const char *FileName = "history.jsonl";
-    static constexpr const char *OlderFileName = "history.1.jsonl";
+    static constexpr const char *FileName = InstallationLayout::HistoryFile;
+    static constexpr const char *OlderFileName = InstallationLayout::OlderHistoryFile;
     static constexpr qint64 SizeLimit = 4 * 1024 * 1024;
 
     // Which file or table holds the changed record: the data file, the

@@ -1,6 +1,8 @@
 #ifndef FIXEDSTRATEGYFILE_H
 #define FIXEDSTRATEGYFILE_H
 
+#include "storage/installationlayout.h"
+
 #include <StrategyLogic/fixedstrategyinfo.h>
 
 #include <QByteArray>
@@ -16,7 +18,7 @@
 class FixedStrategyFile
 {
 public:
-    static constexpr const char *FileName = "SarvekFixStrategy.dat";
+    static constexpr const char *FileName = InstallationLayout::DataFile;
     static constexpr const char *Separator = ",%&";
 
     // "<applicationDir>/work/<userFolder lower-cased>/SarvekFixStrategy.dat".

@@ -1,9 +1,10 @@
 #include "strategysqlite.h"
 
-#include "storage/shutdownroutine.h"
-#include "storage/strategylogging.h"
+#include "storage/installationlayout.h"
 #include "storage/setasidefile.h"
+#include "storage/shutdownroutine.h"
 #include "storage/sqltext.h"
+#include "storage/strategylogging.h"
 
 #include <interprocidservice.h>
 #include <zqapplicationdir.h>
@@ -16,7 +17,6 @@
 #include <atomic>
 
 namespace {
-constexpr char FixStrategyIdService[] = "FixStrategyIDSrv";
 std::atomic<StrategySqlite *> s_instance{nullptr};
 } // namespace
 
@@ -43,7 +43,7 @@ StrategySqlite::StrategySqlite()
 {
     cretateDataBase();
     // Before open(): the legacy migration draws new ids from this sequence.
-    InterProcIdService::instance().registerIdService(FixStrategyIdService, -1);
+    InterProcIdService::instance().registerIdService(InstallationLayout::IdService, -1);
     open();
     openDBByInstanceId(QString());
 }
@@ -61,12 +61,12 @@ StrategySqlite::~StrategySqlite()
 
 QString StrategySqlite::databasePath() const
 {
-    return QStringLiteral("%1/%2").arg(ZqApplicationDir::path(), QStringLiteral("sarvek.db"));
+    return QStringLiteral("%1/%2").arg(ZqApplicationDir::path(), QLatin1String(InstallationLayout::DatabaseFile));
 }
 
 QString StrategySqlite::simuDatabasePath() const
 {
-    return QStringLiteral("%1/%2.db").arg(ZqApplicationDir::path(), QStringLiteral("Sarvek_SimuTrade"));
+    return QStringLiteral("%1/%2").arg(ZqApplicationDir::path(), QLatin1String(InstallationLayout::SimuTradeDatabaseFile));
 }
 
 bool StrategySqlite::isDatabaseOpen() const

@@ -1,12 +1,12 @@
 // The fixed-strategy store of StrategySqlite: the records of the logged-in
 // user, their data file, id allocation and the legacy-table migration.
 
-#include "storage/strategysqlite.h"
-
-#include "storage/strategylogging.h"
-#include "storage/fixedstrategyfile.h"
 #include "storage/atomicfile.h"
+#include "storage/fixedstrategyfile.h"
+#include "storage/installationlayout.h"
 #include "storage/setasidefile.h"
+#include "storage/strategylogging.h"
+#include "storage/strategysqlite.h"
 
 #include <interprocidservice.h>
 #include <zqapplicationdir.h>
@@ -21,8 +21,6 @@
 #include <algorithm>
 
 namespace {
-constexpr char FixStrategyIdService[] = "FixStrategyIDSrv";
-const QString DefaultGroup = QStringLiteral("默认分组");
 } // namespace
 
 QString StrategySqlite::getFixedStrategyFilePath(QString userFolder)
@@ -38,9 +36,9 @@ QString StrategySqlite::formatFixedStrategyLine(const FixedStrategyInfo &info)
 qint64 StrategySqlite::allocateFixedStrategyId()
 {
     InterProcIdService &ids = InterProcIdService::instance();
-    qint64 id = ids.getId(FixStrategyIdService);
+    qint64 id = ids.getId(InstallationLayout::IdService);
     if (id == 0)
-        id = ids.getId(FixStrategyIdService);
+        id = ids.getId(InstallationLayout::IdService);
     return id;
 }
 
@@ -140,7 +138,7 @@ QVector<FixedStrategyInfo> StrategySqlite::loadFixedStrategyRecords(const QStrin
     }
     // A data file may come from another machine, whose ids this machine's
     // sequence has not reached yet: new ids start above the stored ones.
-    if (highestId > 0 && !InterProcIdService::instance().raiseFloor(FixStrategyIdService, highestId))
+    if (highestId > 0 && !InterProcIdService::instance().raiseFloor(InstallationLayout::IdService, highestId))
         SL_WARNING << "StrategySqlite::LoadFixedStrategyInfo" << "cannot raise the id sequence above" << highestId;
     return list;
 }
@@ -301,7 +299,7 @@ void StrategySqlite::raiseIdsAboveDataFiles()
         for (const FixedStrategyInfo &info : FixedStrategyFile::parse(file.readAll()))
             highest = qMax(highest, info.id);
     }
-    if (highest > 0 && !InterProcIdService::instance().raiseFloor(FixStrategyIdService, highest))
+    if (highest > 0 && !InterProcIdService::instance().raiseFloor(InstallationLayout::IdService, highest))
         SL_WARNING << "StrategySqlite::backupFixStrategyInfo" << "cannot raise the id sequence above" << highest;
 }
 
@@ -362,7 +360,7 @@ void StrategySqlite::backupFixStrategyInfo()
         info.extraInfo = column(5);
         info.copyIndex = 0;
         if (info.group.isEmpty())
-            info.group = DefaultGroup;
+            info.group = InstallationLayout::DefaultGroup;
         const QString folder = column(3).toLower();
         if (!FixedStrategyFile::isValidUserFolder(folder) || !FixedStrategyFile::canHold(info)) {
             // Written as it is, it would land outside the user's folder or
