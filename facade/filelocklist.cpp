@@ -41,6 +41,18 @@ bool FileLockList::change(const QString &filePath, bool lock)
     return true;
 }
 
+QStringList FileLockList::list()
+{
+    QStringList paths;
+    {
+        QReadLocker locker(&m_lockFileListLock);
+        paths = m_lockFileList;
+    }
+    paths.removeDuplicates();
+    paths.sort();
+    return paths;
+}
+
 bool FileLockList::isLocked(const QString &filePath)
 {
     QReadLocker locker(&m_lockFileListLock);

@@ -29,6 +29,8 @@ public:
     // locked path or unlocking one that is not changes nothing.
     bool change(const QString &filePath, bool lock);
     bool isLocked(const QString &filePath);
+    // The locked paths, in ascending order.
+    QStringList list();
 
 private:
     ChangeHistory &m_history;

@@ -1,5 +1,6 @@
 #include <StrategyLogic/strategyfilelogichandler.h>
 
+#include "facade/refusals.h"
 #include "facade/strategyfilelogichandler_p.h"
 #include "registry/groupchangerecord.h"
 #include "registry/groupsfile.h"
@@ -8,6 +9,7 @@
 #include "storage/fixedstrategyfile.h"
 #include "storage/installationlayout.h"
 #include "storage/shutdownroutine.h"
+#include "storage/sqltext.h"
 #include "storage/strategylogging.h"
 #include "storage/strategysqlite.h"
 
@@ -25,10 +27,15 @@
 
 #include <cmath>
 
+using StrategyLogic::RefusalCode;
+
 namespace {
 constexpr char LastProductKey[] = "Sarvek/StrategyFileLogicHandler/LastProduct";
 constexpr char LastFundaccountKey[] = "Sarvek/StrategyFileLogicHandler/LastFundaccount";
 constexpr char WorkThreadName[] = "StrategyFileLogicHandler_Thread";
+
+constexpr char UnstorableText[] =
+    "a text holds \",%&\", a line feed, a carriage return or a NUL, which the data file cannot hold";
 
 // A NUL cannot be stored: it would end a statement, a settings value or a
 // line of a file early.
@@ -201,7 +208,8 @@ bool StrategyFileLogicHandlerPrivate::refusesChange(const char *function) const
 {
     if (m_initialized)
         return false;
-    SL_WARNING << function << "refused: the plug-in is not initialised";
+    Refusals::refuse(function, RefusalCode::NotInitialised, QStringLiteral("the plug-in is not initialised"),
+                     Refusals::notInitialisedMessage());
     return true;
 }
 
@@ -211,8 +219,48 @@ bool StrategyFileLogicHandlerPrivate::refusesRegistryChange(const char *function
         return true;
     if (m_userFolderUsable)
         return false;
-    SL_WARNING << function << "refused: the user id cannot name a folder for the fixed strategies";
+    Refusals::refuse(function, RefusalCode::NotInitialised,
+                     QStringLiteral("the user id cannot name a folder for the fixed strategies"),
+                     Refusals::noUserFolderMessage());
     return true;
+}
+
+bool StrategyFileLogicHandlerPrivate::writeDataFile(const char *function)
+{
+    const bool written = m_registry.writeDataFile();
+    if (!written && function)
+        refuseUnwritten(function, QStringLiteral("the data file"));
+    return written;
+}
+
+void StrategyFileLogicHandlerPrivate::refuseUnwritten(const char *function, const QString &what)
+{
+    Refusals::refuse(function, RefusalCode::NotWritable,
+                     QStringLiteral("%1 could not be written; the change stays in memory").arg(what),
+                     Refusals::notWritableMessage());
+}
+
+QString StrategyFileLogicHandlerPrivate::groupAnswer(const char *function, const QString &names,
+                                                     const QString &message)
+{
+    const RefusalCode code = StrategyGroups::refusalCodeOf(message);
+    if (code != RefusalCode::None)
+        Refusals::refuse(function, code, QStringLiteral("%1 (%2)").arg(StrategyLogic::refusalCodeName(code), names),
+                         message);
+    return message;
+}
+
+bool StrategyFileLogicHandlerPrivate::groupResult(const char *function, const QString &group, bool existed,
+                                                  bool result)
+{
+    if (result)
+        return true;
+    if (!existed)
+        Refusals::refuse(function, RefusalCode::NoSuchGroup, QStringLiteral("no group named %1").arg(group),
+                         Refusals::noSuchGroupMessage(group));
+    else
+        refuseUnwritten(function, QStringLiteral("the data file or the groups file"));
+    return false;
 }
 
 void StrategyFileLogicHandlerPrivate::removeLeftoverTemporaryFiles()
@@ -306,10 +354,13 @@ QString StrategyFileLogicHandler::getLastFundaccount() const
 
 void StrategyFileLogicHandler::setLastProduct(const QString &product)
 {
+    Refusals::clear();
     if (d->refusesChange("StrategyFileLogicHandler::setLastProduct"))
         return;
     if (holdsNul(product)) {
         SL_UNSAVED << "StrategyFileLogicHandler::setLastProduct" << "refused: the product holds a NUL";
+        Refusals::note("StrategyFileLogicHandler::setLastProduct", RefusalCode::NotStorable,
+                       QStringLiteral("the product holds a NUL"), Refusals::notStorableMessage());
         return;
     }
     QMutexLocker locker(&d->m_rememberedMutex);
@@ -321,10 +372,13 @@ void StrategyFileLogicHandler::setLastProduct(const QString &product)
 
 void StrategyFileLogicHandler::setLastFundaccount(const QString &fundAccount)
 {
+    Refusals::clear();
     if (d->refusesChange("StrategyFileLogicHandler::setLastFundaccount"))
         return;
     if (holdsNul(fundAccount)) {
         SL_UNSAVED << "StrategyFileLogicHandler::setLastFundaccount" << "refused: the fund account holds a NUL";
+        Refusals::note("StrategyFileLogicHandler::setLastFundaccount", RefusalCode::NotStorable,
+                       QStringLiteral("the fund account holds a NUL"), Refusals::notStorableMessage());
         return;
     }
     QMutexLocker locker(&d->m_rememberedMutex);
@@ -351,15 +405,21 @@ void StrategyFileLogicHandler::slotQueryStrategyInstRsp(const QHash<QString, QVa
 bool StrategyFileLogicHandler::changeFileLockState(QString filePath, bool lock)
 {
     SL_DEBUG << "StrategyFileLogicHandler::changeFileLockState" << filePath << lock;
+    Refusals::clear();
     if (d->refusesChange("StrategyFileLogicHandler::changeFileLockState"))
         return false;
     if (lock && holdsNul(filePath)) {
-        SL_WARNING << "StrategyFileLogicHandler::changeFileLockState" << "refused: the path holds a NUL";
+        Refusals::refuse("StrategyFileLogicHandler::changeFileLockState", RefusalCode::NotStorable,
+                         QStringLiteral("the path holds a NUL"), Refusals::notStorableMessage());
         return false;
     }
     const bool result = d->m_locks.change(filePath, lock);
     if (result)
         emit signalChangeFileLockState(filePath);
+    else
+        Refusals::refuse("StrategyFileLogicHandler::changeFileLockState", RefusalCode::NotWritable,
+                         QStringLiteral("the local database did not take the change of %1").arg(filePath),
+                         Refusals::notWritableMessage());
     return result;
 }
 
@@ -368,6 +428,11 @@ bool StrategyFileLogicHandler::getFileLockState(QString filePath)
     const bool locked = d->m_locks.isLocked(filePath);
     SL_DEBUG << "StrategyFileLogicHandler::getFileLockState" << locked << filePath;
     return locked;
+}
+
+QStringList StrategyFileLogicHandler::getLockedFileList()
+{
+    return d->m_locks.list();
 }
 
 // Fixed strategies: the registry answers and changes, the facade signals.
@@ -410,12 +475,14 @@ QString StrategyFileLogicHandler::GetDefaultFixedStrategyName(const QString &fil
 bool StrategyFileLogicHandler::addFixedStrategy(QString filePath, QString name, QString group, QString extraInfo,
                                                 int count)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::addFixedStrategy" << filePath << name << group << extraInfo << count;
-    if (d->refusesRegistryChange("StrategyFileLogicHandler::addFixedStrategy"))
+    constexpr char Function[] = "StrategyFileLogicHandler::addFixedStrategy";
+    SL_DEBUG << Function << filePath << name << group << extraInfo << count;
+    Refusals::clear();
+    if (d->refusesRegistryChange(Function))
         return false;
     if (!canStore(name, filePath, group, extraInfo)) {
-        SL_WARNING << "StrategyFileLogicHandler::addFixedStrategy"
-                   << "refused: a text holds \",%&\", a line feed, a carriage return or a NUL, which the data file cannot hold";
+        Refusals::refuse(Function, RefusalCode::NotStorable, QLatin1String(UnstorableText),
+                         Refusals::notStorableMessage());
         return false;
     }
     bool result = true;
@@ -430,20 +497,32 @@ bool StrategyFileLogicHandler::addFixedStrategy(QString filePath, QString name, 
         });
         if (!groupExists) {
             SL_DEBUG << "不包含的分组" << group;
+            Refusals::refuse(Function, RefusalCode::NoSuchGroup, QStringLiteral("no group named %1").arg(group),
+                             Refusals::noSuchGroupMessage(group));
             return false;
         }
-        if (added == FixedStrategyRegistry::AddResult::NameTaken)
+        if (added == FixedStrategyRegistry::AddResult::NameTaken) {
+            Refusals::refuse(Function, RefusalCode::NameTaken,
+                             QStringLiteral("%1 is registered for %2 already").arg(copyName, filePath),
+                             Refusals::nameTakenMessage(copyName));
             return false;
+        }
         // Listed whenever registered, also after an earlier copy's id was
         // rejected: every record's name stays under its path.
-        if (added == FixedStrategyRegistry::AddResult::IdRejected)
+        if (added == FixedStrategyRegistry::AddResult::IdRejected && result) {
             result = false;
+            Refusals::refuse(Function, RefusalCode::IdRefused,
+                             QStringLiteral("the id service gave no usable id for %1").arg(copyName),
+                             Refusals::idRefusedMessage());
+        }
         SL_DEBUG << "end insertStrategyInfo2 " << i << id << result;
         SL_DEBUG << "add end " << i << result;
     }
     SL_DEBUG << "addFixedStrategy over";
-    if (!d->m_registry.writeDataFile())
+    if (!d->m_registry.writeDataFile() && result) {
         result = false;
+        d->refuseUnwritten(Function, QStringLiteral("the data file"));
+    }
     SL_DEBUG << "addFixedStrategy write file over";
     emit signalAddStrategy();
     return result;
@@ -451,34 +530,50 @@ bool StrategyFileLogicHandler::addFixedStrategy(QString filePath, QString name, 
 
 bool StrategyFileLogicHandler::modifyFixedStrategyInfo(int id, const FixedStrategyInfo &info)
 {
-    if (d->refusesRegistryChange("StrategyFileLogicHandler::modifyFixedStrategyInfo"))
+    constexpr char Function[] = "StrategyFileLogicHandler::modifyFixedStrategyInfo";
+    Refusals::clear();
+    if (d->refusesRegistryChange(Function))
         return false;
     if (!canStore(info.name, info.filePath, info.group, info.extraInfo)) {
-        SL_WARNING << "StrategyFileLogicHandler::modifyFixedStrategyInfo"
-                   << "refused: a text holds \",%&\", a line feed, a carriage return or a NUL, which the data file cannot hold";
+        Refusals::refuse(Function, RefusalCode::NotStorable, QLatin1String(UnstorableText),
+                         Refusals::notStorableMessage());
         return false;
     }
-    if (!d->m_registry.modify(id, info))
+    if (!d->m_registry.modify(id, info)) {
+        Refusals::refuse(Function, RefusalCode::NotFound, QStringLiteral("no fixed strategy with id %1").arg(id),
+                         Refusals::notFoundMessage());
         return false;
+    }
     emit signalStrategyModifyed(id);
-    return d->m_registry.writeDataFile();
+    return d->writeDataFile(Function);
 }
 
 bool StrategyFileLogicHandler::modifyeStrategyFilePath(QString oldFilePath, QString newFilePath)
 {
-    if (oldFilePath.isEmpty() || newFilePath.isEmpty())
+    constexpr char Function[] = "StrategyFileLogicHandler::modifyeStrategyFilePath";
+    Refusals::clear();
+    if (oldFilePath.isEmpty() || newFilePath.isEmpty()) {
+        Refusals::refuse(Function, RefusalCode::NotFound, QStringLiteral("an empty path"),
+                         Refusals::notFoundMessage());
         return false;
+    }
     if (oldFilePath == newFilePath)
         return true;
-    if (d->refusesRegistryChange("StrategyFileLogicHandler::modifyeStrategyFilePath"))
+    if (d->refusesRegistryChange(Function))
         return false;
     if (!FixedStrategyFile::canHold(newFilePath)) {
-        SL_WARNING << "StrategyFileLogicHandler::modifyeStrategyFilePath"
-                   << "refused: the path holds \",%&\", a line feed, a carriage return or a NUL";
+        SL_WARNING << Function << "refused: the path holds \",%&\", a line feed, a carriage return or a NUL";
+        Refusals::note(Function, RefusalCode::NotStorable,
+                       QStringLiteral("the path holds \",%&\", a line feed, a carriage return or a NUL"),
+                       Refusals::notStorableMessage());
         return false;
     }
     const bool result = d->m_registry.moveFile(oldFilePath, newFilePath);
-    const bool written = d->m_registry.writeDataFile();
+    if (!result)
+        Refusals::refuse(Function, RefusalCode::NotFound,
+                         QStringLiteral("the store holds no record of %1 to move").arg(oldFilePath),
+                         Refusals::notFoundMessage());
+    const bool written = d->writeDataFile(result ? Function : nullptr);
     if (result)
         emit signalFixedStrategyFileChanged(oldFilePath, newFilePath);
     return result && written;
@@ -486,14 +581,20 @@ bool StrategyFileLogicHandler::modifyeStrategyFilePath(QString oldFilePath, QStr
 
 bool StrategyFileLogicHandler::delFixedStrategyInfoByFilePath(QString filePath)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::delFixedStrategyInfoByFilePath" << filePath;
-    if (d->refusesRegistryChange("StrategyFileLogicHandler::delFixedStrategyInfoByFilePath"))
+    constexpr char Function[] = "StrategyFileLogicHandler::delFixedStrategyInfoByFilePath";
+    SL_DEBUG << Function << filePath;
+    Refusals::clear();
+    if (d->refusesRegistryChange(Function))
         return false;
     QList<int> removed;
     bool result = d->m_registry.removeFile(filePath, &removed);
     if (result)
         emit signalFixedStrategyFileRemoved(removed.isEmpty() ? 0 : removed.first());
-    if (!d->m_registry.writeDataFile())
+    else
+        Refusals::refuse(Function, RefusalCode::NotFound,
+                         QStringLiteral("the store holds no record of %1 to remove").arg(filePath),
+                         Refusals::notFoundMessage());
+    if (!d->writeDataFile(result ? Function : nullptr))
         result = false;
     SL_DEBUG << "StrategyFileLogicHandler::delFixedStrategyInfoByFilePath" << result;
     return result;
@@ -501,13 +602,22 @@ bool StrategyFileLogicHandler::delFixedStrategyInfoByFilePath(QString filePath)
 
 bool StrategyFileLogicHandler::delFixedStrategyInfoByID(qint64 id)
 {
-    if (id < 0 || d->refusesRegistryChange("StrategyFileLogicHandler::delFixedStrategyInfoByID"))
+    constexpr char Function[] = "StrategyFileLogicHandler::delFixedStrategyInfoByID";
+    Refusals::clear();
+    if (id < 0) {
+        Refusals::refuse(Function, RefusalCode::NotFound, QStringLiteral("no fixed strategy with id %1").arg(id),
+                         Refusals::notFoundMessage());
+        return false;
+    }
+    if (d->refusesRegistryChange(Function))
         return false;
     if (!d->m_registry.removeId(id)) {
+        Refusals::refuse(Function, RefusalCode::NotFound, QStringLiteral("no fixed strategy with id %1").arg(id),
+                         Refusals::notFoundMessage());
         d->m_registry.writeDataFile();
         return false;
     }
-    const bool written = d->m_registry.writeDataFile();
+    const bool written = d->writeDataFile(Function);
     emit signalFixedStrategyFileRemoved(int(id));
     return written;
 }
@@ -516,50 +626,68 @@ bool StrategyFileLogicHandler::delFixedStrategyInfoByID(qint64 id)
 
 QString StrategyFileLogicHandler::addGroup(const QString &name)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::addGroup" << name;
-    if (d->refusesRegistryChange("StrategyFileLogicHandler::addGroup"))
+    constexpr char Function[] = "StrategyFileLogicHandler::addGroup";
+    SL_DEBUG << Function << name;
+    Refusals::clear();
+    if (d->refusesRegistryChange(Function))
         return StrategyGroups::notInitialisedMessage();
-    return d->m_groups.add(name);
+    return d->groupAnswer(Function, name, d->m_groups.add(name));
 }
 
 QString StrategyFileLogicHandler::addGroupCreatedAt(const QString &name, qint64 createTime)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::addGroupCreatedAt" << name << createTime;
-    if (d->refusesRegistryChange("StrategyFileLogicHandler::addGroupCreatedAt"))
+    constexpr char Function[] = "StrategyFileLogicHandler::addGroupCreatedAt";
+    SL_DEBUG << Function << name << createTime;
+    Refusals::clear();
+    if (d->refusesRegistryChange(Function))
         return StrategyGroups::notInitialisedMessage();
-    return d->m_groups.add(name, createTime);
+    return d->groupAnswer(Function, name, d->m_groups.add(name, createTime));
 }
 
 QString StrategyFileLogicHandler::renameGroup(const QString &oldName, const QString &newName)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::renameGroup" << oldName << newName;
-    if (d->refusesRegistryChange("StrategyFileLogicHandler::renameGroup"))
+    constexpr char Function[] = "StrategyFileLogicHandler::renameGroup";
+    SL_DEBUG << Function << oldName << newName;
+    Refusals::clear();
+    if (d->refusesRegistryChange(Function))
         return StrategyGroups::notInitialisedMessage();
-    return d->m_groups.rename(oldName, newName);
+    return d->groupAnswer(Function, QStringLiteral("%1 -> %2").arg(oldName, newName),
+                          d->m_groups.rename(oldName, newName));
 }
 
 bool StrategyFileLogicHandler::deleteGroup(QString name, bool deleteStrategies)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::deleteGroup" << name << deleteStrategies;
-    if (d->refusesRegistryChange("StrategyFileLogicHandler::deleteGroup"))
+    constexpr char Function[] = "StrategyFileLogicHandler::deleteGroup";
+    SL_DEBUG << Function << name << deleteStrategies;
+    Refusals::clear();
+    if (d->refusesRegistryChange(Function))
         return false;
-    return d->m_groups.remove(name, deleteStrategies);
+    const bool existed = d->m_groups.names().contains(name);
+    return d->groupResult(Function, name, existed, d->m_groups.remove(name, deleteStrategies));
 }
 
 bool StrategyFileLogicHandler::cleanupGroup(const QString &name)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::cleanupGroup" << name;
-    if (d->refusesRegistryChange("StrategyFileLogicHandler::cleanupGroup"))
+    constexpr char Function[] = "StrategyFileLogicHandler::cleanupGroup";
+    SL_DEBUG << Function << name;
+    Refusals::clear();
+    if (d->refusesRegistryChange(Function))
         return false;
-    return d->m_groups.cleanup(name);
+    const bool existed = d->m_groups.names().contains(name);
+    return d->groupResult(Function, name, existed, d->m_groups.cleanup(name));
 }
 
 bool StrategyFileLogicHandler::regroupAllStrategy(const QString &fromGroup, const QString &toGroup, bool removeFrom)
 {
-    SL_DEBUG << "StrategyFileLogicHandler::regroupAllStrategy" << fromGroup << toGroup << removeFrom;
-    if (d->refusesRegistryChange("StrategyFileLogicHandler::regroupAllStrategy"))
+    constexpr char Function[] = "StrategyFileLogicHandler::regroupAllStrategy";
+    SL_DEBUG << Function << fromGroup << toGroup << removeFrom;
+    Refusals::clear();
+    if (d->refusesRegistryChange(Function))
         return false;
-    return d->m_groups.regroup(fromGroup, toGroup, removeFrom);
+    const QStringList names = d->m_groups.names();
+    const QString missing = !names.contains(fromGroup) ? fromGroup : !names.contains(toGroup) ? toGroup : QString();
+    return d->groupResult(Function, missing.isNull() ? fromGroup : missing, missing.isNull(),
+                          d->m_groups.regroup(fromGroup, toGroup, removeFrom));
 }
 
 QList<SarvekGroupInfo> StrategyFileLogicHandler::getAllStrategyGroups()
@@ -610,6 +738,7 @@ QString StrategyFileLogicHandler::getPYInstallPath()
 
 void StrategyFileLogicHandler::setPYInstallPath(const QString &path)
 {
+    Refusals::clear();
     if (d->refusesChange("StrategyFileLogicHandler::setPYInstallPath"))
         return;
     StrategyCompilerCommerFuncs::instance()->setPYInstallPath(path);
@@ -644,10 +773,12 @@ void StrategyFileLogicHandler::refreshAccount()
 bool StrategyFileLogicHandler::addInstanceRunMode(QString instanceId, int runMode, QString fundAccount,
                                                   QString returnRegInfo)
 {
+    Refusals::clear();
     if (d->refusesChange("StrategyFileLogicHandler::addInstanceRunMode"))
         return false;
     if (holdsNul(instanceId) || holdsNul(fundAccount) || holdsNul(returnRegInfo)) {
-        SL_WARNING << "StrategyFileLogicHandler::addInstanceRunMode" << "refused: a text holds a NUL";
+        Refusals::refuse("StrategyFileLogicHandler::addInstanceRunMode", RefusalCode::NotStorable,
+                         QStringLiteral("a text holds a NUL"), Refusals::notStorableMessage());
         return false;
     }
     return StrategyCompilerCommerFuncs::instance()->addInstanceRunMode(instanceId, runMode, fundAccount,
@@ -679,11 +810,35 @@ InstanceInfo StrategyFileLogicHandler::getLastReturnInstanceRegInfo()
     return StrategyCompilerCommerFuncs::instance()->getLastReturnInstanceRegInfo();
 }
 
+QList<InstanceInfo> StrategyFileLogicHandler::getInstanceList()
+{
+    return StrategyCompilerCommerFuncs::instance()->instanceList();
+}
+
+QStringList StrategyFileLogicHandler::getBackTestInstanceIdList()
+{
+    return StrategyCompilerCommerFuncs::instance()->backTestInstanceIds();
+}
+
 bool StrategyFileLogicHandler::setInstanceStartEndTime(QString instanceId, QDateTime startTime, QDateTime endTime)
 {
-    if (d->refusesChange("StrategyFileLogicHandler::setInstanceStartEndTime"))
+    constexpr char Function[] = "StrategyFileLogicHandler::setInstanceStartEndTime";
+    Refusals::clear();
+    if (d->refusesChange(Function))
         return false;
-    return StrategyCompilerCommerFuncs::instance()->setInstanceStartEndTime(instanceId, startTime, endTime);
+    if (StrategyCompilerCommerFuncs::instance()->setInstanceStartEndTime(instanceId, startTime, endTime))
+        return true;
+    if (!SqlText::isPlainDecimal(instanceId))
+        Refusals::refuse(Function, RefusalCode::NotStorable,
+                         QStringLiteral("times are kept only for an instance whose id is a plain decimal number, "
+                                        "not %1")
+                             .arg(instanceId),
+                         Refusals::notStorableMessage());
+    else
+        Refusals::refuse(Function, RefusalCode::NotWritable,
+                         QStringLiteral("the local database did not take the times of instance %1").arg(instanceId),
+                         Refusals::notWritableMessage());
+    return false;
 }
 
 QList<ZParamData> StrategyFileLogicHandler::getInstanceParams(const QString &instanceId)
@@ -698,11 +853,15 @@ void StrategyFileLogicHandler::updateInstanceParams(const ZInstanceMonitorData &
 
 void StrategyFileLogicHandler::addBackTestInitCashInfo(QString instanceId, QDate date, double initialFunds)
 {
+    Refusals::clear();
     if (d->refusesChange("StrategyFileLogicHandler::addBackTestInitCashInfo"))
         return;
     if (holdsNul(instanceId) || !std::isfinite(initialFunds)) {
         SL_UNSAVED << "StrategyFileLogicHandler::addBackTestInitCashInfo"
                    << "refused: the instance id holds a NUL or the amount is not a number";
+        Refusals::note("StrategyFileLogicHandler::addBackTestInitCashInfo", RefusalCode::NotStorable,
+                       QStringLiteral("the instance id holds a NUL or the amount is not a number"),
+                       Refusals::notStorableMessage());
         return;
     }
     StrategyCompilerCommerFuncs::instance()->addBackTestInitCashInfo(instanceId, date, initialFunds);
@@ -710,11 +869,15 @@ void StrategyFileLogicHandler::addBackTestInitCashInfo(QString instanceId, QDate
 
 void StrategyFileLogicHandler::addBackTestInitCashEndInfo(QString instanceId, QDate date, double endFunds)
 {
+    Refusals::clear();
     if (d->refusesChange("StrategyFileLogicHandler::addBackTestInitCashEndInfo"))
         return;
     if (holdsNul(instanceId) || !std::isfinite(endFunds)) {
         SL_UNSAVED << "StrategyFileLogicHandler::addBackTestInitCashEndInfo"
                    << "refused: the instance id holds a NUL or the amount is not a number";
+        Refusals::note("StrategyFileLogicHandler::addBackTestInitCashEndInfo", RefusalCode::NotStorable,
+                       QStringLiteral("the instance id holds a NUL or the amount is not a number"),
+                       Refusals::notStorableMessage());
         return;
     }
     StrategyCompilerCommerFuncs::instance()->addBackTestInitCashEndInfo(instanceId, date, endFunds);

@@ -39,6 +39,15 @@ public:
     bool refusesRegistryChange(const char *function) const;
     void removeLeftoverTemporaryFiles();
 
+    // Refusals (Refusals, StrategyLogic::lastRefusal()) of the changing
+    // methods. writeDataFile(): the registry's write, a failure refused as
+    // `function`'s unless it is null (a refusal of its own came first).
+    bool writeDataFile(const char *function);
+    void refuseUnwritten(const char *function, const QString &what);
+    // The answer of a group method that answers a message, or a bool.
+    QString groupAnswer(const char *function, const QString &names, const QString &message);
+    bool groupResult(const char *function, const QString &group, bool existed, bool result);
+
     StrategyFileLogicHandler *const q;
 
     // Lock order: m_initMutex first; then StrategyGroups' lock, the

@@ -39,6 +39,40 @@ const char *CppSQLite3Query::fieldValue(int col) const
     return offset == Result::Null ? nullptr : m_result->text.data() + offset;
 }
 
+const char *CppSQLite3Query::fieldName(int col) const
+{
+    if (col < 0 || col >= numFields())
+        return nullptr;
+    return m_result->columns[size_t(col)].c_str();
+}
+
+int CppSQLite3Query::fieldLength(int col) const
+{
+    if (eof() || col < 0 || col >= numFields())
+        return 0;
+    const size_t at = m_row * m_result->columns.size() + size_t(col);
+    const size_t offset = m_result->offsets[at];
+    if (offset == Result::Null)
+        return 0;
+    // Each value is followed by its NUL, then the next value's text.
+    size_t end = m_result->text.size();
+    for (size_t next = at + 1; next < m_result->offsets.size(); ++next) {
+        if (m_result->offsets[next] != Result::Null) {
+            end = m_result->offsets[next];
+            break;
+        }
+    }
+    return int(end - offset - 1);
+}
+
+int CppSQLite3Query::fieldDataType(int col) const
+{
+    constexpr int Null = 5;
+    if (eof() || col < 0 || col >= numFields())
+        return Null;
+    return m_result->types[m_row * m_result->columns.size() + size_t(col)];
+}
+
 void CppSQLite3Query::nextRow()
 {
     if (!eof())

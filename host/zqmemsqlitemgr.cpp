@@ -79,7 +79,7 @@ bool ZqMemSqliteMgr::ensureOpenLocked()
         sqlite3_close_v2(db);
         return false;
     }
-    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    sqlite3_busy_timeout(db, m_busyTimeoutMs);
 
     // sqlite3_open_v2 defers reading the file; read the schema now so that a
     // file that is not a database counts as not open. A busy file is a
@@ -112,6 +112,20 @@ int ZqMemSqliteMgr::openError()
     return m_openError;
 }
 
+void ZqMemSqliteMgr::setBusyTimeout(int ms)
+{
+    QMutexLocker locker(&m_mutex);
+    m_busyTimeoutMs = ms;
+    if (m_db)
+        sqlite3_busy_timeout(m_db, ms);
+}
+
+QString ZqMemSqliteMgr::lastErrorMessage() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_lastErrorMessage;
+}
+
 QString ZqMemSqliteMgr::errorText(int code)
 {
     return QString::fromUtf8(sqlite3_errstr(code));
@@ -128,6 +142,7 @@ int ZqMemSqliteMgr::execDML(const char *sql, int &err)
     const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
         err = rc;
+        m_lastErrorMessage = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
         qCDebug(lcZqSqlite) << "statement failed:" << rc << (message ? message : "") << sql;
         sqlite3_free(message);
         return 0;
@@ -192,6 +207,7 @@ bool ZqMemSqliteMgr::queryLocked(const char *sql, const std::function<void(sqlit
     int rc = sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr);
     if (rc != SQLITE_OK || !stmt) {
         err = rc != SQLITE_OK ? rc : SQLITE_MISUSE;
+        m_lastErrorMessage = QString::fromUtf8(sqlite3_errmsg(m_db));
         qCDebug(lcZqSqlite) << "query failed:" << err << sqlite3_errmsg(m_db) << sql;
         sqlite3_finalize(stmt);
         return false;
@@ -202,6 +218,7 @@ bool ZqMemSqliteMgr::queryLocked(const char *sql, const std::function<void(sqlit
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE) {
         err = rc;
+        m_lastErrorMessage = QString::fromUtf8(sqlite3_errmsg(m_db));
         qCDebug(lcZqSqlite) << "query failed:" << rc << sqlite3_errmsg(m_db) << sql;
         return false;
     }
@@ -223,6 +240,7 @@ CppSQLite3Query ZqMemSqliteMgr::execQuery(const char *sql, int &err)
     };
     const auto row = [&](sqlite3_stmt *stmt) {
         for (int i = 0; i < columns; ++i) {
+            result->types.push_back(static_cast<unsigned char>(sqlite3_column_type(stmt, i)));
             const unsigned char *text = sqlite3_column_text(stmt, i);
             if (text) {
                 result->offsets.push_back(result->text.size());

@@ -54,6 +54,29 @@ StrategyGroups::StrategyGroups(FixedStrategyRegistry &registry, ChangeHistory &h
 {
 }
 
+QString StrategyGroups::writeFailedMessage()
+{
+    return WriteFailedMessage;
+}
+
+StrategyLogic::RefusalCode StrategyGroups::refusalCodeOf(const QString &message)
+{
+    using StrategyLogic::RefusalCode;
+    if (message.isEmpty())
+        return RefusalCode::None;
+    if (message == GroupExistsMessage || message == TargetExistsMessage)
+        return RefusalCode::NameTaken;
+    if (message == NoSourceGroupMessage)
+        return RefusalCode::NoSuchGroup;
+    if (message == InvalidNameMessage || message == UnstorableNameMessage)
+        return RefusalCode::NotStorable;
+    if (message == WriteFailedMessage)
+        return RefusalCode::NotWritable;
+    if (message == notInitialisedMessage())
+        return RefusalCode::NotInitialised;
+    return RefusalCode::BuiltInName;
+}
+
 QString StrategyGroups::notInitialisedMessage()
 {
     return QStringLiteral("操作失败：策略插件未初始化！");

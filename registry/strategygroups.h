@@ -3,6 +3,7 @@
 
 #include <StrategyLogic/fixedstrategyinfo.h>
 #include <StrategyLogic/sarvekgroupinfo.h>
+#include <StrategyLogic/strategyrefusal.h>
 
 #include <QList>
 #include <QMap>
@@ -83,6 +84,10 @@ public:
 
     // Messages of the operations for a refusal that is not theirs.
     static QString notInitialisedMessage();
+    // "the file could not be written", the message of a change not saved.
+    static QString writeFailedMessage();
+    // The cause of a message that add() or rename() answered.
+    static StrategyLogic::RefusalCode refusalCodeOf(const QString &message);
 
 private:
     QString filePath() const;

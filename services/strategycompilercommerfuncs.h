@@ -92,6 +92,13 @@ public:
     InstanceInfo getInstanceInfo(QString instanceId);
     QString getReturnInstanceInfo(QString instanceId);
     InstanceInfo getLastReturnInstanceRegInfo();
+    // Every instance held, and the ids of those with backtest days, in
+    // instanceIdLess() order.
+    QList<InstanceInfo> instanceList();
+    QStringList backTestInstanceIds();
+    // The order instances are listed in: ids that are numbers first, in
+    // numeric order, then the others in text order (a strict weak order).
+    static bool instanceIdLess(const QString &a, const QString &b);
     bool setInstanceStartEndTime(QString instanceId, QDateTime startTime, QDateTime endTime);
     QList<ZParamData> getInstanceParams(const QString &instanceId);
     void updateInstanceParams(const ZInstanceMonitorData &data);

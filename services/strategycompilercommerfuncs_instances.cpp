@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 constexpr int SqliteBusy = 5;
 
@@ -269,6 +271,48 @@ void StrategyCompilerCommerFuncs::addBackTestInitCashEndInfo(QString instanceId,
     day->endFunds = endFunds;
     QWriteLocker pending(&m_pendingCashLock);
     m_pendingCashList.append(day.value());
+}
+
+bool StrategyCompilerCommerFuncs::instanceIdLess(const QString &a, const QString &b)
+{
+    bool aNumber = false;
+    bool bNumber = false;
+    const qint64 x = a.toLongLong(&aNumber);
+    const qint64 y = b.toLongLong(&bNumber);
+    if (aNumber != bNumber)
+        return aNumber;
+    if (aNumber && x != y)
+        return x < y;
+    return a < b;
+}
+
+QList<InstanceInfo> StrategyCompilerCommerFuncs::instanceList()
+{
+    QList<InstanceInfo> list;
+    {
+        QReadLocker locker(&m_instanceLock);
+        list = m_instanceMap.values();
+    }
+    for (InstanceInfo &info : list)
+        info = withLocalTimes(info);
+    std::sort(list.begin(), list.end(), [](const InstanceInfo &a, const InstanceInfo &b) {
+        return instanceIdLess(a.instanceId, b.instanceId);
+    });
+    return list;
+}
+
+QStringList StrategyCompilerCommerFuncs::backTestInstanceIds()
+{
+    QStringList ids;
+    {
+        QReadLocker locker(&m_cashLock);
+        for (auto it = m_backTestCashMap.cbegin(); it != m_backTestCashMap.cend(); ++it) {
+            if (!it->isEmpty())
+                ids.append(it.key());
+        }
+    }
+    std::sort(ids.begin(), ids.end(), instanceIdLess);
+    return ids;
 }
 
 bool StrategyCompilerCommerFuncs::queryBackTestCashInfo(const QString &instanceId, QList<BackTestCashInfo> &records)

@@ -131,8 +131,10 @@ private:
     CppSQLite3Query runSimuQuery(const QString &sql);
     void backupFixStrategyInfo();
 
+    // `replacing`: the caller updates a row that is there already, so that
+    // meeting it is no failure worth more than a debug line.
     int insertInstance(const QString &instanceId, int runMode, const QString &fundAccount,
-                       const QString &returnRegInfo);
+                       const QString &returnRegInfo, bool replacing);
     int insertDayCash(const QString &instanceId, const QDate &date, double initialFunds, double endFunds);
     // A Failed row leaves its SQLite result code in *code.
     RowOutcome writeInstanceRow(const InstanceInfo &info, int *code);

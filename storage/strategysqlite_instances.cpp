@@ -114,7 +114,7 @@ int runStatement(ZqMemSqliteMgr *db, bool asText, const char *tag, const char *p
 } // namespace
 
 int StrategySqlite::insertInstance(const QString &instanceId, int runMode, const QString &fundAccount,
-                                   const QString &returnRegInfo)
+                                   const QString &returnRegInfo, bool replacing)
 {
     int err = 0;
     if (holdsNul(instanceId) || holdsNul(fundAccount) || holdsNul(returnRegInfo)) {
@@ -138,14 +138,18 @@ int StrategySqlite::insertInstance(const QString &instanceId, int runMode, const
                      },
                      err);
     }
-    if (err != 0)
+    // A row that is there already is what a registration made again meets
+    // first; the caller then updates it.
+    if (err == SqliteConstraint && replacing)
+        SL_DEBUG << "insert data to instance_info sarvek.db failure! reason:" << err;
+    else if (err != 0)
         SL_INFO << "insert data to instance_info sarvek.db failure! reason:" << err;
     return err;
 }
 
 bool StrategySqlite::addInstanceRunMode(QString instanceId, int runMode, QString fundAccount, QString returnRegInfo)
 {
-    return insertInstance(instanceId, runMode, fundAccount, returnRegInfo) == 0;
+    return insertInstance(instanceId, runMode, fundAccount, returnRegInfo, false) == 0;
 }
 
 StrategySqlite::RowOutcome StrategySqlite::writeInstanceRow(const InstanceInfo &info, int *code)
@@ -156,7 +160,7 @@ StrategySqlite::RowOutcome StrategySqlite::writeInstanceRow(const InstanceInfo &
                    << info.instanceId;
         return RowOutcome::Rejected;
     }
-    int err = insertInstance(info.instanceId, info.runMode, info.fundAccount, info.returnRegInfo);
+    int err = insertInstance(info.instanceId, info.runMode, info.fundAccount, info.returnRegInfo, true);
     if (err == SqliteConstraint) {
         // The instance was registered again: the new registration replaces
         // the stored row, as it replaced the entry in memory.

@@ -104,6 +104,8 @@ public:
     bool changeFileLockState(QString filePath, bool lock);
     /// Whether the path (compared exactly) is locked.
     bool getFileLockState(QString filePath);
+    /// The locked strategy files, in ascending order of their paths.
+    QStringList getLockedFileList();
 
     /// Whether the text holds one of the 21 Chinese punctuation strings.
     static bool containsChinesePuntuation(QString &text);
@@ -231,6 +233,15 @@ public:
     QString getReturnInstanceInfo(QString instanceId);
     /// The backtest instance with the greatest id, or a default record.
     InstanceInfo getLastReturnInstanceRegInfo();
+    /// Every instance the plug-in holds: those of the local database and of
+    /// the journal of an earlier run, read at initialize(), and those
+    /// registered since (whose rows may still be on their way to the
+    /// database). Ids that are numbers come first, in numeric order, then
+    /// the others in text order.
+    QList<InstanceInfo> getInstanceList();
+    /// The ids of the instances that have backtest days, registered or not,
+    /// in the order of getInstanceList().
+    QStringList getBackTestInstanceIdList();
     /// Sets an instance's start and end times, in memory and in the database;
     /// answers the database's result (false for an id that is not a plain
     /// decimal number).

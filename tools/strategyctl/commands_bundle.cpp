@@ -25,8 +25,6 @@
 #include <QSet>
 #include <QTextCodec>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -757,62 +755,6 @@ private:
     }
 };
 
-// Reading the data folder
-
-// The texts of the first column of a query on sarvek.db; false when the
-// database is busy. A missing database or table has no rows.
-bool readColumn(const QString &db, const char *sql, QStringList *values)
-{
-    sqlite3 *handle = nullptr;
-    int rc = sqlite3_open_v2(db.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(handle, 2000);
-        sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(handle, sql, -1, &stmt, nullptr) == SQLITE_OK) {
-            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-                const unsigned char *text = sqlite3_column_text(stmt, 0);
-                if (text)
-                    values->append(QString::fromUtf8(reinterpret_cast<const char *>(text)));
-            }
-        } else {
-            rc = sqlite3_errcode(handle);
-        }
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(handle);
-    return (rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED;
-}
-
-// The instance ids of the rows an earlier run left in the pending-row
-// journal, which the database may not hold yet.
-QStringList journalInstanceIds()
-{
-    QFile file(ZqApplicationDir::path() + QStringLiteral("/sarvek.pending.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QJsonObject journal = QJsonDocument::fromJson(file.readAll()).object();
-    QStringList ids;
-    for (const QString &table : {QStringLiteral("instance_info"), QStringLiteral("backtest_daycash")}) {
-        for (const QJsonValue &row : journal.value(table).toArray())
-            ids.append(row.toObject().value(QStringLiteral("instance_id")).toString());
-    }
-    return ids;
-}
-
-// Numbers in numeric order, before other ids.
-bool instanceIdLess(const QString &a, const QString &b)
-{
-    bool aNumber = false;
-    bool bNumber = false;
-    const qint64 x = a.toLongLong(&aNumber);
-    const qint64 y = b.toLongLong(&bNumber);
-    if (aNumber != bNumber)
-        return aNumber;
-    if (aNumber && x != y)
-        return x < y;
-    return a < b;
-}
-
 QString workFolder(CommandContext &c)
 {
     return ZqApplicationDir::path() + QStringLiteral("/work/") + c.facade().getCurUserId();
@@ -894,24 +836,29 @@ int exportBundle(CommandContext &c)
 {
     StrategyFileLogicHandler &f = c.facade();
     const QString path = CommandContext::localFile(c.args.at(0));
-    const QString db = ZqApplicationDir::path() + QStringLiteral("/sarvek.db");
-
-    // Locks and instance rows reach the database before the plug-in takes
-    // them; the days of an instance never registered count too, and so do
-    // the rows of an earlier run's journal and those registered in this
-    // shell that are still on their way.
-    QStringList lockPaths;
+    // The instances the plug-in holds (of the database, an earlier run's
+    // journal and this process), and the days of instances never
+    // registered too.
     QStringList ids;
-    if (!readColumn(db, "SELECT file_path FROM strategyfileinfo", &lockPaths)
-        || !readColumn(db, "SELECT instance_id FROM instance_info", &ids)
-        || !readColumn(db, "SELECT DISTINCT instance_id FROM backtest_daycash", &ids))
-        return c.unavailable(QStringLiteral("busy"), QStringLiteral("the database %1 is busy").arg(db));
-    ids += journalInstanceIds();
-    ids += EventPrinter::instanceIdsSeen();
-    ids.removeDuplicates();
-    std::sort(ids.begin(), ids.end(), instanceIdLess);
-    lockPaths.removeDuplicates();
-    lockPaths.sort();
+    QSet<QString> instancesListed;
+    for (const InstanceInfo &info : f.getInstanceList()) {
+        ids.append(info.instanceId);
+        instancesListed.insert(info.instanceId);
+    }
+    for (const QString &id : f.getBackTestInstanceIdList()) {
+        if (!instancesListed.contains(id))
+            ids.append(id);
+    }
+    // Numbers in numeric order, before other ids, as the plug-in lists them.
+    std::sort(ids.begin(), ids.end(), [](const QString &a, const QString &b) {
+        bool aNumber = false;
+        bool bNumber = false;
+        const qint64 x = a.toLongLong(&aNumber);
+        const qint64 y = b.toLongLong(&bNumber);
+        if (aNumber != bNumber)
+            return aNumber;
+        return aNumber && x != y ? x < y : a < b;
+    });
 
     QJsonArray strategies;
     QStringList namedGroups;
@@ -944,10 +891,8 @@ int exportBundle(CommandContext &c)
             groups.append(QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("createTime"), QJsonValue()}});
     }
     QJsonArray locks;
-    for (const QString &lock : qAsConst(lockPaths)) {
-        if (f.getFileLockState(lock))
-            locks.append(lock);
-    }
+    for (const QString &lock : f.getLockedFileList())
+        locks.append(lock);
     QJsonArray instances;
     QJsonArray days;
     for (const QString &id : qAsConst(ids)) {

@@ -6,6 +6,7 @@
 #include "commandtable.h"
 #include "signalwatcher.h"
 
+#include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategydoctor.h>
 
 #include <QElapsedTimer>
@@ -166,7 +167,7 @@ void registerDoctorCommands(CommandTable &table)
         "(sarvek.pending.json), interrupted group change, file kept aside (*.unreadable-*) or leftover temporary "
         "file is waiting; the user's data file (lines skipped and why, duplicate or invalid ids, names, groups "
         "missing from the groups file, values that would not be written back) and groups file (readable, the "
-        "default group 默认分组); that the id sequence FixStrategyIDSrv is above the highest stored id; the host "
+        "default group %1); that the id sequence %2 is above the highest stored id; the host "
         "profile, the user's identity and the Python path. Each finding has a stable id, a severity (error, "
         "warning, info), a message and, where a safe repair exists, the fix. --fix takes the data folder (trying "
         "once, without waiting), raises the id sequence, puts the default group back and adds the groups that "
@@ -175,5 +176,6 @@ void registerDoctorCommands(CommandTable &table)
         "\"severity\", \"message\", \"fix\", \"path\"}], \"fixed\": [{\"id\", \"action\", \"path\", \"backup\"}], "
         "\"errors\": N} (with --fix also \"notFixed\": [...]); there is no separate error object. Exit status 0 "
         "when no finding is an error, 1 otherwise; with --fix, 3 when another process holds the folder (nothing "
-        "is changed) or a repair could not be written.");
+        "is changed) or a repair could not be written.")
+                          .arg(StrategyLogic::defaultGroupName(), StrategyLogic::idServiceName());
 }

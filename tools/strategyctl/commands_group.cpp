@@ -5,6 +5,7 @@
 #include "recordjson.h"
 #include "unsavedwatch.h"
 
+#include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 
 namespace {
@@ -82,9 +83,10 @@ void registerGroupCommands(CommandTable &table)
                                                       "at the next start; 'group merge' moves them elsewhere")
                                            .arg(kept)
                                            .arg(name));
-                  if (status == CommandContext::Success && name == QStringLiteral("默认分组"))
-                      c.out.printError(QStringLiteral("note: 默认分组 is built in; 'strategy add' without --group "
-                                                      "needs it"));
+                  if (status == CommandContext::Success && name == StrategyLogic::defaultGroupName())
+                      c.out.printError(QStringLiteral("note: %1 is built in; 'strategy add' without --group "
+                                                      "needs it")
+                                           .arg(name));
                   return status;
               },
               {{QStringLiteral("with-strategies"), QString(), ValueType::Text,

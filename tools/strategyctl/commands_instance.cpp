@@ -11,10 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include <zqapplicationdir.h>
-
-#include <sqlite3.h>
-
 namespace {
 int add(CommandContext &c)
 {
@@ -54,46 +50,14 @@ int show(CommandContext &c)
     return CommandContext::Success;
 }
 
-// The instances of the local database and those registered in this process
-// whose rows are still on their way there, as the plug-in answers for them.
+// The instances the plug-in holds: those of the local database and those
+// registered in this process whose rows are still on their way there.
 int list(CommandContext &c)
 {
-    QStringList ids;
-    const QString db = ZqApplicationDir::path() + QStringLiteral("/sarvek.db");
-    sqlite3 *handle = nullptr;
-    int rc = sqlite3_open_v2(db.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(handle, 2000);
-        sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(handle, "SELECT instance_id FROM instance_info", -1, &stmt, nullptr) == SQLITE_OK) {
-            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-                const unsigned char *text = sqlite3_column_text(stmt, 0);
-                if (text)
-                    ids.append(QString::fromUtf8(reinterpret_cast<const char *>(text)));
-            }
-        } else {
-            rc = sqlite3_errcode(handle);
-        }
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(handle);
-    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
-        return c.unavailable(QStringLiteral("busy"), QStringLiteral("the database %1 is busy").arg(db));
-    ids += EventPrinter::instanceIdsSeen();
-    ids.removeDuplicates();
-    std::sort(ids.begin(), ids.end(), [](const QString &a, const QString &b) {
-        bool aNumber = false;
-        bool bNumber = false;
-        const qint64 x = a.toLongLong(&aNumber);
-        const qint64 y = b.toLongLong(&bNumber);
-        if (aNumber && bNumber && x != y)
-            return x < y;
-        return a < b;
-    });
     QList<QJsonObject> records;
-    for (const QString &id : qAsConst(ids)) {
-        if (known(c, id))
-            records.append(record(c, id));
+    for (const InstanceInfo &info : c.facade().getInstanceList()) {
+        if (known(c, info.instanceId))
+            records.append(record(c, info.instanceId));
     }
     c.out.printRecords(recordKeys(), records);
     return CommandContext::Success;

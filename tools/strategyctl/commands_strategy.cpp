@@ -5,19 +5,13 @@
 #include "recordjson.h"
 #include "unsavedwatch.h"
 
+#include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
+#include <StrategyLogic/strategyrefusal.h>
 
 #include <QJsonArray>
 
 namespace {
-const QString DefaultGroup = QStringLiteral("默认分组");
-
-bool storable(const QString &text)
-{
-    return !text.contains(QLatin1String(",%&")) && !text.contains(QLatin1Char('\n'))
-           && !text.contains(QLatin1Char('\r')) && !text.contains(QChar(0));
-}
-
 int show(CommandContext &c, const FixedStrategyInfo &info, const QString &missing)
 {
     if (info.id == -1)
@@ -63,31 +57,22 @@ int add(CommandContext &c)
     StrategyFileLogicHandler &f = c.facade();
     const QString path = c.args.at(0);
     const QString name = c.args.at(1);
-    const QString group = c.parser.isSet(QStringLiteral("group")) ? c.parser.value(QStringLiteral("group")) : DefaultGroup;
+    const QString group = c.parser.isSet(QStringLiteral("group")) ? c.parser.value(QStringLiteral("group")) : StrategyLogic::defaultGroupName();
     const QString extra = c.parser.value(QStringLiteral("extra"));
     const int count = c.parser.isSet(QStringLiteral("count")) ? c.toInt(c.parser.value(QStringLiteral("count"))) : 1;
 
-    // The names registered before: a refused add may still have registered
-    // its first copies.
-    const QStringList names = f.getFixedStrateNameList(path);
     if (f.addFixedStrategy(path, name, group, extra, count))
         return c.ok();
     if (!UnsavedWatch::since(c.unsavedMark).isEmpty())
         return c.refuseUnlessUnsaved(QString());
-    // The plug-in answers false only; say why as its log does.
-    bool groupExists = false;
-    for (const SarvekGroupInfo &g : f.getAllStrategyGroups())
-        groupExists = groupExists || g.name == group;
-    if (!storable(path) || !storable(name) || !storable(group) || !storable(extra))
-        return c.refuse(QStringLiteral("a text holds \",%&\", a line feed, a carriage return or a NUL, which the data file cannot hold"));
-    if (!groupExists)
-        return c.notFound(QStringLiteral("不包含的分组: %1").arg(group));
-    for (int i = 0; i < count; ++i) {
-        const QString copy = i == 0 ? name : name + QLatin1Char('_') + QString::number(i);
-        if (names.contains(copy))
-            return c.refuse(QStringLiteral("已经存在该固化对象: %1").arg(copy));
+    const StrategyLogic::Refusal refusal = StrategyLogic::lastRefusal();
+    switch (refusal.code) {
+    case StrategyLogic::RefusalCode::NoSuchGroup: return c.notFound(refusal.message);
+    case StrategyLogic::RefusalCode::NameTaken: return c.refuse(refusal.message);
+    case StrategyLogic::RefusalCode::IdRefused:
+        return c.refuse(QStringLiteral("the id service gave no usable id for a copy"));
+    default: return c.refuse(refusal.reason);
     }
-    return c.refuse(QStringLiteral("the id service gave no usable id for a copy"));
 }
 
 int modify(CommandContext &c)
@@ -189,7 +174,7 @@ void registerStrategyCommands(CommandTable &table)
               });
     table.add(QStringLiteral("strategy add"), QStringLiteral("PATH:path NAME"),
               QStringLiteral("Registers the file as COUNT fixed strategies: NAME, NAME_1, NAME_2, ..."), add,
-              {option(QStringLiteral("group"), QStringLiteral("G"), QStringLiteral("Group (default 默认分组).")),
+              {option(QStringLiteral("group"), QStringLiteral("G"), QStringLiteral("Group (default %1).").arg(StrategyLogic::defaultGroupName())),
                option(QStringLiteral("extra"), QStringLiteral("TEXT"), QStringLiteral("Free text kept with the strategy.")),
                option(QStringLiteral("count"), QStringLiteral("N"), QStringLiteral("Number of copies, 1 or more (default 1)."),
                       ValueType::Count)});

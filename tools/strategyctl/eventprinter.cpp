@@ -4,19 +4,6 @@
 
 #include <StrategyLogic/strategyfilelogichandler.h>
 
-namespace {
-QStringList &seenInstances()
-{
-    static QStringList ids;
-    return ids;
-}
-} // namespace
-
-QStringList EventPrinter::instanceIdsSeen()
-{
-    return seenInstances();
-}
-
 EventPrinter::EventPrinter(StrategyFileLogicHandler &facade, Output &out, QObject *parent)
     : QObject(parent)
     , m_out(out)
@@ -38,8 +25,6 @@ EventPrinter::EventPrinter(StrategyFileLogicHandler &facade, Output &out, QObjec
             [this] { print(QStringLiteral("signalDelStrategySuccess"), {}, {}); });
     connect(&facade, &F::sigFundAccountChanged, this, [this] { print(QStringLiteral("sigFundAccountChanged"), {}, {}); });
     connect(&facade, &F::sigInstanceRunModeChange, this, [this](const QString &id, int mode) {
-        if (!seenInstances().contains(id))
-            seenInstances().append(id);
         print(QStringLiteral("sigInstanceRunModeChange"), {QStringLiteral("instanceId"), QStringLiteral("mode")}, {id, mode});
     });
     connect(&facade, &F::signalInstanceRunModeLoaded, this,

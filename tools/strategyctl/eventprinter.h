@@ -17,10 +17,6 @@ class EventPrinter : public QObject
 public:
     EventPrinter(StrategyFileLogicHandler &facade, Output &out, QObject *parent = nullptr);
 
-    // The instances registered in this process so far (their rows may not
-    // have reached the database yet), oldest first.
-    static QStringList instanceIdsSeen();
-
 private:
     void print(const QString &name, const QStringList &paramNames, const QList<QJsonValue> &args);
 

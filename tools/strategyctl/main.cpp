@@ -4,13 +4,13 @@
 // command (or a shell of commands) and shuts the plug-in down.
 
 #include "commandtable.h"
-#include "dbprobe.h"
 #include "output.h"
 #include "reportchart.h"
 #include "shell.h"
 #include "signalwatcher.h"
 #include "unsavedwatch.h"
 
+#include <StrategyLogic/strategydatabase.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 #include <StrategyLogic/strategylogic_version.h>
 
@@ -234,9 +234,8 @@ int main(int argc, char **argv)
         return locked;
     if (command->db != DbAccess::None && !shell) {
         QString detail;
-        if (DbProbe::waitUntilFree(folder + QStringLiteral("/sarvek.db"), command->db == DbAccess::Writes, waitSeconds,
-                                   &detail)
-            == DbProbe::Busy) {
+        if (StrategyLogic::waitForDatabase(folder, command->db == DbAccess::Writes, waitSeconds, &detail)
+            == StrategyLogic::DatabaseAccess::Busy) {
             ZqFolderLock::release(folder);
             out.printFailure(QStringLiteral("busy"),
                              QStringLiteral("strategyctl: the database %1/sarvek.db is busy: another program holds it "

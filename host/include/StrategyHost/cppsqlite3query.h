@@ -20,9 +20,17 @@ public:
     int numFields() const;
     // The position of the named column, or -1.
     int fieldIndex(const char *name) const;
+    // The name of the column at `col`; nullptr outside the columns.
+    const char *fieldName(int col) const;
     // The value's text in UTF-8, valid until nextRow() or finalize();
     // nullptr for NULL and for a position outside the row.
     const char *fieldValue(int col) const;
+    // The length in bytes of the value's text (which may hold NUL bytes, as
+    // a blob may); 0 for NULL.
+    int fieldLength(int col) const;
+    // The type SQLite stored the value as: 1 integer, 2 float, 3 text,
+    // 4 blob, 5 NULL (SQLite's codes; 5 also outside the row).
+    int fieldDataType(int col) const;
     void nextRow();
     void finalize();
 
@@ -38,6 +46,8 @@ private:
         // Row-major, rowCount * columns.size() entries: where each value
         // starts in text, or Null.
         std::vector<size_t> offsets;
+        // Row-major as offsets: each value's SQLite type code.
+        std::vector<unsigned char> types;
         size_t rowCount = 0;
         static constexpr size_t Null = size_t(-1);
     };

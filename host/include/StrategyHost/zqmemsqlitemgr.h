@@ -58,6 +58,12 @@ public:
     int openError();
     // SQLite's English text of a result code.
     static QString errorText(int code);
+    // How long statements wait for another connection's lock from now on
+    // (BusyTimeoutMs until set).
+    void setBusyTimeout(int ms);
+    // SQLite's message of the last statement that failed ("no such table:
+    // x"); empty while none has.
+    QString lastErrorMessage() const;
 
     // Runs the statement(s); returns the number of changed rows.
     int execDML(const char *sql, int &err);
@@ -115,6 +121,8 @@ private:
     bool m_readOnly = false;
     bool m_openFailureReported = false; // warn once, not at every statement
     int m_openError = 0;
+    int m_busyTimeoutMs = BusyTimeoutMs;
+    QString m_lastErrorMessage;
     int m_txDepth = 0;
     Qt::HANDLE m_txOwner = nullptr;
     // The statements of execPrepared() on m_db, by their text; always reset
