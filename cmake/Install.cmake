@@ -11,6 +11,10 @@
 
 include(CMakePackageConfigHelpers)
 
+# The installed libraries find each other in their own folder, so that a
+# client of an install in any prefix starts without LD_LIBRARY_PATH.
+set_target_properties(StrategyLogic StrategyHost PROPERTIES INSTALL_RPATH "$ORIGIN")
+
 set(STRATEGYLOGIC_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/StrategyLogic)
 
 install(TARGETS StrategyLogic StrategyHost EXPORT StrategyLogicTargets

@@ -33,11 +33,22 @@ fi
 
 cmake -S "$here" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" > "$work/configure.log"
 cmake --build "$work/cmake-build" > "$work/build.log"
+# The clients run as a user starts them: the loader finds the plug-in's own
+# dependencies through the libraries' run path, not LD_LIBRARY_PATH.
+unset LD_LIBRARY_PATH
+for library in "$prefix"/lib/libStrategy*.so.1; do
+    if ! readelf -d "$library" | grep -qE 'R(UN)?PATH.*\$ORIGIN'; then
+        echo "consumer: $library has no run path \$ORIGIN" >&2
+        exit 1
+    fi
+done
 "$work/cmake-build/strategylogic_consumer" 2> "$work/run.log"
 
 export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
-g++ -std=c++17 "$here/main.cpp" -o "$work/consumer-pkgconfig" $(pkg-config --cflags --libs strategylogic)
-LD_LIBRARY_PATH=$prefix/lib "$work/consumer-pkgconfig" 2>> "$work/run.log"
+libdir=$(pkg-config --variable=libdir strategylogic)
+g++ -std=c++17 "$here/main.cpp" -o "$work/consumer-pkgconfig" $(pkg-config --cflags --libs strategylogic) \
+    -Wl,-rpath,"$libdir"
+"$work/consumer-pkgconfig" 2>> "$work/run.log"
 
 source=$(cd "$here/../.." && pwd)
 cmake -S "$here/parent" -B "$work/parent" -DSTRATEGYLOGIC_SOURCE_DIR="$source" > "$work/parent-configure.log"
