@@ -41,7 +41,9 @@ STRESS_SECONDS ?= 180
 stress: build
 	$(BUILD)/bin/strategylogic_stress --seconds $(STRESS_SECONDS)
 
-demo: demo-deps build
+# Builds only what the demo runs: strategyctl and the libraries it links.
+demo: demo-deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target strategyctl
 	@bash tools/demo.sh $(BUILD)/bin/strategyctl
 
 asan: deps

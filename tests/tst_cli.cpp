@@ -448,19 +448,25 @@ private slots:
         QVERIFY2(r.outText().contains("strategy add") && r.outText().contains("EXIT STATUS"), qPrintable(r.describe()));
     }
 
-    // The README's examples, one after another as written, in a fresh home:
-    // each exits 0 unless its comment says "# exit N".
+    // The README's examples, one after another as written after the line
+    // that puts build/bin on the PATH (this build's folder stands for it),
+    // in a fresh home: each exits 0 unless its comment says "# exit N".
     void readmeExamples()
     {
         const QString readme = QString::fromUtf8(readFile(QStringLiteral(SOURCE_DIR "/README.md")));
+        const QString pathLine = QStringLiteral("export PATH=\"$PWD/build/bin:$PATH\"");
         QStringList examples;
         bool inSh = false;
+        bool onPath = false;
         for (const QString &line : readme.split('\n')) {
             if (line.startsWith("```"))
                 inSh = line == "```sh";
-            else if (inSh && (line.startsWith("strategyctl ") || line.contains("strategyctl ")))
+            else if (inSh && line == pathLine)
+                onPath = true;
+            else if (inSh && onPath && line.contains("strategyctl "))
                 examples.append(line);
         }
+        QVERIFY2(onPath, "the README puts build/bin on the PATH before its examples");
         QVERIFY2(examples.size() >= 8, qPrintable(examples.join('\n')));
         const QString fakeHome = newFolder() + "/home";
         QVERIFY(QDir().mkpath(fakeHome));

@@ -80,10 +80,20 @@ public:
     /// Runs once; a second call, or one after exit(), does nothing (the
     /// latter with a warning). Refused, with a critical log line, when
     /// another process holds the installation folder.
+    ///
+    /// Call it on the thread that first called instance(), and let that
+    /// thread run an event loop afterwards (the client's main thread does):
+    /// the plug-in's service object is created there, and its timers (the
+    /// flush of new instance and day-cash rows every 3 s, the retry of a
+    /// load while the database is busy) run on that loop.
     void initialize() override;
     /// Saves the groups and the data file, writes what is pending, lets go
     /// of the installation folder and stops the worker thread. Does nothing
     /// unless initialised.
+    ///
+    /// It blocks while it writes: while another program holds the database
+    /// it waits for it up to a few seconds (3 s), and then keeps the rows in
+    /// the journal "sarvek.pending.json" for the next start.
     void exit();
     /// Whether initialize() has run and exit() has not.
     bool isInitialized() const;
