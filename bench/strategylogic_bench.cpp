@@ -48,6 +48,7 @@
 #include <StrategyLogic/strategyfilelogichandler.h>
 #include "storage/fixedstrategyfile.h"
 #include "storage/atomicfile.h"
+#include "storage/installationlayout.h"
 #include "services/strategycompilercommerfuncs.h"
 #include "storage/strategysqlite.h"
 
@@ -162,7 +163,7 @@ void writeDataFile(const QString &app, int records, const char *user = User)
         info.id = i;
         info.name = QStringLiteral("策略%1").arg(i);
         info.filePath = QStringLiteral("D:/strategies/group%1/strategy_%2.py").arg(i % 50).arg(i);
-        info.group = i % 3 ? QStringLiteral("默认分组") : QStringLiteral("趋势跟踪");
+        info.group = i % 3 ? InstallationLayout::DefaultGroup : QStringLiteral("趋势跟踪");
         info.extraInfo = i % 2 ? QStringLiteral("{\"param\":%1}").arg(i) : QString();
         info.copyIndex = i % 4;
         FixedStrategyFile::appendLine(content, info);
@@ -634,7 +635,7 @@ int childMain(const QString &scenario, const QString &app, int records)
                                      .arg(++serial);
             bool added = false;
             ms = timeMs([&] {
-                added = plugin.addFixedStrategy(path, QStringLiteral("added"), QStringLiteral("默认分组"), QString(), 1);
+                added = plugin.addFixedStrategy(path, QStringLiteral("added"), InstallationLayout::DefaultGroup, QString(), 1);
             });
             if (!added || plugin.getFixedStrategyList().size() != loaded + 1) {
                 std::fprintf(stderr, "addFixedStrategy over %d records failed\n", loaded);
