@@ -1,11 +1,14 @@
-# Installing the plug-in and the reference host for clients:
-#   <prefix>/lib/libStrategyLogic.so.1, libStrategyHost.so.1 (and links)
-#   <prefix>/include/StrategyLogic/, <prefix>/include/StrategyHost/
+# Installing the plug-in, the reference host and the chart library for clients:
+#   <prefix>/lib/libStrategyLogic.so.1, libStrategyHost.so.1,
+#   libStrategyLogicCharts.so.1 (and links; the chart library finds the
+#   plug-in through $ORIGIN)
+#   <prefix>/include/StrategyLogic/ (the chart library's headers too),
+#   <prefix>/include/StrategyHost/
 #   <prefix>/bin/strategyctl (it finds the libraries through $ORIGIN/../lib),
 #   its manual page share/man/man1/strategyctl.1 and its bash completion
 #   share/bash-completion/completions/strategyctl
 #   <prefix>/lib/cmake/StrategyLogic/ (find_package) and
-#   <prefix>/lib/pkgconfig/strategylogic.pc
+#   <prefix>/lib/pkgconfig/strategylogic.pc and strategylogic-charts.pc
 # The build folder is usable without installing, through its own
 # StrategyLogicConfig.cmake.
 
@@ -13,12 +16,13 @@ include(CMakePackageConfigHelpers)
 
 set(STRATEGYLOGIC_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/StrategyLogic)
 
-install(TARGETS StrategyLogic StrategyHost EXPORT StrategyLogicTargets
+install(TARGETS StrategyLogic StrategyHost StrategyLogicCharts EXPORT StrategyLogicTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY include/StrategyLogic DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+install(DIRECTORY charts/include/StrategyLogic DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/include/StrategyLogic/strategylogic_version.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/StrategyLogic)
 install(DIRECTORY host/include/StrategyHost DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
@@ -56,4 +60,6 @@ export(EXPORT StrategyLogicTargets NAMESPACE StrategyLogic::
 file(RELATIVE_PATH STRATEGYLOGIC_PC_TO_PREFIX ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig
      ${CMAKE_INSTALL_PREFIX})
 configure_file(cmake/strategylogic.pc.in ${CMAKE_CURRENT_BINARY_DIR}/strategylogic.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/strategylogic.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+configure_file(cmake/strategylogic-charts.pc.in ${CMAKE_CURRENT_BINARY_DIR}/strategylogic-charts.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/strategylogic.pc ${CMAKE_CURRENT_BINARY_DIR}/strategylogic-charts.pc
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
