@@ -333,7 +333,8 @@ void EquityChart::paintHeader(QPainter *painter) const
 
     painter->setFont(m_titleFont);
     painter->setPen(Ink);
-    const QString heading = QStringLiteral("Equity of instance %1").arg(BacktestReport::printable(m_report.instanceId()));
+    const QString heading =
+        QStringLiteral("Equity of instance %1").arg(BacktestReport::printable(m_report.instanceId()));
     painter->drawText(QPointF(Margin, titleBaseline),
                       title.elidedText(heading, Qt::ElideRight,
                                        (legend ? legendLeft - 24 : m_size.width() - Margin) - Margin));

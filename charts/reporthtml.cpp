@@ -7,7 +7,8 @@ namespace StrategyLogic {
 QString reportHtml(const BacktestReport &report, const QByteArray &svg)
 {
     auto escaped = [](const QString &text) { return text.toHtmlEscaped(); };
-    const QString title = QStringLiteral("Backtest report: instance %1").arg(escaped(BacktestReport::printable(report.instanceId())));
+    const QString title =
+        QStringLiteral("Backtest report: instance %1").arg(escaped(BacktestReport::printable(report.instanceId())));
     QString html;
     html += QStringLiteral(
                 "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
