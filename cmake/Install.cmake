@@ -1,11 +1,14 @@
-# Installing the plug-in and the reference host for clients:
-#   <prefix>/lib/libStrategyLogic.so.1, libStrategyHost.so.1 (and links)
-#   <prefix>/include/StrategyLogic/, <prefix>/include/StrategyHost/
+# Installing the plug-in, the reference host and the chart library for clients:
+#   <prefix>/lib/libStrategyLogic.so.1, libStrategyHost.so.1,
+#   libStrategyLogicCharts.so.1 (and links; the chart library finds the
+#   plug-in through $ORIGIN)
+#   <prefix>/include/StrategyLogic/ (the chart library's headers too),
+#   <prefix>/include/StrategyHost/
 #   <prefix>/bin/strategyctl (it finds the libraries through $ORIGIN/../lib),
 #   its manual page share/man/man1/strategyctl.1 and its bash completion
 #   share/bash-completion/completions/strategyctl
 #   <prefix>/lib/cmake/StrategyLogic/ (find_package) and
-#   <prefix>/lib/pkgconfig/strategylogic.pc
+#   <prefix>/lib/pkgconfig/strategylogic.pc and strategylogic-charts.pc
 # The build folder is usable without installing, through its own
 # StrategyLogicConfig.cmake.
 
@@ -23,6 +26,18 @@ install(TARGETS StrategyLogic StrategyHost EXPORT StrategyLogicTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY include/StrategyLogic DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+# The chart library is a component of its own (find_package(StrategyLogic
+# COMPONENTS Charts)), so that a client without Qt Gui and Svg finds the
+# plug-in all the same.
+if(TARGET StrategyLogicCharts)
+    install(TARGETS StrategyLogicCharts EXPORT StrategyLogicChartsTargets
+            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+            INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+    install(DIRECTORY charts/include/StrategyLogic DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+    install(EXPORT StrategyLogicChartsTargets NAMESPACE StrategyLogic:: DESTINATION ${STRATEGYLOGIC_CMAKE_DIR})
+    export(EXPORT StrategyLogicChartsTargets NAMESPACE StrategyLogic::
+           FILE ${CMAKE_CURRENT_BINARY_DIR}/StrategyLogicChartsTargets.cmake)
+endif()
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/include/StrategyLogic/strategylogic_version.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/StrategyLogic)
 install(DIRECTORY host/include/StrategyHost DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
@@ -61,3 +76,7 @@ file(RELATIVE_PATH STRATEGYLOGIC_PC_TO_PREFIX ${CMAKE_INSTALL_PREFIX}/${CMAKE_IN
      ${CMAKE_INSTALL_PREFIX})
 configure_file(cmake/strategylogic.pc.in ${CMAKE_CURRENT_BINARY_DIR}/strategylogic.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/strategylogic.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+if(TARGET StrategyLogicCharts)
+    configure_file(cmake/strategylogic-charts.pc.in ${CMAKE_CURRENT_BINARY_DIR}/strategylogic-charts.pc @ONLY)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/strategylogic-charts.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()

@@ -1,9 +1,12 @@
 // A client of the plug-in, as an integrator writes one: create the
 // application, point the plug-in at an installation folder, initialise it,
 // add a fixed strategy, exit, check the data file and run the installation
-// check the way a client shows it. Exits 0 when all went as it should, 1
+// check the way a client shows it; then compute a backtest report and draw
+// its chart with the chart library. Exits 0 when all went as it should, 1
 // otherwise (saying what did not).
 
+#include <StrategyLogic/backtestreport.h>
+#include <StrategyLogic/equitychart.h>
 #include <StrategyLogic/strategydoctor.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 #include <StrategyLogic/strategylogic_version.h>
@@ -11,16 +14,55 @@
 #include <StrategyHost/interprocidservice.h>
 #include <StrategyHost/zqapplicationdir.h>
 
-#include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+
+namespace {
+// Two backtest days of instance 7: +2 %, then 102 down to 101.
+bool drawsAReport()
+{
+    QList<BackTestCashInfo> days;
+    for (const auto &row : {std::make_pair(100.0, 102.0), std::make_pair(102.0, 101.0)}) {
+        BackTestCashInfo day;
+        day.instanceId = QStringLiteral("7");
+        day.date = QDate(2026, 12, 1).addDays(days.size());
+        day.initialFunds = row.first;
+        day.endFunds = row.second;
+        days.append(day);
+    }
+    const StrategyLogic::BacktestReport report = StrategyLogic::BacktestReport::compute(QStringLiteral("7"), days);
+    const QString total = StrategyLogic::BacktestReport::signedPercent(report.figures().totalReturn);
+    const QString drawdown = StrategyLogic::BacktestReport::percent(report.figures().maxDrawdown);
+    if (total != QLatin1String("+1.00%") || drawdown != QLatin1String("0.98%") || report.equity().size() != 3) {
+        std::fprintf(stderr, "report: total %s, drawdown %s, %d points\n", qPrintable(total), qPrintable(drawdown),
+                     int(report.equity().size()));
+        return false;
+    }
+    if (!StrategyLogic::EquityChart::canDraw()) {
+        std::fprintf(stderr, "chart: no QGuiApplication\n");
+        return false;
+    }
+    const StrategyLogic::EquityChart chart(report);
+    QString error;
+    const QByteArray svg = chart.toSvg(&error);
+    if (!svg.contains("<svg") || !svg.contains("Equity of instance 7")) {
+        std::fprintf(stderr, "chart: %s\n", svg.isEmpty() ? qPrintable(error) : "no chart in the SVG");
+        return false;
+    }
+    return true;
+}
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The chart draws text: a QGuiApplication (offscreen unless
+    // QT_QPA_PLATFORM names another platform).
+    const std::unique_ptr<QGuiApplication> app = StrategyLogic::EquityChart::createApplication(argc, argv);
     QTemporaryDir folder;
     if (!folder.isValid())
         return 1;
@@ -56,8 +98,10 @@ int main(int argc, char **argv)
             return 1;
         }
     }
+    if (!drawsAReport())
+        return 1;
     std::printf("StrategyLogic %s: initialised, added, exited; the data file holds the strategy; the check finds "
-                "no error\n",
+                "no error; a report drawn\n",
                 StrategyLogic::version());
     return 0;
 }

@@ -3,10 +3,13 @@
 # the consumer project through find_package, and once more compiled by one
 # g++ line with pkg-config; then builds it as a parent project that takes the
 # source tree in with add_subdirectory (libraries only, in their own folder). Checks what the install holds: headers only below
-# include/StrategyLogic and include/StrategyHost, and a plug-in library that
+# include/StrategyLogic and include/StrategyHost; a plug-in library that
 # exports nothing but its two classes (with their meta-objects), the free
 # functions of namespace StrategyLogic (the version query, the installation
-# check) and the members of its Doctor* types.
+# check), the members of its Doctor* types and of BacktestReport, and links
+# no Qt Gui; a chart library that exports nothing but EquityChart and
+# reportHtml() and finds the plug-in in its own folder. The consumer draws a
+# chart, on the offscreen platform.
 #
 #   tests/consumer/run.sh BUILD_DIR
 set -euo pipefail
@@ -24,12 +27,29 @@ if [ -n "$stray" ]; then
     exit 1
 fi
 exported=$(nm -DC --defined-only "$prefix/lib/libStrategyLogic.so" | awk '{ $1 = ""; $2 = ""; print }' \
-           | grep -vE '^ *(StrategyFileLogicHandler|StrategyDirHandler)::|^ *(typeinfo|vtable)( name)? for (StrategyFileLogicHandler|StrategyDirHandler)$|^ *StrategyLogic::[a-z][A-Za-z0-9_]*\(.*\)$|^ *StrategyLogic::Doctor[A-Za-z]*::' || true)
+           | grep -vE '^ *(StrategyFileLogicHandler|StrategyDirHandler)::|^ *(typeinfo|vtable)( name)? for (StrategyFileLogicHandler|StrategyDirHandler|StrategyLogic::BacktestReport)$|^ *StrategyLogic::[a-z][A-Za-z0-9_]*\(.*\)$|^ *StrategyLogic::(Doctor[A-Za-z]*|BacktestReport)::' || true)
 if [ -n "$exported" ]; then
     echo "consumer: libStrategyLogic.so exports more than its API:" >&2
     echo "$exported" >&2
     exit 1
 fi
+if readelf -d "$prefix/lib/libStrategyLogic.so" | grep -E 'NEEDED.*libQt5(Gui|Svg|Widgets)' >&2; then
+    echo "consumer: libStrategyLogic.so links more of Qt than Core" >&2
+    exit 1
+fi
+exported=$(nm -DC --defined-only "$prefix/lib/libStrategyLogicCharts.so" | awk '{ $1 = ""; $2 = ""; print }' \
+           | grep -vE '^ *StrategyLogic::EquityChart::|^ *StrategyLogic::reportHtml\(.*\)$|^ *(__bss_start|_edata|_end)$' || true)
+if [ -n "$exported" ]; then
+    echo "consumer: libStrategyLogicCharts.so exports more than its API:" >&2
+    echo "$exported" >&2
+    exit 1
+fi
+if ! readelf -d "$prefix/lib/libStrategyLogicCharts.so" | grep -qF 'Library runpath: [$ORIGIN]'; then
+    echo "consumer: libStrategyLogicCharts.so does not find the plug-in in its own folder (\$ORIGIN)" >&2
+    readelf -d "$prefix/lib/libStrategyLogicCharts.so" | grep -E 'RPATH|RUNPATH' >&2 || true
+    exit 1
+fi
+export QT_QPA_PLATFORM=offscreen
 
 cmake -S "$here" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" > "$work/configure.log"
 cmake --build "$work/cmake-build" > "$work/build.log"
@@ -46,7 +66,7 @@ done
 
 export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
 libdir=$(pkg-config --variable=libdir strategylogic)
-g++ -std=c++17 "$here/main.cpp" -o "$work/consumer-pkgconfig" $(pkg-config --cflags --libs strategylogic) \
+g++ -std=c++17 "$here/main.cpp" -o "$work/consumer-pkgconfig" $(pkg-config --cflags --libs strategylogic-charts) \
     -Wl,-rpath,"$libdir"
 "$work/consumer-pkgconfig" 2>> "$work/run.log"
 

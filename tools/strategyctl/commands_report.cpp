@@ -2,46 +2,19 @@
 
 #include "commands.h"
 #include "commandtable.h"
-#include "report.h"
-#include "reportchart.h"
 
+#include <StrategyLogic/backtestreport.h>
+#include <StrategyLogic/equitychart.h>
+#include <StrategyLogic/reporthtml.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
-const QStringList FileOptions{QStringLiteral("svg"), QStringLiteral("png"), QStringLiteral("html")};
+using StrategyLogic::BacktestReport;
+using StrategyLogic::EquityChart;
 
-// Replaces `path` whole: a reader sees the old file or the new one, never
-// a part, and a failed write leaves no file behind. Unbuffered, and written
-// to the last byte before commit(): commit() takes a failure of its own
-// final flush (a full disk, a file size limit) for success and would rename
-// a short file into place; a short write is no error to QFileDevice either,
-// so the rest is written again until the system names the failure.
-bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *error = file.errorString();
-        return false;
-    }
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
-        if (n <= 0) {
-            *error = n < 0 ? file.errorString() : QStringLiteral("nothing more could be written");
-            file.cancelWriting();
-            return false;
-        }
-        written += n;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
-}
+const QStringList FileOptions{QStringLiteral("svg"), QStringLiteral("png"), QStringLiteral("html")};
 
 // Two options naming the same file would leave only the last one written.
 QString checkFiles(const ParsedCommand &parsed)
@@ -67,7 +40,7 @@ int report(CommandContext &c)
     QList<BackTestCashInfo> days;
     if (!c.facade().queryBackTestCashInfo(id, days) || days.isEmpty())
         return c.notFound(QStringLiteral("no cash recorded for instance %1").arg(id));
-    const Report result = Report::compute(id, days);
+    const BacktestReport result = BacktestReport::compute(id, days);
 
     // Every file is made in memory first: a drawing that fails writes nothing.
     QList<QPair<QString, QByteArray>> files;
@@ -75,10 +48,10 @@ int report(CommandContext &c)
     for (const QString &option : FileOptions)
         drawing = drawing || c.parser.isSet(option);
     if (drawing) {
-        if (!ReportChart::canDraw())
+        if (!EquityChart::canDraw())
             return c.refuse(QStringLiteral("charts are drawn by a one-shot 'strategyctl report'; this process has no "
                                            "font database to draw text with"));
-        const ReportChart chart(result);
+        const EquityChart chart(result);
         QString error;
         QByteArray svg;
         if (c.parser.isSet(QStringLiteral("svg")) || c.parser.isSet(QStringLiteral("html"))) {
@@ -95,11 +68,11 @@ int report(CommandContext &c)
             files.append({c.parser.value(QStringLiteral("png")), png});
         }
         if (c.parser.isSet(QStringLiteral("html")))
-            files.append({c.parser.value(QStringLiteral("html")), result.toHtml(svg).toUtf8()});
+            files.append({c.parser.value(QStringLiteral("html")), StrategyLogic::reportHtml(result, svg).toUtf8()});
     }
     for (const auto &file : qAsConst(files)) {
         QString error;
-        if (!writeWhole(CommandContext::localFile(file.first), file.second, &error))
+        if (!EquityChart::writeDocument(CommandContext::localFile(file.first), file.second, &error))
             return c.unavailable(QStringLiteral("io"), QStringLiteral("cannot write %1: %2").arg(file.first, error));
     }
 
@@ -109,12 +82,12 @@ int report(CommandContext &c)
     }
     QJsonObject figures = result.figuresText();
     figures.insert(QStringLiteral("instanceId"), id);
-    c.out.printRecord(QStringList{QStringLiteral("instanceId")} + Report::figureKeys(), figures);
+    c.out.printRecord(QStringList{QStringLiteral("instanceId")} + BacktestReport::figureKeys(), figures);
     QList<QJsonObject> rows;
-    for (const Report::Day &day : result.days())
-        rows.append(Report::dayText(day));
+    for (const BacktestReport::Day &day : result.days())
+        rows.append(BacktestReport::dayText(day));
     c.out.printLine(QString());
-    c.out.printRecords(Report::dayKeys(), rows);
+    c.out.printRecords(BacktestReport::dayKeys(), rows);
     for (const QString &note : result.notes())
         c.out.printLine(QStringLiteral("note: ") + note);
     return CommandContext::Success;

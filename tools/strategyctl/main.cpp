@@ -5,11 +5,11 @@
 
 #include "commandtable.h"
 #include "output.h"
-#include "reportchart.h"
 #include "shell.h"
 #include "signalwatcher.h"
 #include "unsavedwatch.h"
 
+#include <StrategyLogic/equitychart.h>
 #include <StrategyLogic/strategydatabase.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 #include <StrategyLogic/strategylogic_version.h>
@@ -111,7 +111,7 @@ QByteArray commandWord(int argc, char **argv)
 std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv)
 {
     if (commandWord(argc, argv) == "report")
-        return ReportChart::createApplication(argc, argv);
+        return StrategyLogic::EquityChart::createApplication(argc, argv);
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 

@@ -1,11 +1,14 @@
-#include "report.h"
+#include <StrategyLogic/backtestreport.h>
 
 #include <QJsonArray>
 #include <QLocale>
+#include <QMap>
 #include <QtMath>
 
 #include <algorithm>
 #include <cmath>
+
+namespace StrategyLogic {
 
 namespace {
 // Below this, a standard deviation of day returns is rounding noise (a
@@ -50,11 +53,11 @@ QString leftOutBecause(const BackTestCashInfo &day)
 }
 } // namespace
 
-Report Report::compute(const QString &instanceId, QList<BackTestCashInfo> days)
+BacktestReport BacktestReport::compute(const QString &instanceId, QList<BackTestCashInfo> days)
 {
     std::stable_sort(days.begin(), days.end(),
                      [](const BackTestCashInfo &a, const BackTestCashInfo &b) { return a.date < b.date; });
-    Report report;
+    BacktestReport report;
     report.m_instanceId = instanceId;
     Figures &f = report.m_figures;
 
@@ -152,7 +155,7 @@ Report Report::compute(const QString &instanceId, QList<BackTestCashInfo> days)
     return report;
 }
 
-QStringList Report::figureKeys()
+QStringList BacktestReport::figureKeys()
 {
     return {QStringLiteral("days"),
             QStringLiteral("skippedDays"),
@@ -176,13 +179,13 @@ QStringList Report::figureKeys()
             QStringLiteral("winRate")};
 }
 
-QStringList Report::dayKeys()
+QStringList BacktestReport::dayKeys()
 {
     return {QStringLiteral("date"), QStringLiteral("initialFunds"), QStringLiteral("endFunds"),
             QStringLiteral("return"), QStringLiteral("drawdown")};
 }
 
-QString Report::figureLabel(const QString &key)
+QString BacktestReport::figureLabel(const QString &key)
 {
     static const QMap<QString, QString> labels{
         {QStringLiteral("days"), QStringLiteral("Days")},
@@ -209,7 +212,7 @@ QString Report::figureLabel(const QString &key)
     return labels.value(key, key);
 }
 
-QJsonObject Report::dayJson(const Day &day)
+QJsonObject BacktestReport::dayJson(const Day &day)
 {
     return QJsonObject{
         {QStringLiteral("date"), dateValue(day.date)},
@@ -220,7 +223,7 @@ QJsonObject Report::dayJson(const Day &day)
     };
 }
 
-QJsonObject Report::figuresJson() const
+QJsonObject BacktestReport::figuresJson() const
 {
     const Figures &f = m_figures;
     return QJsonObject{
@@ -247,7 +250,7 @@ QJsonObject Report::figuresJson() const
     };
 }
 
-QJsonObject Report::toJson() const
+QJsonObject BacktestReport::toJson() const
 {
     QJsonArray days;
     for (const Day &day : m_days)
@@ -260,7 +263,7 @@ QJsonObject Report::toJson() const
     };
 }
 
-QString Report::printable(const QString &text)
+QString BacktestReport::printable(const QString &text)
 {
     QString out;
     out.reserve(text.size());
@@ -280,7 +283,7 @@ QString Report::printable(const QString &text)
     return out;
 }
 
-QString Report::signedPercent(std::optional<double> fraction)
+QString BacktestReport::signedPercent(std::optional<double> fraction)
 {
     if (!fraction || !std::isfinite(*fraction))
         return dash();
@@ -291,7 +294,7 @@ QString Report::signedPercent(std::optional<double> fraction)
     return (*fraction > 0 ? QStringLiteral("+") : QString()) + text + QLatin1Char('%');
 }
 
-QString Report::percent(std::optional<double> fraction)
+QString BacktestReport::percent(std::optional<double> fraction)
 {
     if (!fraction || !std::isfinite(*fraction))
         return dash();
@@ -299,7 +302,7 @@ QString Report::percent(std::optional<double> fraction)
     return (text.toDouble() == 0 ? QStringLiteral("0.00") : text) + QLatin1Char('%');
 }
 
-QString Report::ratio(std::optional<double> value)
+QString BacktestReport::ratio(std::optional<double> value)
 {
     if (!value || !std::isfinite(*value))
         return dash();
@@ -307,7 +310,7 @@ QString Report::ratio(std::optional<double> value)
     return text.toDouble() == 0 ? QStringLiteral("0.00") : text;
 }
 
-QString Report::funds(std::optional<double> amount)
+QString BacktestReport::funds(std::optional<double> amount)
 {
     if (!amount || !std::isfinite(*amount))
         return dash();
@@ -330,7 +333,7 @@ QString dateText(const QDate &date)
 }
 } // namespace
 
-QJsonObject Report::figuresText() const
+QJsonObject BacktestReport::figuresText() const
 {
     const Figures &f = m_figures;
     QString peakDate = dateText(f.drawdownPeakDate);
@@ -360,7 +363,7 @@ QJsonObject Report::figuresText() const
     };
 }
 
-QJsonObject Report::dayText(const Day &day)
+QJsonObject BacktestReport::dayText(const Day &day)
 {
     return QJsonObject{
         {QStringLiteral("date"), dateText(day.date)},
@@ -371,7 +374,7 @@ QJsonObject Report::dayText(const Day &day)
     };
 }
 
-QString Report::period() const
+QString BacktestReport::period() const
 {
     const Figures &f = m_figures;
     if (f.days == 0)
@@ -382,83 +385,4 @@ QString Report::period() const
     return QStringLiteral("%1 to %2, %3").arg(dateText(f.firstDate), dateText(f.lastDate), count);
 }
 
-QString Report::toHtml(const QByteArray &svg) const
-{
-    auto escaped = [](const QString &text) { return text.toHtmlEscaped(); };
-    const QString title = QStringLiteral("Backtest report: instance %1").arg(escaped(printable(m_instanceId)));
-    QString html;
-    html += QStringLiteral(
-                "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>")
-            + title
-            + QStringLiteral(
-                "</title>\n<style>\n"
-                "body { font-family: \"DejaVu Sans\", Verdana, sans-serif; color: #1d2330; margin: 2em auto; "
-                "max-width: 1000px; padding: 0 1em; }\n"
-                "h1 { font-size: 1.5em; margin-bottom: 0.2em; }\n"
-                "h2 { font-size: 1.15em; margin-top: 1.6em; }\n"
-                ".period { color: #5b6475; margin-top: 0; }\n"
-                ".chart svg { width: 100%; height: auto; border: 1px solid #e3e6ec; }\n"
-                "table { border-collapse: collapse; font-variant-numeric: tabular-nums; }\n"
-                "th, td { padding: 0.25em 0.9em; border-bottom: 1px solid #e3e6ec; }\n"
-                "th { text-align: left; font-weight: 600; }\n"
-                "td.number { text-align: right; }\n"
-                ".gain { color: #1b7f3b; } .loss { color: #c0392b; }\n"
-                ".notes { color: #8a5a00; }\n"
-                "</style>\n</head>\n<body>\n<h1>")
-            + title + QStringLiteral("</h1>\n");
-    const Figures &f = m_figures;
-    if (f.days > 0)
-        html += QStringLiteral("<p class=\"period\">%1</p>\n").arg(escaped(period()));
-
-    // The SVG is inlined without its XML declaration, which HTML does not take.
-    const int start = svg.indexOf("<svg");
-    if (start >= 0)
-        html += QStringLiteral("<div class=\"chart\">\n") + QString::fromUtf8(svg.mid(start)).trimmed()
-                + QStringLiteral("\n</div>\n");
-
-    auto signClass = [](std::optional<double> value) {
-        if (!value || *value == 0)
-            return QString();
-        return *value > 0 ? QStringLiteral(" gain") : QStringLiteral(" loss");
-    };
-    const QJsonObject texts = figuresText();
-    html += QStringLiteral("<h2>Figures</h2>\n<table class=\"figures\">\n");
-    for (const QString &key : figureKeys()) {
-        QString cls = QStringLiteral("number");
-        if (key == QLatin1String("totalReturn"))
-            cls += signClass(f.totalReturn);
-        else if (key == QLatin1String("annualReturn"))
-            cls += signClass(f.annualReturn);
-        html += QStringLiteral("<tr><th>%1</th><td class=\"%2\">%3</td></tr>\n")
-                    .arg(escaped(figureLabel(key)), cls, escaped(texts.value(key).toString()));
-    }
-    html += QStringLiteral("</table>\n<h2>Days</h2>\n<table class=\"days\">\n<thead><tr>");
-    for (const QString &label : {QStringLiteral("Date"), QStringLiteral("Start"), QStringLiteral("End"),
-                                 QStringLiteral("Return"), QStringLiteral("Drawdown")})
-        html += QStringLiteral("<th>%1</th>").arg(label);
-    html += QStringLiteral("</tr></thead>\n<tbody>\n");
-    for (const Day &day : m_days) {
-        const QJsonObject cells = dayText(day);
-        html += QStringLiteral("<tr>");
-        for (const QString &key : dayKeys()) {
-            QString cls = key == QLatin1String("date") ? QString() : QStringLiteral("number");
-            if (key == QLatin1String("return"))
-                cls += signClass(day.dayReturn);
-            cls = cls.trimmed();
-            const QString cell = escaped(cells.value(key).toString());
-            html += cls.isEmpty() ? QStringLiteral("<td>%1</td>").arg(cell)
-                                  : QStringLiteral("<td class=\"%1\">%2</td>").arg(cls, cell);
-        }
-        html += QStringLiteral("</tr>\n");
-    }
-    html += QStringLiteral("</tbody>\n</table>\n");
-    if (!m_notes.isEmpty()) {
-        html += QStringLiteral("<h2>Notes</h2>\n<ul class=\"notes\">\n");
-        for (const QString &note : m_notes)
-            html += QStringLiteral("<li>%1</li>\n").arg(escaped(note));
-        html += QStringLiteral("</ul>\n");
-    }
-    html += QStringLiteral("</body>\n</html>\n");
-    return html;
-}
+} // namespace StrategyLogic

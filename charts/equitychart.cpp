@@ -1,6 +1,10 @@
-#include "reportchart.h"
+#include <StrategyLogic/equitychart.h>
+
+#include <StrategyLogic/reporthtml.h>
+#include <StrategyLogic/wholefile.h>
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
@@ -10,25 +14,29 @@
 #include <QSvgGenerator>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 #if defined(__SANITIZE_ADDRESS__)
-#define STRATEGYCTL_LEAK_CHECKS
+#define STRATEGYLOGIC_CHARTS_LEAK_CHECKS
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-#define STRATEGYCTL_LEAK_CHECKS
+#define STRATEGYLOGIC_CHARTS_LEAK_CHECKS
 #endif
 #endif
-#ifdef STRATEGYCTL_LEAK_CHECKS
+#ifdef STRATEGYLOGIC_CHARTS_LEAK_CHECKS
 #include <sanitizer/lsan_interface.h>
 #endif
 
-const QSize ReportChart::DefaultSize(960, 540);
+namespace StrategyLogic {
+
+const QSize EquityChart::DefaultSize(960, 540);
 
 namespace {
 const double Margin = 24;
 const double PointInset = 10; // the first and last points stay clear of the plot's edges
 const int WantedTicks = 6;
+const double MinTitleWidth = 160; // beside the legend
 
 const QColor Ink(0x1d, 0x23, 0x30);
 const QColor Muted(0x5b, 0x64, 0x75);
@@ -81,7 +89,7 @@ QString amountText(double amount, int decimals)
     return QLocale(QLocale::English, QLocale::UnitedStates).toString(amount, 'f', decimals);
 }
 
-QString pointLabel(const Report::EquityPoint &point)
+QString pointLabel(const BacktestReport::EquityPoint &point)
 {
     return point.isStart ? QStringLiteral("start") : point.date.toString(Qt::ISODate);
 }
@@ -94,7 +102,7 @@ QColor signColor(std::optional<double> value)
 }
 } // namespace
 
-bool ReportChart::canDraw()
+bool EquityChart::canDraw()
 {
     return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;
 }
@@ -115,14 +123,14 @@ void quietPlatformStart(QtMsgType type, const QMessageLogContext &context, const
 }
 } // namespace
 
-std::unique_ptr<QGuiApplication> ReportChart::createApplication(int &argc, char **argv)
+std::unique_ptr<QGuiApplication> EquityChart::createApplication(int &argc, char **argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     previousHandler() = qInstallMessageHandler(quietPlatformStart);
     std::unique_ptr<QGuiApplication> application;
     {
-#ifdef STRATEGYCTL_LEAK_CHECKS
+#ifdef STRATEGYLOGIC_CHARTS_LEAK_CHECKS
         // Qt 5's offscreen platform never removes the screen it adds: not
         // a leak of ours, and nothing else is allocated here.
         __lsan::ScopedDisabler platformStart;
@@ -133,7 +141,7 @@ std::unique_ptr<QGuiApplication> ReportChart::createApplication(int &argc, char 
     return application;
 }
 
-ReportChart::ReportChart(const Report &report, const QSize &size)
+EquityChart::EquityChart(const BacktestReport &report, const QSize &size)
     : m_report(report)
     , m_size(size)
     , m_titleFont(font(19, true))
@@ -141,7 +149,20 @@ ReportChart::ReportChart(const Report &report, const QSize &size)
     , m_boldFont(font(13, true))
     , m_tickFont(font(11, false))
 {
-    const QVector<Report::EquityPoint> &points = m_report.equity();
+    layOut();
+}
+
+void EquityChart::setSize(const QSize &size)
+{
+    m_size = size;
+    layOut();
+}
+
+void EquityChart::layOut()
+{
+    m_ticks.clear();
+    m_labelled.clear();
+    const QVector<BacktestReport::EquityPoint> &points = m_report.equity();
     const QFontMetricsF title(m_titleFont);
     const QFontMetricsF text(m_textFont);
     const QFontMetricsF ticks(m_tickFont);
@@ -153,7 +174,7 @@ ReportChart::ReportChart(const Report &report, const QSize &size)
     if (!points.isEmpty()) {
         low = points.first().funds;
         high = low;
-        for (const Report::EquityPoint &point : points) {
+        for (const BacktestReport::EquityPoint &point : points) {
             low = std::min(low, point.funds);
             high = std::max({high, point.funds, point.peak});
         }
@@ -183,14 +204,19 @@ ReportChart::ReportChart(const Report &report, const QSize &size)
     const double left = Margin + labelWidth + 10;
     // The last date is centred under the last point: room for its half, so
     // that it ends where the text above it does.
-    const double right = m_size.width() - std::max(Margin, dateWidth / 2 - PointInset + Margin);
-    const double bottom = m_size.height() - Margin - ticks.height() - 6;
+    // A size too small for the texts still gets a plot area, of no width or
+    // height at worst, rather than one turned inside out.
+    const double right =
+        std::max(left, m_size.width() - std::max(Margin, dateWidth / 2 - PointInset + Margin));
+    const double bottom = std::max(top, m_size.height() - Margin - ticks.height() - 6);
     m_plot = QRectF(QPointF(left, top), QPointF(right, bottom));
 
     // Dates under as many points as fit without touching.
     if (points.size() > 1) {
-        const double spacing = (m_plot.width() - 2 * PointInset) / (points.size() - 1);
-        const int every = std::max(1, int(std::ceil((dateWidth + 14) / spacing)));
+        const double spacing = pointSpread() / (points.size() - 1);
+        // No room at all: the first and the last date only.
+        const double wanted = spacing > 0 ? std::ceil((dateWidth + 14) / spacing) : points.size();
+        const int every = wanted >= points.size() ? points.size() : std::max(1, int(wanted));
         for (int i = 0; i < points.size(); i += every)
             m_labelled.append(i);
         const int lastPoint = points.size() - 1;
@@ -205,27 +231,42 @@ ReportChart::ReportChart(const Report &report, const QSize &size)
     }
 }
 
-double ReportChart::xFor(int index) const
+double EquityChart::xFor(int index) const
 {
     const int n = m_report.equity().size();
     if (n <= 1)
         return m_plot.center().x();
-    return m_plot.left() + PointInset + index * (m_plot.width() - 2 * PointInset) / (n - 1);
+    return m_plot.left() + PointInset + index * pointSpread() / (n - 1);
 }
 
-double ReportChart::yFor(double funds) const
+double EquityChart::pointSpread() const
+{
+    return std::max(0.0, m_plot.width() - 2 * PointInset);
+}
+
+double EquityChart::yFor(double funds) const
 {
     const double low = m_ticks.first();
     const double high = m_ticks.last();
     return m_plot.bottom() - (funds - low) / (high - low) * m_plot.height();
 }
 
-QPointF ReportChart::pointAt(int index) const
+QPointF EquityChart::pointAt(int index) const
 {
     return QPointF(xFor(index), yFor(m_report.equity().at(index).funds));
 }
 
-void ReportChart::paint(QPainter *painter) const
+int EquityChart::pointNearest(double x) const
+{
+    const int n = m_report.equity().size();
+    if (n <= 1 || pointSpread() <= 0)
+        return n == 0 ? -1 : 0;
+    const double step = pointSpread() / (n - 1);
+    const double at = std::round((x - m_plot.left() - PointInset) / step);
+    return int(std::clamp(at, 0.0, double(n - 1)));
+}
+
+void EquityChart::paint(QPainter *painter) const
 {
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
@@ -237,7 +278,7 @@ void ReportChart::paint(QPainter *painter) const
     painter->restore();
 }
 
-void ReportChart::paintHeader(QPainter *painter) const
+void EquityChart::paintHeader(QPainter *painter) const
 {
     const QFontMetricsF title(m_titleFont);
     const QFontMetricsF text(m_textFont);
@@ -260,9 +301,11 @@ void ReportChart::paintHeader(QPainter *painter) const
     legendWidth -= 18;
     double x = m_size.width() - Margin - legendWidth;
     const double legendLeft = x;
+    // A narrow chart gives its line to the title: the legend would cover it.
+    const bool legend = legendLeft - 24 - Margin >= MinTitleWidth;
     const double middle = titleBaseline - text.ascent() / 2 + 2;
     painter->setFont(m_textFont);
-    for (const Entry &entry : entries) {
+    for (const Entry &entry : legend ? entries : QList<Entry>()) {
         switch (entry.kind) {
         case 0:
             painter->setPen(QPen(Curve, 2.2, Qt::SolidLine, Qt::RoundCap));
@@ -290,12 +333,14 @@ void ReportChart::paintHeader(QPainter *painter) const
 
     painter->setFont(m_titleFont);
     painter->setPen(Ink);
-    const QString heading = QStringLiteral("Equity of instance %1").arg(Report::printable(m_report.instanceId()));
+    const QString heading =
+        QStringLiteral("Equity of instance %1").arg(BacktestReport::printable(m_report.instanceId()));
     painter->drawText(QPointF(Margin, titleBaseline),
-                      title.elidedText(heading, Qt::ElideRight, legendLeft - 24 - Margin));
+                      title.elidedText(heading, Qt::ElideRight,
+                                       (legend ? legendLeft - 24 : m_size.width() - Margin) - Margin));
 
     // The headline figures, the value after its name.
-    const Report::Figures &f = m_report.figures();
+    const BacktestReport::Figures &f = m_report.figures();
     struct Figure
     {
         QString label;
@@ -303,10 +348,10 @@ void ReportChart::paintHeader(QPainter *painter) const
         QColor color;
     };
     QList<Figure> figures{
-        {QStringLiteral("Total return"), Report::signedPercent(f.totalReturn), signColor(f.totalReturn)},
-        {QStringLiteral("Max drawdown"), Report::percent(f.maxDrawdown),
+        {QStringLiteral("Total return"), BacktestReport::signedPercent(f.totalReturn), signColor(f.totalReturn)},
+        {QStringLiteral("Max drawdown"), BacktestReport::percent(f.maxDrawdown),
          f.maxDrawdown.value_or(0) > 0 ? Loss : Ink},
-        {QStringLiteral("Sharpe"), Report::ratio(f.sharpeRatio), Ink},
+        {QStringLiteral("Sharpe"), BacktestReport::ratio(f.sharpeRatio), Ink},
     };
     x = Margin;
     for (const Figure &figure : qAsConst(figures)) {
@@ -319,16 +364,17 @@ void ReportChart::paintHeader(QPainter *painter) const
         painter->drawText(QPointF(x, m_headlineBaseline), figure.value);
         x += bold.horizontalAdvance(figure.value) + 22;
     }
-    if (f.days > 0) {
-        const QString period = m_report.period();
+    // The period at the right, unless the figures reach that far.
+    const QString period = m_report.period();
+    const double periodLeft = m_size.width() - Margin - text.horizontalAdvance(period);
+    if (f.days > 0 && periodLeft >= x) {
         painter->setFont(m_textFont);
         painter->setPen(Muted);
-        painter->drawText(QPointF(m_size.width() - Margin - text.horizontalAdvance(period), m_headlineBaseline),
-                          period);
+        painter->drawText(QPointF(periodLeft, m_headlineBaseline), period);
     }
 }
 
-void ReportChart::paintAxes(QPainter *painter) const
+void EquityChart::paintAxes(QPainter *painter) const
 {
     const QFontMetricsF ticks(m_tickFont);
     painter->setFont(m_tickFont);
@@ -345,7 +391,7 @@ void ReportChart::paintAxes(QPainter *painter) const
     painter->setPen(QPen(Baseline, 1));
     painter->drawLine(m_plot.bottomLeft(), m_plot.bottomRight());
 
-    const QVector<Report::EquityPoint> &points = m_report.equity();
+    const QVector<BacktestReport::EquityPoint> &points = m_report.equity();
     for (const int index : m_labelled) {
         const double x = xFor(index);
         painter->setPen(QPen(Grid, 1));
@@ -359,9 +405,9 @@ void ReportChart::paintAxes(QPainter *painter) const
     }
 }
 
-void ReportChart::paintCurves(QPainter *painter) const
+void EquityChart::paintCurves(QPainter *painter) const
 {
-    const QVector<Report::EquityPoint> &points = m_report.equity();
+    const QVector<BacktestReport::EquityPoint> &points = m_report.equity();
     if (points.isEmpty()) {
         painter->setFont(m_textFont);
         painter->setPen(Muted);
@@ -377,8 +423,8 @@ void ReportChart::paintCurves(QPainter *painter) const
     peakLine.append(QPointF(xFor(0), yFor(points.first().peak)));
     curve.append(pointAt(0));
     for (int i = 1; i < points.size(); ++i) {
-        const Report::EquityPoint &before = points.at(i - 1);
-        const Report::EquityPoint &point = points.at(i);
+        const BacktestReport::EquityPoint &before = points.at(i - 1);
+        const BacktestReport::EquityPoint &point = points.at(i);
         if (point.funds > before.peak && before.funds < before.peak) {
             const double t = (before.peak - before.funds) / (point.funds - before.funds);
             const double x = xFor(i - 1) + t * (xFor(i) - xFor(i - 1));
@@ -424,7 +470,7 @@ void ReportChart::paintCurves(QPainter *painter) const
         // The depth beside the middle of the drop, on a white ground so that
         // it reads over the shading and the curve.
         const QFontMetricsF bold(m_boldFont);
-        const QString label = QStringLiteral("-") + Report::percent(m_report.figures().maxDrawdown);
+        const QString label = QStringLiteral("-") + BacktestReport::percent(m_report.figures().maxDrawdown);
         const QSizeF box(bold.horizontalAdvance(label) + 8, bold.height() + 2);
         double x = bottom.x() + 6;
         if (x + box.width() > m_plot.right())
@@ -442,7 +488,7 @@ void ReportChart::paintCurves(QPainter *painter) const
     }
 }
 
-QByteArray ReportChart::toSvg(QString *error) const
+QByteArray EquityChart::toSvg(QString *error) const
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -453,7 +499,7 @@ QByteArray ReportChart::toSvg(QString *error) const
     generator.setResolution(96);
     // QSvgGenerator writes the title as it is; the texts it draws it escapes.
     generator.setTitle(
-        QStringLiteral("Equity of instance %1").arg(Report::printable(m_report.instanceId())).toHtmlEscaped());
+        QStringLiteral("Equity of instance %1").arg(BacktestReport::printable(m_report.instanceId())).toHtmlEscaped());
     generator.setDescription(QStringLiteral("End-of-day funds, running peak and drawdown"));
     QPainter painter;
     if (!painter.begin(&generator)) {
@@ -465,7 +511,7 @@ QByteArray ReportChart::toSvg(QString *error) const
     return buffer.data();
 }
 
-QByteArray ReportChart::toPng(QString *error, int scale) const
+QByteArray EquityChart::toPng(QString *error, int scale) const
 {
     scale = std::max(1, scale);
     QImage image(m_size * scale, QImage::Format_ARGB32_Premultiplied);
@@ -492,3 +538,52 @@ QByteArray ReportChart::toPng(QString *error, int scale) const
     }
     return buffer.data();
 }
+
+QByteArray EquityChart::toHtml(QString *error) const
+{
+    const QByteArray svg = toSvg(error);
+    if (svg.isEmpty())
+        return QByteArray();
+    return reportHtml(m_report, svg).toUtf8();
+}
+
+QByteArray EquityChart::document(Format format, QString *error) const
+{
+    switch (format) {
+    case Format::Svg:
+        return toSvg(error);
+    case Format::Png:
+        return toPng(error);
+    case Format::Html:
+        return toHtml(error);
+    }
+    *error = QStringLiteral("unknown chart format %1").arg(int(format));
+    return QByteArray();
+}
+
+bool EquityChart::save(const QString &path, Format format, QString *error) const
+{
+    QString reason;
+    const QByteArray bytes = document(format, &reason);
+    if (bytes.isEmpty()) {
+        if (error)
+            *error = reason;
+        return false;
+    }
+    return writeDocument(path, bytes, error);
+}
+
+bool EquityChart::writeDocument(const QString &path, const QByteArray &document, QString *error)
+{
+    // writeWholeFile() makes a missing folder, as the plug-in's own files
+    // need; a file a person names goes into a folder that is there.
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    if (!folder.isDir()) {
+        if (error)
+            *error = qt_error_string(folder.exists() ? ENOTDIR : ENOENT);
+        return false;
+    }
+    return writeWholeFile(path, document, error);
+}
+
+} // namespace StrategyLogic
