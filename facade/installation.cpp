@@ -23,7 +23,9 @@ QString StrategyLogic::idServiceName()
 
 StrategyLogic::InstallationFiles StrategyLogic::installationFiles(const QString &appDir, const QString &userId)
 {
-    const auto in = [](const QString &folder, const char *name) {
+    // A QString, not the QStringBuilder the expression is: that would keep
+    // references to the lambda's temporaries past its return.
+    const auto in = [](const QString &folder, const char *name) -> QString {
         return folder + QLatin1Char('/') + QLatin1String(name);
     };
     InstallationFiles files;
@@ -31,7 +33,9 @@ StrategyLogic::InstallationFiles StrategyLogic::installationFiles(const QString 
     files.pendingJournal = PendingJournal::path(appDir);
     files.pythonIni = in(appDir, InstallationLayout::PythonIniFile);
     files.simuDatabase = in(appDir, InstallationLayout::SimuTradeDatabaseFile);
-    files.userFolder = in(in(appDir, InstallationLayout::WorkFolder), userId.toUtf8().constData());
+    // The user id is a text of its own: a name that is not Latin-1 (张三)
+    // names its folder as it is.
+    files.userFolder = in(appDir, InstallationLayout::WorkFolder) + QLatin1Char('/') + userId;
     files.userFolderValid = FixedStrategyFile::isValidUserFolder(userId);
     files.dataFile = in(files.userFolder, FixedStrategyFile::FileName);
     files.groupsFile = in(files.userFolder, GroupsFile::FileName);

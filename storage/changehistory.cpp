@@ -12,12 +12,9 @@
 #include <QLocale>
 #include <QTimeZone>
 
-#include <cerrno>
-#include <cstdio>
+#include <zqappendfile.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdio>
 
 namespace {
 // A text as a JSON string: quotes, backslashes and control characters
@@ -42,26 +39,10 @@ QByteArray localTime(qint64 msecs, const QTimeZone &zone)
     return QLocale::c().toString(shifted, QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")).toLatin1() + suffix;
 }
 
-// The reason of the last failed system call, for the log.
-QString systemError(const char *what, const QString &path)
+// The reason of the file's last failed call, for the log.
+QString systemError(const char *what, const ZqAppendFile &file)
 {
-    const int code = errno;
-    return QStringLiteral("%1 %2: %3").arg(QLatin1String(what), path, qt_error_string(code));
-}
-
-// One whole line with one write(2): nothing or all of it, as far as the
-// system lets a write of a regular file be.
-bool writeLine(int fd, const QByteArray &line)
-{
-    ssize_t written;
-    do {
-        written = ::write(fd, line.constData(), size_t(line.size()));
-    } while (written < 0 && errno == EINTR);
-    if (written == line.size())
-        return true;
-    if (written >= 0)
-        errno = ENOSPC; // a short write: the disk took only part of it
-    return false;
+    return QStringLiteral("%1 %2: %3").arg(QLatin1String(what), file.fileName(), file.errorString());
 }
 } // namespace
 
@@ -147,67 +128,60 @@ QString ChangeHistory::appendLocked(const QList<QByteArray> &lines)
     const QString folder = QFileInfo(m_path).absolutePath();
     if (!QDir().mkpath(folder))
         return QStringLiteral("cannot create the folder %1").arg(folder);
-    const QByteArray name = QFile::encodeName(m_path);
-    const QByteArray olderName = QFile::encodeName(folder + QLatin1Char('/') + QLatin1String(OlderFileName));
+    const QString olderPath = folder + QLatin1Char('/') + QLatin1String(OlderFileName);
 
     bool created = !QFileInfo::exists(m_path) && !QFileInfo(m_path).isSymLink();
-    int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return systemError("cannot open", m_path);
+    ZqAppendFile file(m_path);
+    if (!file.open())
+        return systemError("cannot open", file);
     QString error;
     qint64 size = 0;
-    struct stat status;
-    if (::fstat(fd, &status) != 0) {
-        error = systemError("cannot examine", m_path);
-    } else if (!S_ISREG(status.st_mode)) {
+    bool regular = false;
+    if (!file.status(&regular, &size)) {
+        error = systemError("cannot examine", file);
+    } else if (!regular) {
         error = QStringLiteral("%1 is not a regular file").arg(m_path);
-    } else {
-        size = qint64(status.st_size);
-        if (!m_tailChecked) {
-            // Only this process writes the folder now: an unfinished last
-            // line was left by one that died in the middle of a write.
-            if (cutTornLineLocked(fd, &size, &error))
-                m_tailChecked = true;
-        }
+    } else if (!m_tailChecked) {
+        // Only this process writes the folder now: an unfinished last
+        // line was left by one that died in the middle of a write.
+        if (cutTornLineLocked(file, &size, &error))
+            m_tailChecked = true;
     }
 
     for (int i = 0; error.isEmpty() && i < lines.size(); ++i) {
         const QByteArray &line = lines.at(i);
         if (size > 0 && size + line.size() > SizeLimit) {
-            if (::rename(name.constData(), olderName.constData()) != 0) {
-                error = systemError("cannot rotate", m_path);
+            if (!file.rename(olderPath)) {
+                error = systemError("cannot rotate", file);
                 break;
             }
-            ::close(fd);
             size = 0;
             created = true;
-            fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-            if (fd < 0)
-                return systemError("cannot open", m_path);
+            if (!file.open())
+                return systemError("cannot open", file);
         }
-        if (!writeLine(fd, line)) {
-            error = systemError("cannot append to", m_path);
+        if (!file.append(line)) {
+            error = systemError("cannot append to", file);
             // Whole lines only: a part that went in is taken back. Should
             // that fail too, the next append looks at the end again.
-            if (::ftruncate(fd, off_t(size)) != 0)
+            if (!file.truncate(size))
                 m_tailChecked = false;
             break;
         }
         size += line.size();
     }
-    ::close(fd);
     if (!error.isEmpty() && created && size == 0)
-        ::unlink(name.constData()); // a failed first line leaves no empty file behind
+        file.remove(); // a failed first line leaves no empty file behind
     return error;
 }
 
-bool ChangeHistory::cutTornLineLocked(int fd, qint64 *size, QString *error)
+bool ChangeHistory::cutTornLineLocked(ZqAppendFile &file, qint64 *size, QString *error)
 {
     if (*size == 0)
         return true;
     char last = 0;
-    if (::pread(fd, &last, 1, off_t(*size - 1)) != 1) {
-        *error = systemError("cannot read", m_path);
+    if (file.readAt(*size - 1, &last, 1) != 1) {
+        *error = systemError("cannot read", file);
         return false;
     }
     if (last == '\n')
@@ -218,8 +192,8 @@ bool ChangeHistory::cutTornLineLocked(int fd, qint64 *size, QString *error)
     for (qint64 end = *size - 1; end > 0;) {
         const qint64 begin = qMax<qint64>(0, end - 65536);
         chunk.resize(int(end - begin));
-        if (::pread(fd, chunk.data(), size_t(chunk.size()), off_t(begin)) != chunk.size()) {
-            *error = systemError("cannot read", m_path);
+        if (file.readAt(begin, chunk.data(), chunk.size()) != chunk.size()) {
+            *error = systemError("cannot read", file);
             return false;
         }
         const int at = chunk.lastIndexOf('\n');
@@ -229,8 +203,8 @@ bool ChangeHistory::cutTornLineLocked(int fd, qint64 *size, QString *error)
         }
         end = begin;
     }
-    if (::ftruncate(fd, off_t(keep)) != 0) {
-        *error = systemError("cannot cut the unfinished last line of", m_path);
+    if (!file.truncate(keep)) {
+        *error = systemError("cannot cut the unfinished last line of", file);
         return false;
     }
     *size = keep;

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QTimeZone>
 
+class ZqAppendFile;
+
 // The history of changes of the user's fixed strategies, groups and
 // strategy-file locks: "work/<user>/history.jsonl", one JSON object per line
 // and per record changed (docs/formats.md). Owned by the plug-in object;
@@ -24,9 +26,10 @@
 // refused change records nothing. Lines go out in the order their changes
 // were stored, those stored together in the order they were made.
 //
-// Lines are appended through an O_APPEND descriptor, each with a single
-// write(2), so that a crash leaves whole lines; the first append of the
-// process cuts back a torn last line. At SizeLimit the file becomes
+// Lines are appended through the host's ZqAppendFile, each with a single
+// write of the system, so that a crash leaves whole lines; the first append
+// of the process cuts back a torn last line, and a line the disk took only
+// partly is cut back at once. At SizeLimit the file becomes
 // history.1.jsonl (replacing an older one). The history never makes a
 // change fail: its own failure is a warning under "strategylogic", once
 // per process, and the lines concerned are dropped.
@@ -80,7 +83,7 @@ private:
 
     // Appends the lines; an error text for the log, or empty.
     QString appendLocked(const QList<QByteArray> &lines);
-    bool cutTornLineLocked(int fd, qint64 *size, QString *error);
+    bool cutTornLineLocked(ZqAppendFile &file, qint64 *size, QString *error);
 
     // State below is protected by m_fileMutex.
     mutable QMutex m_fileMutex;

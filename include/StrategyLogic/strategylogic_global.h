@@ -9,7 +9,8 @@
 
 /// Marks what the plug-in exports: StrategyFileLogicHandler,
 /// StrategyDirHandler and the functions of namespace StrategyLogic (the
-/// version query, the installation check); everything else stays inside
+/// version query, the installation check, reading the history of
+/// changes); everything else stays inside
 /// the library.
 #if defined(STRATEGYLOGIC_BUILDING)
 #define STRATEGYLOGIC_EXPORT Q_DECL_EXPORT

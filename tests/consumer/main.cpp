@@ -1,14 +1,16 @@
 // A client of the plug-in, as an integrator writes one: create the
 // application, point the plug-in at an installation folder, initialise it,
-// add a fixed strategy, exit, check the data file and run the installation
-// check the way a client shows it; then compute a backtest report and draw
-// its chart with the chart library. Exits 0 when all went as it should, 1
+// add a fixed strategy, exit, check the data file and the history of
+// changes and run the installation check the way a client shows it; then
+// compute a backtest report and draw its chart with the chart library.
+// Exits 0 when all went as it should, 1
 // otherwise (saying what did not).
 
 #include <StrategyLogic/backtestreport.h>
 #include <StrategyLogic/equitychart.h>
 #include <StrategyLogic/strategydoctor.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
+#include <StrategyLogic/strategyhistory.h>
 #include <StrategyLogic/strategylogic_version.h>
 
 #include <StrategyHost/interprocidservice.h>
@@ -83,6 +85,7 @@ int main(int argc, char **argv)
     QObject::connect(&plugin, &StrategyFileLogicHandler::signalAddStrategy, [&] { added = true; });
     const bool stored = plugin.addFixedStrategy(QStringLiteral("D:/s/abc.py"), QStringLiteral("abc"),
                                                 QStringLiteral("默认分组"), QString(), 1);
+    const QString user = plugin.getCurUserId();
     plugin.exit();
 
     QFile data(folder.filePath(QStringLiteral("work/demo01/SarvekFixStrategy.dat")));
@@ -90,6 +93,13 @@ int main(int argc, char **argv)
     const QByteArray expected = QStringLiteral(",%&abc,%&D:/s/abc.py,%&默认分组,%&,%&0\n").toUtf8();
     if (!stored || !added || !content.endsWith(expected) || content.count('\n') != 1) {
         std::fprintf(stderr, "added %d, signalled %d, data file: %s\n", stored, added, content.constData());
+        return 1;
+    }
+    const StrategyLogic::HistoryReadResult history = StrategyLogic::readHistory(folder.path(), user);
+    if (history.outcome != StrategyLogic::HistoryReadResult::Read || history.entries.size() != 1
+        || history.entries.first().operation != QLatin1String("strategy.add")) {
+        std::fprintf(stderr, "history: outcome %d, %d entries %s\n", int(history.outcome), int(history.entries.size()),
+                     qPrintable(history.error));
         return 1;
     }
     for (const StrategyLogic::DoctorFinding &finding : StrategyLogic::checkInstallation(folder.path())) {
@@ -100,8 +110,8 @@ int main(int argc, char **argv)
     }
     if (!drawsAReport())
         return 1;
-    std::printf("StrategyLogic %s: initialised, added, exited; the data file holds the strategy; the check finds "
-                "no error; a report drawn\n",
+    std::printf("StrategyLogic %s: initialised, added, exited; the data file and the history hold the strategy; the "
+                "check finds no error; a report drawn\n",
                 StrategyLogic::version());
     return 0;
 }
