@@ -21,33 +21,32 @@ QString absoluteFolder(const QString &appDir)
     return QDir::cleanPath(QFileInfo(appDir).absoluteFilePath());
 }
 
-// The outcome of taking the folder for the repairs; Fixed when it was
-// taken, else the answer of fixInstallation() without its findings.
-DoctorFixResult takeFolder(const QString &folder)
+// Takes the folder's lock for the repairs, trying once; false, with the
+// outcome and its reason in `result`, when it is not taken.
+bool takeFolder(const QString &folder, DoctorFixResult *result)
 {
-    DoctorFixResult result;
     // Holds nest within a process: taking the folder would succeed while
     // this process's plug-in writes there.
     if (ZqFolderLock::isHeld(folder)) {
-        result.outcome = DoctorFixResult::Busy;
-        result.reason = QStringLiteral("this process (its plug-in is initialised)");
-        return result;
+        result->outcome = DoctorFixResult::Busy;
+        result->reason = QStringLiteral("this process (its plug-in is initialised)");
+        return false;
     }
     ZqFolderLock::Holder holder;
     QString error;
     switch (ZqFolderLock::acquire(folder, &holder, &error)) {
     case ZqFolderLock::Acquired:
-        break;
+        return true;
     case ZqFolderLock::Busy:
-        result.outcome = DoctorFixResult::Busy;
-        result.reason = holder.describe();
-        break;
+        result->outcome = DoctorFixResult::Busy;
+        result->reason = holder.describe();
+        return false;
     case ZqFolderLock::Failed:
-        result.outcome = DoctorFixResult::Failed;
-        result.reason = error;
         break;
     }
-    return result;
+    result->outcome = DoctorFixResult::Failed;
+    result->reason = error;
+    return false;
 }
 } // namespace
 
@@ -59,14 +58,9 @@ QList<DoctorFinding> StrategyLogic::checkInstallation(const QString &appDir)
 DoctorFixResult StrategyLogic::fixInstallation(const QString &appDir)
 {
     const QString folder = absoluteFolder(appDir);
+    DoctorFixResult result;
     // A folder that is not there is not made: nothing in it needs a repair.
-    if (!QFileInfo(folder).isDir()) {
-        DoctorFixResult result;
-        result.findings = checkInstallation(folder);
-        return result;
-    }
-    DoctorFixResult result = takeFolder(folder);
-    if (result.outcome != DoctorFixResult::Fixed) {
+    if (!QFileInfo(folder).isDir() || !takeFolder(folder, &result)) {
         result.findings = checkInstallation(folder);
         return result;
     }
