@@ -69,6 +69,28 @@ bool applyFiles(const QString &dir, const QVariantMap &files)
     return true;
 }
 
+// The columns of the findings tests' rows: files written by hand (see
+// applyFiles()), SQL run on sarvek.db, the findings ("id:severity", in
+// order) and the file the first one names.
+void findingColumns()
+{
+    QTest::addColumn<QVariantMap>("files");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("path"); // relative; "." the folder, empty: none
+}
+
+void row(const char *name, const QVariantMap &files, const QString &sql, const QStringList &expected,
+         const QString &path)
+{
+    QTest::newRow(name) << files << sql << expected << path;
+}
+
+QVariantMap put(const QString &path, const QVariant &content)
+{
+    return QVariantMap{{path, content}};
+}
+
 // strategyctl with the data folder `folder` and no $STRATEGYLOGIC_ID_DIR:
 // the id sequences live in <folder>/ids.
 QProcessEnvironment folderEnvironment()
@@ -198,23 +220,37 @@ private slots:
         QVERIFY(fileInItsPlace || !QFileInfo::exists(dir));
     }
 
-    // Each row: the healthy folder, then files written by hand (see
+private:
+    // The rows below: the healthy folder, then files written by hand (see
     // applyFiles()) and SQL run on sarvek.db; the findings, in order, and
-    // the file the first one names.
-    void findings_data()
+    // the file the first one names. The check changes nothing.
+    void checkFindings()
     {
-        QTest::addColumn<QVariantMap>("files");
-        QTest::addColumn<QString>("sql");
-        QTest::addColumn<QStringList>("expected");
-        QTest::addColumn<QString>("path"); // relative; "." the folder, empty: none
+        QFETCH(QVariantMap, files);
+        QFETCH(QString, sql);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, path);
+        QVERIFY(makeHealthyFolder());
+        QVERIFY(applyFiles(m_dir, files));
+        QVERIFY(sql.isEmpty() || execSql(file(Database), sql));
+        const QMap<QString, QByteArray> before = folderContents(m_dir);
 
-        auto row = [](const char *name, const QVariantMap &files, const QString &sql, const QStringList &expected,
-                      const QString &path) { QTest::newRow(name) << files << sql << expected << path; };
-        auto put = [](const QString &path, const QVariant &content) { return QVariantMap{{path, content}}; };
+        const QList<DoctorFinding> found = checkInstallation(m_dir);
+        QCOMPARE(summary(found), expected);
+        for (const DoctorFinding &f : found)
+            QVERIFY2(!f.message.isEmpty(), qPrintable(f.id));
+        if (!found.isEmpty())
+            QCOMPARE(found.first().path, path.isEmpty() ? QString() : QDir::cleanPath(file(path)));
+        QCOMPARE(folderContents(m_dir), before);
+    }
+
+private slots:
+    // sarvek.db: opens, integrity, tables and columns, the legacy table.
+    void databaseFindings_data()
+    {
+        findingColumns();
         const QVariantMap none;
         const QString noSql;
-
-        // sarvek.db
         row("no database yet", put(Database, QVariant()), noSql, {"db-missing:info"}, Database);
         row("not a database", put(Database, QByteArray("plain text, not SQLite")), noSql,
             {"db-not-a-database:error"}, Database);
@@ -249,7 +285,15 @@ private slots:
         row("empty legacy table", none, "create table fixedstrategyinfo(id, name, path, folder, grp, extra)",
             {"db-legacy-table:info"}, Database);
 
-        // Files waiting for the next start, kept aside, left over.
+    }
+    void databaseFindings() { checkFindings(); }
+
+    // Files waiting for the next start, kept aside, left over; the groups
+    // file; the Python path.
+    void fileFindings_data()
+    {
+        findingColumns();
+        const QString noSql;
         row("journal waiting",
             put(Layout::PendingJournalFile, QByteArray(R"({"kind": "StrategyLogic pending rows", "version": 1, )"
                                                        R"("instance_info": [{"instance_id": "7", "run_mode": 1}]})")),
@@ -271,7 +315,28 @@ private slots:
             noSql, {"stale-temporary-files:warning"}, ".");
         row("backup is no temporary file", put(DataFile + ".bak-20261201-093000", Record1), noSql, {}, QString());
 
-        // The data file.
+        row("groups file not UTF-8", put(GroupsFile, QByteArray("\xff\xfe;1,默认分组;-1")), noSql,
+            {"groups-file-unreadable:error"}, GroupsFile);
+        row("no default group", put(GroupsFile, QByteArray("趋势;1000")), noSql,
+            {"groups-file-no-default-group:warning", "data-file-missing-group:warning"}, GroupsFile);
+        row("group without time", put(GroupsFile, QByteArray("默认分组;-1,趋势")), noSql,
+            {"groups-file-bad-entries:warning"}, GroupsFile);
+
+        row("python path gone",
+            put(Layout::PythonIniFile,
+                QByteArray("[ZqProEngineConfig]\nSarvek_PythonInstallPath=/no/such/python3.11\n")),
+            noSql, {"python-path-missing:warning"}, Layout::PythonIniFile);
+        row("python path there",
+            put(Layout::PythonIniFile, QByteArray("[ZqProEngineConfig]\nSarvek_PythonInstallPath=/\n")), noSql, {},
+            QString());
+    }
+    void fileFindings() { checkFindings(); }
+
+    // The data file, line by line.
+    void dataFileFindings_data()
+    {
+        findingColumns();
+        const QString noSql;
         row("line of too few fields", put(DataFile, QByteArray(Record1 + "not a record\n" + Record2)), noSql,
             {"data-file-skipped-lines:error"}, DataFile);
         row("line not UTF-8", put(DataFile, QByteArray(Record1 + "2,%&a\xff,%&D:/s/a.py,%&默认分组,%&,%&1\n")), noSql,
@@ -304,15 +369,14 @@ private slots:
              "data-file-missing-group:warning", "id-sequence-behind:error"},
             DataFile);
 
-        // The groups file.
-        row("groups file not UTF-8", put(GroupsFile, QByteArray("\xff\xfe;1,默认分组;-1")), noSql,
-            {"groups-file-unreadable:error"}, GroupsFile);
-        row("no default group", put(GroupsFile, QByteArray("趋势;1000")), noSql,
-            {"groups-file-no-default-group:warning", "data-file-missing-group:warning"}, GroupsFile);
-        row("group without time", put(GroupsFile, QByteArray("默认分组;-1,趋势")), noSql,
-            {"groups-file-bad-entries:warning"}, GroupsFile);
+    }
+    void dataFileFindings() { checkFindings(); }
 
-        // The id sequence.
+    // The id sequence, the host profile and the user's identity.
+    void idSequenceAndUserFindings_data()
+    {
+        findingColumns();
+        const QString noSql;
         row("id sequence behind", put(IdSequenceFile, QByteArray("1\n")), noSql, {"id-sequence-behind:error"},
             IdSequenceFile);
         row("id sequence missing", put(IdSequenceFile, QVariant()), noSql, {"id-sequence-behind:error"},
@@ -322,7 +386,6 @@ private slots:
         row("id sequence exhausted", put(IdSequenceFile, QByteArray("2147483647\n")), noSql,
             {"id-sequence-exhausted:error"}, IdSequenceFile);
 
-        // The host profile and the user.
         row("host profile not JSON", put("StrategyHostProfile.json", QByteArray("{\"loginAccount\": ")), noSql,
             {"host-profile-unreadable:error"}, "StrategyHostProfile.json");
         row("login and user id differ",
@@ -332,35 +395,8 @@ private slots:
             put("StrategyHostProfile.json", QByteArray(R"({"loginAccount": "..", "userId": ".."})")), noSql,
             {"user-id-invalid:error"}, QString());
 
-        // The Python path.
-        row("python path gone",
-            put(Layout::PythonIniFile,
-                QByteArray("[ZqProEngineConfig]\nSarvek_PythonInstallPath=/no/such/python3.11\n")),
-            noSql, {"python-path-missing:warning"}, Layout::PythonIniFile);
-        row("python path there",
-            put(Layout::PythonIniFile, QByteArray("[ZqProEngineConfig]\nSarvek_PythonInstallPath=/\n")), noSql, {},
-            QString());
     }
-
-    void findings()
-    {
-        QFETCH(QVariantMap, files);
-        QFETCH(QString, sql);
-        QFETCH(QStringList, expected);
-        QFETCH(QString, path);
-        QVERIFY(makeHealthyFolder());
-        QVERIFY(applyFiles(m_dir, files));
-        QVERIFY(sql.isEmpty() || execSql(file(Database), sql));
-        const QMap<QString, QByteArray> before = folderContents(m_dir);
-
-        const QList<DoctorFinding> found = checkInstallation(m_dir);
-        QCOMPARE(summary(found), expected);
-        for (const DoctorFinding &f : found)
-            QVERIFY2(!f.message.isEmpty(), qPrintable(f.id));
-        if (!found.isEmpty())
-            QCOMPARE(found.first().path, path.isEmpty() ? QString() : QDir::cleanPath(file(path)));
-        QCOMPARE(folderContents(m_dir), before);
-    }
+    void idSequenceAndUserFindings() { checkFindings(); }
 
     // Files the system's own user may not read (root reads them all).
     void unreadableFiles_data()
