@@ -4,6 +4,7 @@
 #include "storage/setasidefile.h"
 #include "storage/shutdownroutine.h"
 #include "storage/sqltext.h"
+#include "storage/strategyschema.h"
 #include "storage/strategylogging.h"
 
 #include <interprocidservice.h>
@@ -18,6 +19,38 @@
 
 namespace {
 std::atomic<StrategySqlite *> s_instance{nullptr};
+
+// Creates the table unless it exists and adds the columns a table of an
+// older version lacks.
+void createTable(ZqMemSqliteMgr &db, const StrategySchema::Table &table)
+{
+    int err = 0;
+    db.execDML(table.createStatement, err);
+    if (err != 0)
+        SL_INFO << table.notCreatedLine << err;
+    else
+        SL_INFO << table.createdLine;
+    for (const StrategySchema::Column &column : table.columns) {
+        if (!column.addedAtStart())
+            continue;
+        err = 0;
+        db.execDML(column.addStatement, err);
+        if (err == 0) {
+            if (column.addedLine)
+                SL_INFO << column.addedLine;
+            continue;
+        }
+        if (!column.notAddedLine)
+            continue;
+        // On a current table the column is there and the statement fails
+        // as it should: worth a trace only. A column still missing is not.
+        QStringList present;
+        if (StrategySchema::columnsOf(db, table.name, &present) && present.contains(QLatin1String(column.name)))
+            SL_DEBUG << column.notAddedLine;
+        else
+            SL_INFO << column.notAddedLine;
+    }
+}
 } // namespace
 
 StrategySqlite &StrategySqlite::instance()
@@ -159,13 +192,14 @@ void StrategySqlite::createSchema()
         SL_INFO << "StrategySqlite::createSchema" << "database not available, tables not created yet; code" << err;
         return;
     }
-    createStrategyFileInfoTable();
-    createTableInstanceInfo();
-    createBackTestDayCashTable();
-    purgeEarlierDays("instance_info");
-    purgeEarlierDays("backtest_daycash");
-    m_schemaReady = m_dbMgr->tableExists("strategyfileinfo") && m_dbMgr->tableExists("instance_info")
-                    && m_dbMgr->tableExists("backtest_daycash");
+    for (const StrategySchema::Table &table : StrategySchema::tables())
+        createTable(*m_dbMgr, table);
+    purgeEarlierDays(StrategySchema::InstancesTable);
+    purgeEarlierDays(StrategySchema::DayCashTable);
+    bool ready = true;
+    for (const StrategySchema::Table &table : StrategySchema::tables())
+        ready = ready && m_dbMgr->tableExists(table.name);
+    m_schemaReady = ready;
 }
 
 void StrategySqlite::ensureSchema()
@@ -177,73 +211,6 @@ void StrategySqlite::ensureSchema()
         return;
     SL_INFO << "StrategySqlite::ensureSchema" << "creating the tables the start could not create";
     createSchema();
-}
-
-bool StrategySqlite::createStrategyFileInfoTable()
-{
-    int err = 0;
-    m_dbMgr->execDML("create table  if not exists strategyfileinfo( file_path varchar(120)  primary key)", err);
-    if (err != 0) {
-        SL_INFO << "Error: Fail to create table strategyfileinfo." << err;
-        return false;
-    }
-    SL_INFO << "Table created!";
-    return true;
-}
-
-bool StrategySqlite::createTableInstanceInfo()
-{
-    int err = 0;
-    m_dbMgr->execDML("create table  if not exists instance_info( instance_id varchar(120)  primary key ,  "
-                     "run_mode varchar(4), fund_account varchar(255), return_reginfo varchar(255), "
-                     "create_date varchar(255),start_time varchar(255),end_time varchar(255))",
-                     err);
-    if (err != 0)
-        SL_INFO << "Error: Fail to create table instance_info." << err;
-    else
-        SL_INFO << "Table created!";
-
-    // Tables of older versions lack some columns; on a current table each
-    // statement fails harmlessly.
-    struct Column
-    {
-        const char *statement;
-        const char *added;
-        const char *failed;
-    };
-    static const Column columns[] = {
-        {"alter table instance_info add column fund_account VARCHAR(255)", "fund_account column added!",
-         "fund_account column added failed!"},
-        {"alter table instance_info add column return_reginfo VARCHAR(255)", "return_reginfo column added!",
-         "return_reginfo column added failed!"},
-        {"alter table instance_info add column create_date VARCHAR(255)", "create_date column added!",
-         "create_date column added failed!"},
-        {"alter table instance_info add column start_time VARCHAR(255)", nullptr, nullptr},
-        {"alter table instance_info add column end_time VARCHAR(255)", nullptr, nullptr},
-    };
-    for (const Column &c : columns) {
-        err = 0;
-        m_dbMgr->execDML(c.statement, err);
-        const char *line = err == 0 ? c.added : c.failed;
-        if (line)
-            SL_INFO << line;
-    }
-    return true;
-}
-
-bool StrategySqlite::createBackTestDayCashTable()
-{
-    int err = 0;
-    m_dbMgr->execDML("create table  if not exists backtest_daycash( instance_id varchar(120)   ,  date varchar(255), "
-                     "fund_account varchar(255), initial_funds varchar(255), end_funds varchar(255), "
-                     "create_date varchar(255), primary key(instance_id, date) )",
-                     err);
-    if (err != 0) {
-        SL_INFO << "Error: Fail to create table backtest_daycash." << err;
-        return false;
-    }
-    SL_INFO << "backtest_daycash Table created!";
-    return true;
 }
 
 void StrategySqlite::purgeEarlierDays(const char *table)

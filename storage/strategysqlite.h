@@ -117,9 +117,6 @@ private:
 
     void cretateDataBase();
     bool open();
-    bool createStrategyFileInfoTable();
-    bool createTableInstanceInfo();
-    bool createBackTestDayCashTable();
     void purgeEarlierDays(const char *table);
     void createSchema();
     // A start that found the database locked by another program could not

@@ -6,6 +6,7 @@
 #include "storage/installationlayout.h"
 #include "storage/setasidefile.h"
 #include "storage/strategylogging.h"
+#include "storage/strategyschema.h"
 #include "storage/strategysqlite.h"
 
 #include <interprocidservice.h>
@@ -288,7 +289,7 @@ void StrategySqlite::raiseIdsAboveDataFiles()
     CppSQLite3Query rows = m_dbMgr->execQuery("select * from fixedstrategyinfo", err);
     QSet<QString> folders;
     for (; err == 0 && !rows.eof(); rows.nextRow())
-        folders.insert(QString::fromUtf8(rows.fieldValue(3)).toLower());
+        folders.insert(QString::fromUtf8(rows.fieldValue(StrategySchema::LegacyUserFolder)).toLower());
     qint64 highest = 0;
     for (const QString &folder : qAsConst(folders)) {
         if (!FixedStrategyFile::isValidUserFolder(folder))
@@ -305,7 +306,7 @@ void StrategySqlite::raiseIdsAboveDataFiles()
 
 void StrategySqlite::backupFixStrategyInfo()
 {
-    if (!m_dbMgr->tableExists("fixedstrategyinfo"))
+    if (!m_dbMgr->tableExists(StrategySchema::LegacyTable))
         return;
 
     // Each legacy row is given its new id once, and the id is kept beside
@@ -354,14 +355,14 @@ void StrategySqlite::backupFixStrategyInfo()
             continue;
         FixedStrategyInfo info;
         info.id = QByteArray(migratedId).toLongLong();
-        info.name = column(1);
-        info.filePath = column(2);
-        info.group = column(4);
-        info.extraInfo = column(5);
+        info.name = column(StrategySchema::LegacyName);
+        info.filePath = column(StrategySchema::LegacyFilePath);
+        info.group = column(StrategySchema::LegacyGroup);
+        info.extraInfo = column(StrategySchema::LegacyExtraInfo);
         info.copyIndex = 0;
         if (info.group.isEmpty())
             info.group = InstallationLayout::DefaultGroup;
-        const QString folder = column(3).toLower();
+        const QString folder = column(StrategySchema::LegacyUserFolder).toLower();
         if (!FixedStrategyFile::isValidUserFolder(folder) || !FixedStrategyFile::canHold(info)) {
             // Written as it is, it would land outside the user's folder or
             // shift its fields: it stays in the table, whole.

@@ -140,6 +140,12 @@ QStringList LogCapture::texts() const
     return list;
 }
 
+QList<LogCapture::Entry> LogCapture::entries() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_entries;
+}
+
 bool LogCapture::contains(const QString &needle, int type) const
 {
     QMutexLocker locker(&m_mutex);

@@ -60,6 +60,7 @@ public:
     ~LogCapture();
 
     QStringList texts() const;
+    QList<Entry> entries() const;
     // Whether some message contains `needle`; `type` -1 for any level.
     bool contains(const QString &needle, int type = -1) const;
     int count(const QString &needle) const;

@@ -1,29 +1,109 @@
-// The health check of a data folder: strategyctl doctor as its own process
-// in folders prepared to show one finding each, its repairs, and the same
-// check called from the library. Every case has its own folder with its own
-// id sequence (<folder>/ids, as strategyctl keeps it by default).
+// The health check of an installation folder, called as a client calls it:
+// checkInstallation() on folders damaged one way each, fixInstallation()'s
+// repairs with their backups and its refusals while the folder is held, and
+// strategyctl doctor end to end once with and once without --fix. Every
+// case has its own folder with its own id sequence (<folder>/ids, as
+// strategyctl keeps it by default) and reads its own host profile.
 
 #include "testsupport.h"
 
 #include <StrategyLogic/strategydoctor.h>
 
+#include "storage/installationlayout.h"
+#include "storage/strategysqlite.h"
+
+#include <hostprofile.h>
 #include <interprocidservice.h>
+#include <zqapplicationdir.h>
 #include <zqfolderlock.h>
 
 #include <QtTest> // with QtCore: QJsonDocument, QProcess
+
+#include <unistd.h>
+
+using namespace StrategyLogic;
+namespace Layout = InstallationLayout;
 
 namespace {
 const QByteArray Record1 = "1,%&a,%&D:/s/a.py,%&默认分组,%&,%&0\n";
 const QByteArray Record2 = "2,%&a_1,%&D:/s/a.py,%&默认分组,%&,%&1\n";
 
+const QString User = QStringLiteral("work/demo01/");
+const QString DataFile = User + QLatin1String(Layout::DataFile);
+const QString GroupsFile = User + QLatin1String(Layout::GroupsFile);
+const QString ChangeRecord = User + QLatin1String(Layout::GroupChangeFile);
+const QString IdSequenceFile = QStringLiteral("ids/") + QLatin1String(Layout::IdService) + QLatin1String(".seq");
+const QString Database = QLatin1String(Layout::DatabaseFile);
+
+// "id:severity" of each finding, in order.
+QStringList summary(const QList<DoctorFinding> &findings)
+{
+    QStringList texts;
+    for (const DoctorFinding &f : findings)
+        texts.append(f.id + QLatin1Char(':') + doctorSeverityName(f.severity));
+    return texts;
+}
+
+QStringList idsOf(const QList<DoctorFinding> &findings)
+{
+    QStringList texts;
+    for (const DoctorFinding &f : findings)
+        texts.append(f.id);
+    return texts;
+}
+
+// Files by path relative to the folder: a null value removes the file, the
+// text "folder" puts a folder in its place, bytes are written.
+bool applyFiles(const QString &dir, const QVariantMap &files)
+{
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        const QString path = dir + QLatin1Char('/') + it.key();
+        QFile::remove(path);
+        if (it.value().userType() == QMetaType::QString) {
+            if (!QDir().mkpath(path))
+                return false;
+        } else if (it.value().isValid() && !writeFile(path, it.value().toByteArray())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The columns of the findings tests' rows: files written by hand (see
+// applyFiles()), SQL run on sarvek.db, the findings ("id:severity", in
+// order) and the file the first one names.
+void findingColumns()
+{
+    QTest::addColumn<QVariantMap>("files");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("path"); // relative; "." the folder, empty: none
+}
+
+void row(const char *name, const QVariantMap &files, const QString &sql, const QStringList &expected,
+         const QString &path)
+{
+    QTest::newRow(name) << files << sql << expected << path;
+}
+
+QVariantMap put(const QString &path, const QVariant &content)
+{
+    return QVariantMap{{path, content}};
+}
+
 // strategyctl with the data folder `folder` and no $STRATEGYLOGIC_ID_DIR:
 // the id sequences live in <folder>/ids.
-ProcessResult ctl(const QString &folder, const QStringList &args)
+QProcessEnvironment folderEnvironment()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("STRATEGYLOGIC_ID_DIR"));
-    return runProcess(QStringLiteral(STRATEGYCTL_PATH), QStringList{QStringLiteral("--home"), folder} + args, env,
-                      QDir::tempPath());
+    return env;
+}
+
+ProcessResult ctl(const QString &folder, const QStringList &args)
+{
+    return runProcess(QStringLiteral(STRATEGYCTL_PATH), QStringList{QStringLiteral("--home"), folder} + args,
+                      folderEnvironment(), QDir::tempPath());
 }
 
 QJsonObject report(const ProcessResult &result)
@@ -31,385 +111,607 @@ QJsonObject report(const ProcessResult &result)
     return QJsonDocument::fromJson(result.out).object();
 }
 
-// The finding of `id` in a --json report; an empty object when there is none.
-QJsonObject finding(const QJsonObject &report, const QString &id)
+QStringList keysOf(const QJsonValue &value)
 {
-    for (const QJsonValue &value : report.value(QStringLiteral("findings")).toArray()) {
-        if (value.toObject().value(QStringLiteral("id")).toString() == id)
-            return value.toObject();
+    return value.toObject().keys();
+}
+
+// A second process that holds something until its stdin closes: the
+// folder (folderholder) or the database (dblocker).
+class Holder
+{
+public:
+    Holder(const QString &helper, const QString &path, const QByteArray &ready)
+    {
+        m_process.start(helperPath(helper), {path});
+        m_ready = m_process.waitForReadyRead(20000) && m_process.readLine() == ready;
     }
-    return QJsonObject();
-}
+    ~Holder() { release(); }
+    bool isReady() const { return m_ready; }
+    qint64 pid() const { return m_process.processId(); }
+    bool release()
+    {
+        m_process.closeWriteChannel();
+        return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(20000);
+    }
 
-QStringList ids(const QJsonArray &list)
-{
-    QStringList texts;
-    for (const QJsonValue &value : list)
-        texts.append(value.toObject().value(QStringLiteral("id")).toString());
-    return texts;
-}
-
-QStringList idsOf(const QList<StrategyLogic::DoctorFinding> &findings)
-{
-    QStringList texts;
-    for (const StrategyLogic::DoctorFinding &f : findings)
-        texts.append(f.id);
-    return texts;
-}
+private:
+    QProcess m_process;
+    bool m_ready = false;
+};
 } // namespace
 
 class tst_Doctor : public QObject
 {
     Q_OBJECT
 
-    QString newFolder()
-    {
-        static int n = 0;
-        return m_home.path() + QStringLiteral("/case-%1").arg(++n);
-    }
-
     TestHome m_home;
+    QString m_dir; // this case's installation folder
+
+    QString file(const QString &relative) const { return m_dir + QLatin1Char('/') + relative; }
+
+    // The installation folder of two strategies (ids 1 and 2) as the
+    // plug-in leaves it: the folder's lock file of a holder that let go,
+    // the tables of a start, the data file, the groups file with the
+    // default group, the id sequence at 2.
+    bool makeHealthyFolder()
+    {
+        if (ZqFolderLock::acquire(m_dir) != ZqFolderLock::Acquired)
+            return false;
+        ZqFolderLock::release(m_dir);
+        LogCapture quiet; // the start's routine lines
+        { StrategySqlite start; }
+        return writeFile(file(DataFile), Record1 + Record2) && writeFile(file(GroupsFile), "默认分组;-1")
+               && InterProcIdService::instance().raiseFloor(QLatin1String(Layout::IdService), 2);
+    }
 
 private slots:
-    void initTestCase()
+    void initTestCase() { QVERIFY2(m_home.isValid(), qPrintable(m_home.errorString())); }
+
+    // Each case in a folder of its own, whose host profile and id sequence
+    // are read as strategyctl reads them there.
+    void init()
     {
-        QVERIFY2(m_home.isValid(), qPrintable(m_home.errorString()));
+        static int n = 0;
+        m_dir = m_home.path() + QStringLiteral("/case-%1").arg(++n);
+        QVERIFY(QDir().mkpath(m_dir));
+        ZqApplicationDir::setPath(m_dir);
+        InterProcIdService::instance().setStorageDirectory(file(QStringLiteral("ids")));
+        HostProfile::current().reset();
     }
 
-    // A folder used once by strategyctl is healthy, and the check itself
-    // leaves every file as it was.
-    void freshFolderHasNoErrors()
+    void cleanup()
     {
-        const QString dir = newFolder();
-        CHECK_EXIT(ctl(dir, {"status"}), 0);
-        const QMap<QString, QByteArray> before = folderContents(dir);
-        const ProcessResult text = ctl(dir, {"doctor"});
-        CHECK_EXIT(text, 0);
-        QVERIFY2(text.outText().endsWith("0 errors, 0 warnings, 0 notes\n"), qPrintable(text.describe()));
-        const ProcessResult json = ctl(dir, {"--json", "doctor"});
-        CHECK_EXIT(json, 0);
-        QCOMPARE(report(json).value("errors").toInt(-1), 0);
-        QCOMPARE(ids(report(json).value("findings").toArray()), QStringList());
-        QCOMPARE(folderContents(dir), before);
+        ZqApplicationDir::setPath(m_home.path());
+        InterProcIdService::instance().setStorageDirectory(m_home.idDir());
+        HostProfile::current().loadDemo();
     }
 
-    void missingFolderIsNotCreated()
+    void healthyFolderHasNoFindings()
     {
-        const QString dir = newFolder();
-        for (const QStringList &args : {QStringList{"--json", "doctor"}, QStringList{"--json", "doctor", "--fix"}}) {
-            const ProcessResult r = ctl(dir, args);
-            CHECK_EXIT(r, 1);
-            QCOMPARE(finding(report(r), "folder-missing").value("severity").toString(), QStringLiteral("error"));
-            QVERIFY(!QFileInfo::exists(dir));
-        }
+        QVERIFY(makeHealthyFolder());
+        const QMap<QString, QByteArray> before = folderContents(m_dir);
+        QCOMPARE(summary(checkInstallation(m_dir)), QStringList());
+        // A relative path names the same folder.
+        QVERIFY(QDir::setCurrent(m_home.path()));
+        QCOMPARE(summary(checkInstallation(QFileInfo(m_dir).fileName())), QStringList());
+        QCOMPARE(folderContents(m_dir), before);
     }
 
-    // Each row: a folder with two strategies (ids 1 and 2), then files
-    // written by hand (a null value removes the file, the text "folder"
-    // puts a folder in its place) and SQL run on sarvek.db.
-    void findings_data()
+    // Neither the check nor the fix makes a folder that is not there.
+    void missingFolder_data()
     {
-        QTest::addColumn<QVariantMap>("files");
-        QTest::addColumn<QString>("sql");
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<QString>("severity");
-        QTest::addColumn<int>("exitStatus");
-
-        const QString data = QStringLiteral("work/demo01/SarvekFixStrategy.dat");
-        const QString groups = QStringLiteral("work/demo01/SarvekFixedStrategyGroups.txt");
-        auto file = [](const QString &path, const QVariant &content) { return QVariantMap{{path, content}}; };
-        auto row = [](const char *name) -> QTestData & { return QTest::newRow(name); };
-
-        row("not a database") << file("sarvek.db", QByteArray("plain text, not SQLite")) << QString()
-                              << "db-not-a-database" << "error" << 1;
-        row("folder in the database's place") << file("sarvek.db", QStringLiteral("folder")) << QString()
-                                              << "db-not-a-database" << "error" << 1;
-        row("damaged database") << QVariantMap()
-                                << "PRAGMA writable_schema=ON; UPDATE sqlite_master SET rootpage=3 WHERE "
-                                   "name='strategyfileinfo'"
-                                << "db-integrity" << "error" << 1;
-        row("no database yet") << file("sarvek.db", QVariant()) << QString() << "db-missing" << "info" << 0;
-        row("missing table") << QVariantMap() << "drop table backtest_daycash" << "db-missing-table" << "warning" << 0;
-        row("older instance table") << QVariantMap()
-                                    << "drop table instance_info; create table instance_info(instance_id "
-                                       "varchar(120) primary key, run_mode varchar(4))"
-                                    << "db-missing-column" << "warning" << 0;
-        row("column no start adds") << QVariantMap()
-                                    << "drop table strategyfileinfo; create table strategyfileinfo(path varchar(120))"
-                                    << "db-missing-column" << "error" << 1;
-        row("legacy table") << QVariantMap()
-                            << "create table fixedstrategyinfo(id, name, path, folder, grp, extra); insert into "
-                               "fixedstrategyinfo values(1, 'old', 'D:/s/old.py', 'demo01', '', '')"
-                            << "db-legacy-table" << "warning" << 0;
-        row("journal waiting") << file("sarvek.pending.json",
-                                       QByteArray(R"({"kind": "StrategyLogic pending rows", "version": 1, )"
-                                                  R"("instance_info": [{"instance_id": "7", "run_mode": 1}]})"))
-                               << QString() << "pending-journal" << "warning" << 0;
-        row("damaged journal") << file("sarvek.pending.json", QByteArray("{\"kind\": ")) << QString()
-                               << "pending-journal-unreadable" << "error" << 1;
-        row("interrupted group change")
-            << file("work/demo01/SarvekFixedStrategyGroups.redo",
-                    QByteArray(R"({"operation":"delete","group":"趋势","withStrategies":true})" "\n"))
-            << QString() << "group-change-pending" << "warning" << 0;
-        row("file kept aside") << file(data + ".unreadable-20261201-093000", Record1) << QString()
-                               << "set-aside-files" << "warning" << 0;
-        row("leftover temporary file") << file(groups + ".a1B2c3", QByteArray("默认分组;-1")) << QString()
-                                       << "stale-temporary-files" << "warning" << 0;
-        row("line of too few fields") << file(data, QByteArray(Record1 + "not a record\n" + Record2)) << QString()
-                                      << "data-file-skipped-lines" << "error" << 1;
-        row("line not UTF-8") << file(data, QByteArray(Record1 + "2,%&a\xff,%&D:/s/a.py,%&默认分组,%&,%&1\n")) << QString()
-                              << "data-file-skipped-lines" << "error" << 1;
-        row("line with a NUL") << file(data, QByteArray(Record1 + "2,%&a" + '\0' + "b,%&D:/s/a.py,%&默认分组,%&,%&1\n"))
-                               << QString() << "data-file-skipped-lines" << "error" << 1;
-        row("duplicate id") << file(data, QByteArray(Record1 + "1,%&b,%&D:/s/b.py,%&默认分组,%&,%&0\n")) << QString()
-                            << "data-file-duplicate-id" << "error" << 1;
-        row("id not a number") << file(data, QByteArray(Record1 + "x2,%&b,%&D:/s/b.py,%&默认分组,%&,%&0\n")) << QString()
-                               << "data-file-invalid-id" << "error" << 1;
-        row("group missing") << file(data, QByteArray(Record1 + "2,%&t,%&D:/s/t.py,%&动量,%&,%&0\n")) << QString()
-                             << "data-file-missing-group" << "warning" << 0;
-        row("empty name") << file(data, QByteArray(Record1 + "2,%&,%&D:/s/b.py,%&默认分组,%&,%&0\n")) << QString()
-                          << "data-file-empty-name" << "warning" << 0;
-        row("name used twice for one path") << file(data, QByteArray(Record1 + "2,%&a,%&D:/s/a.py,%&默认分组,%&,%&1\n"))
-                                            << QString() << "data-file-duplicate-name" << "warning" << 0;
-        row("field beyond the sixth") << file(data, QByteArray(Record1 + "2,%&b,%&D:/s/b.py,%&默认分组,%&,%&0,%&more\n"))
-                                      << QString() << "data-file-lossy-values" << "warning" << 0;
-        row("carriage return") << file(data, QByteArray(Record1 + "2,%&b,%&D:/s/b.py,%&默认分组,%&,%&0\r\n")) << QString()
-                               << "data-file-lossy-values" << "warning" << 0;
-        row("groups file not UTF-8") << file(groups, QByteArray("\xff\xfe;1,默认分组;-1")) << QString()
-                                     << "groups-file-unreadable" << "error" << 1;
-        row("no default group") << file(groups, QByteArray("趋势;1000")) << QString()
-                                << "groups-file-no-default-group" << "warning" << 0;
-        row("group without time") << file(groups, QByteArray("默认分组;-1,趋势")) << QString()
-                                  << "groups-file-bad-entries" << "warning" << 0;
-        row("id sequence behind") << file("ids/FixStrategyIDSrv.seq", QByteArray("1\n")) << QString()
-                                  << "id-sequence-behind" << "error" << 1;
-        row("id sequence missing") << file("ids/FixStrategyIDSrv.seq", QVariant()) << QString()
-                                   << "id-sequence-behind" << "error" << 1;
-        row("id sequence damaged") << file("ids/FixStrategyIDSrv.seq", QByteArray("twelve\n")) << QString()
-                                   << "id-sequence-unreadable" << "error" << 1;
-        row("host profile not JSON") << file("StrategyHostProfile.json", QByteArray("{\"loginAccount\": ")) << QString()
-                                     << "host-profile-unreadable" << "error" << 1;
-        row("login and user id differ")
-            << file("StrategyHostProfile.json", QByteArray(R"({"loginAccount": "Demo01", "userId": "Trader7"})"))
-            << QString() << "host-profile-user-mismatch" << "error" << 1;
-        row("user id names no folder")
-            << file("StrategyHostProfile.json", QByteArray(R"({"loginAccount": "..", "userId": ".."})"))
-            << QString() << "user-id-invalid" << "error" << 1;
-        row("python path gone")
-            << file("ZqProEngineConfig.ini",
-                    QByteArray("[ZqProEngineConfig]\nSarvek_PythonInstallPath=/no/such/python3.11\n"))
-            << QString() << "python-path-missing" << "warning" << 0;
+        QTest::addColumn<bool>("fileInItsPlace");
+        QTest::newRow("nothing there") << false;
+        QTest::newRow("a file in its place") << true;
+    }
+    void missingFolder()
+    {
+        QFETCH(bool, fileInItsPlace);
+        const QString dir = m_dir + QStringLiteral("/installation");
+        QVERIFY(!fileInItsPlace || writeFile(dir, "not a folder"));
+        QCOMPARE(summary(checkInstallation(dir)), QStringList{"folder-missing:error"});
+        const DoctorFixResult fixed = fixInstallation(dir);
+        QCOMPARE(fixed.outcome, DoctorFixResult::Fixed);
+        QVERIFY(fixed.repairs.isEmpty() && fixed.failures.isEmpty());
+        QCOMPARE(summary(fixed.findings), QStringList{"folder-missing:error"});
+        QCOMPARE(fixed.findings.first().path, dir);
+        QCOMPARE(QFileInfo(dir).isFile(), fileInItsPlace);
+        QVERIFY(fileInItsPlace || !QFileInfo::exists(dir));
     }
 
-    void findings()
+private:
+    // The rows below: the healthy folder, then files written by hand (see
+    // applyFiles()) and SQL run on sarvek.db; the findings, in order, and
+    // the file the first one names. The check changes nothing.
+    void checkFindings()
     {
         QFETCH(QVariantMap, files);
         QFETCH(QString, sql);
-        QFETCH(QString, id);
-        QFETCH(QString, severity);
-        QFETCH(int, exitStatus);
-        const QString dir = newFolder();
-        CHECK_EXIT(ctl(dir, {"strategy", "add", "D:/s/a.py", "a", "--count", "2"}), 0);
-        for (auto it = files.cbegin(); it != files.cend(); ++it) {
-            const QString path = dir + QLatin1Char('/') + it.key();
-            QFile::remove(path);
-            if (it.value().userType() == QMetaType::QString)
-                QVERIFY(QDir().mkpath(path));
-            else if (it.value().isValid())
-                QVERIFY(QDir().mkpath(QFileInfo(path).path()) && writeFile(path, it.value().toByteArray()));
-        }
-        if (!sql.isEmpty())
-            QVERIFY(execSql(dir + QStringLiteral("/sarvek.db"), sql));
-        const QMap<QString, QByteArray> before = folderContents(dir);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, path);
+        QVERIFY(makeHealthyFolder());
+        QVERIFY(applyFiles(m_dir, files));
+        QVERIFY(sql.isEmpty() || execSql(file(Database), sql));
+        const QMap<QString, QByteArray> before = folderContents(m_dir);
 
-        const ProcessResult r = ctl(dir, {"--json", "doctor"});
-        CHECK_EXIT(r, exitStatus);
-        const QJsonObject found = finding(report(r), id);
-        QVERIFY2(!found.isEmpty(), qPrintable(r.describe()));
-        QCOMPARE(found.value("severity").toString(), severity);
-        QVERIFY(!found.value("message").toString().isEmpty());
-        QCOMPARE(report(r).value("errors").toInt() > 0, exitStatus == 1);
-        QCOMPARE(folderContents(dir), before);
+        const QList<DoctorFinding> found = checkInstallation(m_dir);
+        QCOMPARE(summary(found), expected);
+        for (const DoctorFinding &f : found)
+            QVERIFY2(!f.message.isEmpty(), qPrintable(f.id));
+        if (!found.isEmpty())
+            QCOMPARE(found.first().path, path.isEmpty() ? QString() : QDir::cleanPath(file(path)));
+        QCOMPARE(folderContents(m_dir), before);
     }
 
-    // The safe repairs: each changed file is copied first, leftovers go,
-    // the data file stays as it is, and new strategies get new ids.
-    void fixRepairsWithBackups()
+private slots:
+    // sarvek.db: opens, integrity, tables and columns, the legacy table.
+    void databaseFindings_data()
     {
-        const QString dir = newFolder();
-        CHECK_EXIT(ctl(dir, {"strategy", "add", "D:/s/a.py", "a", "--count", "3"}), 0);
-        const QString data = dir + QStringLiteral("/work/demo01/SarvekFixStrategy.dat");
-        const QByteArray records = readFile(data) + "9,%&t,%&D:/s/t.py,%&动量,%&,%&0\n";
-        QVERIFY(writeFile(data, records));
-        QVERIFY(writeFile(dir + QStringLiteral("/work/demo01/SarvekFixedStrategyGroups.txt"), "趋势;1000"));
-        QVERIFY(writeFile(dir + QStringLiteral("/ids/FixStrategyIDSrv.seq"), "2\n"));
-        const QString leftover = QStringLiteral("work/demo01/SarvekFixStrategy.dat.Zz9y8X");
-        QVERIFY(writeFile(dir + QLatin1Char('/') + leftover, "partial"));
-        const QMap<QString, QByteArray> before = folderContents(dir);
+        findingColumns();
+        const QVariantMap none;
+        const QString noSql;
+        row("no database yet", put(Database, QVariant()), noSql, {"db-missing:info"}, Database);
+        row("not a database", put(Database, QByteArray("plain text, not SQLite")), noSql,
+            {"db-not-a-database:error"}, Database);
+        row("folder in the database's place", put(Database, QStringLiteral("folder")), noSql,
+            {"db-not-a-database:error"}, Database);
+        row("database of SQLite's header, then garbage",
+            put(Database, QByteArray(QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\x5a'))), noSql,
+            {"db-not-a-database:error"}, Database);
+        row("damaged database", none,
+            "PRAGMA writable_schema=ON; UPDATE sqlite_master SET rootpage=3 WHERE name='strategyfileinfo'",
+            {"db-integrity:error"}, Database);
+        row("missing table", none, "drop table backtest_daycash", {"db-missing-table:warning"}, Database);
+        row("older instance table", none,
+            "drop table instance_info; create table instance_info(instance_id varchar(120) primary key, "
+            "run_mode varchar(4))",
+            {"db-missing-column:warning"}, Database);
+        row("column no start adds", none,
+            "drop table strategyfileinfo; create table strategyfileinfo(path varchar(120))",
+            {"db-missing-column:error"}, Database);
+        row("columns in upper case", none,
+            "drop table strategyfileinfo; create table strategyfileinfo(FILE_PATH varchar(120) primary key)", {},
+            QString());
+        row("legacy table", none,
+            "create table fixedstrategyinfo(id, name, path, folder, grp, extra); insert into fixedstrategyinfo "
+            "values(1, 'old', 'D:/s/old.py', 'demo01', '', '')",
+            {"db-legacy-table:warning"}, Database);
+        row("legacy rows that cannot be moved", none,
+            "create table fixedstrategyinfo(id, name, path, folder, grp, extra); insert into fixedstrategyinfo "
+            "values(1, 'old', 'D:/s/old.py', 'demo01', '', ''), (2, 'a,%&b', 'D:/s/b.py', 'demo01', '', ''), "
+            "(3, 'c', 'D:/s/c.py', '..', '', '')",
+            {"db-legacy-table:warning"}, Database);
+        row("empty legacy table", none, "create table fixedstrategyinfo(id, name, path, folder, grp, extra)",
+            {"db-legacy-table:info"}, Database);
 
-        const ProcessResult checked = ctl(dir, {"--json", "doctor"});
-        CHECK_EXIT(checked, 1);
-        QCOMPARE(finding(report(checked), "id-sequence-behind").value("fix").toString(),
-                 QStringLiteral("raise the id sequence to 9"));
-
-        const ProcessResult fixed = ctl(dir, {"--json", "doctor", "--fix"});
-        CHECK_EXIT(fixed, 0);
-        const QJsonObject answer = report(fixed);
-        QCOMPARE(answer.value("errors").toInt(-1), 0);
-        QCOMPARE(ids(answer.value("fixed").toArray()),
-                 (QStringList{"id-sequence-behind", "groups-file-no-default-group", "data-file-missing-group",
-                              "stale-temporary-files"}));
-        QCOMPARE(answer.value("notFixed").toArray(), QJsonArray());
-        QCOMPARE(ids(answer.value("findings").toArray()), QStringList());
-
-        // Every file that changed has a backup with its former content; the
-        // leftover is gone; nothing else changed.
-        const QMap<QString, QByteArray> after = folderContents(dir, {"sarvek.lock"});
-        QStringList changed;
-        for (auto it = before.cbegin(); it != before.cend(); ++it) {
-            if (it.key() == QLatin1String("sarvek.lock") || it.key() == leftover)
-                continue;
-            QVERIFY2(after.contains(it.key()), qPrintable(it.key()));
-            if (after.value(it.key()) == it.value())
-                continue;
-            changed.append(it.key());
-            const QStringList backups = after.keys().filter(QRegularExpression(
-                "^" + QRegularExpression::escape(it.key()) + "\\.bak-\\d{8}-\\d{6}(-\\d+)?$"));
-            QCOMPARE(backups.size(), 1);
-            QCOMPARE(after.value(backups.first()), it.value());
-        }
-        QCOMPARE(changed, (QStringList{"ids/FixStrategyIDSrv.seq", "work/demo01/SarvekFixedStrategyGroups.txt"}));
-        QVERIFY(!after.contains(leftover));
-        QCOMPARE(after.size(), before.size() - 2 + changed.size()); // lock and leftover out, backups in
-        QCOMPARE(after.value("work/demo01/SarvekFixStrategy.dat"), records);
-        QCOMPARE(readFile(dir + QStringLiteral("/ids/FixStrategyIDSrv.seq")), QByteArray("9\n"));
-        const QByteArray groups = readFile(dir + QStringLiteral("/work/demo01/SarvekFixedStrategyGroups.txt"));
-        QVERIFY2(groups.startsWith("动量;") && groups.endsWith(",趋势;1000,默认分组;-1"), groups.constData());
-
-        CHECK_EXIT(ctl(dir, {"strategy", "add", "D:/s/n.py", "n"}), 0);
-        const QJsonArray list = QJsonDocument::fromJson(ctl(dir, {"--json", "strategy", "list"}).out).array();
-        QCOMPARE(list.size(), 5);
-        for (const QJsonValue &record : list) {
-            if (record.toObject().value("name").toString() == QLatin1String("n"))
-                QVERIFY(record.toObject().value("id").toInt() > 9);
-        }
-        CHECK_EXIT(ctl(dir, {"doctor"}), 0);
     }
+    void databaseFindings() { checkFindings(); }
 
-    // Another process holds the folder: the check says by whom and leaves
-    // its temporary files alone; --fix changes nothing and ends with 3.
-    void folderHeldElsewhere()
+    // Files waiting for the next start, kept aside, left over; the groups
+    // file; the Python path.
+    void fileFindings_data()
     {
-        const QString dir = newFolder();
-        CHECK_EXIT(ctl(dir, {"strategy", "add", "D:/s/a.py", "a", "--count", "2"}), 0);
-        QVERIFY(writeFile(dir + QStringLiteral("/ids/FixStrategyIDSrv.seq"), "1\n"));
-        QVERIFY(writeFile(dir + QStringLiteral("/work/demo01/SarvekFixStrategy.dat.Ab12Cd"), "in progress"));
-        QProcess holder;
-        holder.start(helperPath("folderholder"), {dir});
-        QVERIFY(holder.waitForReadyRead(20000) && holder.readLine() == "held\n");
-        const QMap<QString, QByteArray> before = folderContents(dir);
+        findingColumns();
+        const QString noSql;
+        row("journal waiting",
+            put(Layout::PendingJournalFile, QByteArray(R"({"kind": "StrategyLogic pending rows", "version": 1, )"
+                                                       R"("instance_info": [{"instance_id": "7", "run_mode": 1}]})")),
+            noSql, {"pending-journal:warning"}, Layout::PendingJournalFile);
+        row("damaged journal", put(Layout::PendingJournalFile, QByteArray("{\"kind\": ")), noSql,
+            {"pending-journal-unreadable:error"}, Layout::PendingJournalFile);
+        row("interrupted group change",
+            put(ChangeRecord, QByteArray(R"({"operation":"delete","group":"趋势","withStrategies":true})" "\n")),
+            noSql, {"group-change-pending:warning"}, ChangeRecord);
+        row("damaged group change record", put(ChangeRecord, QByteArray("{\"operation\":")), noSql,
+            {"group-change-unreadable:error"}, ChangeRecord);
+        row("file kept aside", put(DataFile + ".unreadable-20261201-093000", Record1), noSql,
+            {"set-aside-files:warning"}, User.chopped(1));
+        row("database kept aside", put(Database + ".unreadable-20261201-093000", QByteArray("x")), noSql,
+            {"set-aside-files:warning"}, ".");
+        row("leftover temporary file", put(GroupsFile + ".a1B2c3", QByteArray("默认分组;-1")), noSql,
+            {"stale-temporary-files:warning"}, User.chopped(1));
+        row("leftover journal copy", put(Layout::PendingJournalFile + QStringLiteral(".Zz9y8X"), QByteArray("{")),
+            noSql, {"stale-temporary-files:warning"}, ".");
+        row("backup is no temporary file", put(DataFile + ".bak-20261201-093000", Record1), noSql, {}, QString());
 
-        const ProcessResult checked = ctl(dir, {"--json", "doctor"});
-        CHECK_EXIT(checked, 1);
-        const QJsonObject inUse = finding(report(checked), "folder-in-use");
-        QCOMPARE(inUse.value("severity").toString(), QStringLiteral("info"));
-        QVERIFY2(inUse.value("message").toString().contains(QStringLiteral("pid %1").arg(holder.processId())),
-                 qPrintable(checked.describe()));
-        QVERIFY(finding(report(checked), "stale-temporary-files").isEmpty());
+        row("groups file not UTF-8", put(GroupsFile, QByteArray("\xff\xfe;1,默认分组;-1")), noSql,
+            {"groups-file-unreadable:error"}, GroupsFile);
+        row("no default group", put(GroupsFile, QByteArray("趋势;1000")), noSql,
+            {"groups-file-no-default-group:warning", "data-file-missing-group:warning"}, GroupsFile);
+        row("group without time", put(GroupsFile, QByteArray("默认分组;-1,趋势")), noSql,
+            {"groups-file-bad-entries:warning"}, GroupsFile);
 
-        const ProcessResult refused = ctl(dir, {"--json", "--wait", "0", "doctor", "--fix"});
-        CHECK_EXIT(refused, 3);
-        QCOMPARE(report(refused).value("error").toObject().value("kind").toString(), QStringLiteral("busy"));
-        QVERIFY2(refused.errText().contains(QStringLiteral("in use by pid %1").arg(holder.processId())),
-                 qPrintable(refused.describe()));
-        QCOMPARE(folderContents(dir), before);
-        // Given time, --fix waits for the folder as every command does.
-        QProcess waiting;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("STRATEGYLOGIC_ID_DIR"));
-        waiting.setProcessEnvironment(env);
-        waiting.start(QStringLiteral(STRATEGYCTL_PATH), {"--home", dir, "--wait", "60", "doctor", "--fix"});
-        QVERIFY(waiting.waitForStarted() && !waiting.waitForFinished(300));
-        holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished(20000));
-        QVERIFY(waiting.waitForFinished(30000));
-        QCOMPARE(waiting.exitCode(), 0);
-        QVERIFY(readFile(dir + QStringLiteral("/ids/FixStrategyIDSrv.seq")).trimmed().toInt() >= 2);
+        row("python path gone",
+            put(Layout::PythonIniFile,
+                QByteArray("[ZqProEngineConfig]\nSarvek_PythonInstallPath=/no/such/python3.11\n")),
+            noSql, {"python-path-missing:warning"}, Layout::PythonIniFile);
+        row("python path there",
+            put(Layout::PythonIniFile, QByteArray("[ZqProEngineConfig]\nSarvek_PythonInstallPath=/\n")), noSql, {},
+            QString());
+    }
+    void fileFindings() { checkFindings(); }
+
+    // The data file, line by line.
+    void dataFileFindings_data()
+    {
+        findingColumns();
+        const QString noSql;
+        row("line of too few fields", put(DataFile, QByteArray(Record1 + "not a record\n" + Record2)), noSql,
+            {"data-file-skipped-lines:error"}, DataFile);
+        row("line not UTF-8", put(DataFile, QByteArray(Record1 + "2,%&a\xff,%&D:/s/a.py,%&默认分组,%&,%&1\n")), noSql,
+            {"data-file-skipped-lines:error"}, DataFile);
+        row("line with a NUL", put(DataFile, QByteArray(Record1 + "2,%&a" + '\0' + "b,%&D:/s/a.py,%&默认分组,%&,%&1\n")),
+            noSql, {"data-file-skipped-lines:error"}, DataFile);
+        row("duplicate id", put(DataFile, QByteArray(Record1 + "1,%&b,%&D:/s/b.py,%&默认分组,%&,%&0\n")), noSql,
+            {"data-file-duplicate-id:error"}, DataFile);
+        row("id not a number", put(DataFile, QByteArray(Record1 + "x2,%&b,%&D:/s/b.py,%&默认分组,%&,%&0\n")), noSql,
+            {"data-file-invalid-id:error"}, DataFile);
+        row("group missing", put(DataFile, QByteArray(Record1 + "2,%&t,%&D:/s/t.py,%&动量,%&,%&0\n")), noSql,
+            {"data-file-missing-group:warning"}, DataFile);
+        row("empty name", put(DataFile, QByteArray(Record1 + "2,%&,%&D:/s/b.py,%&默认分组,%&,%&0\n")), noSql,
+            {"data-file-empty-name:warning"}, DataFile);
+        row("name used twice for one path", put(DataFile, QByteArray(Record1 + "2,%&a,%&D:/s/a.py,%&默认分组,%&,%&1\n")),
+            noSql, {"data-file-duplicate-name:warning"}, DataFile);
+        row("field beyond the sixth",
+            put(DataFile, QByteArray(Record1 + "2,%&b,%&D:/s/b.py,%&默认分组,%&,%&0,%&more\n")), noSql,
+            {"data-file-lossy-values:warning"}, DataFile);
+        row("carriage return", put(DataFile, QByteArray(Record1 + "2,%&b,%&D:/s/b.py,%&默认分组,%&,%&0\r\n")), noSql,
+            {"data-file-lossy-values:warning"}, DataFile);
+        row("many of each: a few are named",
+            put(DataFile, QByteArray("\xEF\xBB\xBF" + Record1 + Record1 + Record2 + Record2 + "x\ny\nz\nw\n"
+                                     "3,%&,%&D:/s/c.py,%&g1,%&,%&0\n4,%&,%&D:/s/c.py,%&g2,%&,%&0\n"
+                                     "5,%&e,%&D:/s/e.py,%&g3,%&,%&0\n6,%&f,%&D:/s/f.py,%&g;4,%&,%&0\n"
+                                     "07,%&h,%&D:/s/h.py,%&默认分组,%&,%&0,%&x\n0,%&i,%&D:/s/i.py,%&默认分组,%&,%&0\n")),
+            noSql,
+            {"data-file-skipped-lines:error", "data-file-invalid-id:error", "data-file-lossy-values:warning",
+             "data-file-duplicate-id:error", "data-file-empty-name:warning", "data-file-duplicate-name:warning",
+             "data-file-missing-group:warning", "id-sequence-behind:error"},
+            DataFile);
+
+    }
+    void dataFileFindings() { checkFindings(); }
+
+    // The id sequence, the host profile and the user's identity.
+    void idSequenceAndUserFindings_data()
+    {
+        findingColumns();
+        const QString noSql;
+        row("id sequence behind", put(IdSequenceFile, QByteArray("1\n")), noSql, {"id-sequence-behind:error"},
+            IdSequenceFile);
+        row("id sequence missing", put(IdSequenceFile, QVariant()), noSql, {"id-sequence-behind:error"},
+            IdSequenceFile);
+        row("id sequence damaged", put(IdSequenceFile, QByteArray("twelve\n")), noSql,
+            {"id-sequence-unreadable:error"}, IdSequenceFile);
+        row("id sequence exhausted", put(IdSequenceFile, QByteArray("2147483647\n")), noSql,
+            {"id-sequence-exhausted:error"}, IdSequenceFile);
+
+        row("host profile not JSON", put("StrategyHostProfile.json", QByteArray("{\"loginAccount\": ")), noSql,
+            {"host-profile-unreadable:error"}, "StrategyHostProfile.json");
+        row("login and user id differ",
+            put("StrategyHostProfile.json", QByteArray(R"({"loginAccount": "Demo01", "userId": "Trader7"})")), noSql,
+            {"host-profile-user-mismatch:error"}, QString());
+        row("user id names no folder",
+            put("StrategyHostProfile.json", QByteArray(R"({"loginAccount": "..", "userId": ".."})")), noSql,
+            {"user-id-invalid:error"}, QString());
+
+    }
+    void idSequenceAndUserFindings() { checkFindings(); }
+
+    // Files the system's own user may not read (root reads them all).
+    void unreadableFiles_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("database") << Database << QStringList{"db-unreadable:error"};
+        QTest::newRow("data file") << DataFile << QStringList{"data-file-unreadable:error"};
+        QTest::newRow("groups file") << GroupsFile << QStringList{"groups-file-unreadable:error"};
+        QTest::newRow("id sequence") << IdSequenceFile << QStringList{"id-sequence-unreadable:error"};
+    }
+    void unreadableFiles()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, expected);
+        if (::geteuid() == 0)
+            QSKIP("root reads every file");
+        QVERIFY(makeHealthyFolder());
+        QVERIFY(QFile::setPermissions(file(path), QFileDevice::WriteOwner));
+        const QList<DoctorFinding> found = checkInstallation(m_dir);
+        QFile::setPermissions(file(path), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QCOMPARE(summary(found), expected);
     }
 
     // A database another program keeps locked is not taken for a damaged
     // one or for one without tables.
     void busyDatabaseIsNotDamage()
     {
-        const QString dir = newFolder();
-        CHECK_EXIT(ctl(dir, {"status"}), 0);
-        QProcess locker;
-        locker.start(helperPath("dblocker"), {dir + QStringLiteral("/sarvek.db")});
-        QVERIFY(locker.waitForReadyRead(20000) && locker.readLine() == "locked\n");
-        const ProcessResult r = ctl(dir, {"--json", "doctor"});
-        CHECK_EXIT(r, 0);
-        QCOMPARE(ids(report(r).value("findings").toArray()), QStringList{"db-busy"});
-        locker.closeWriteChannel();
-        QVERIFY(locker.waitForFinished(20000));
+        QVERIFY(makeHealthyFolder());
+        Holder locker(QStringLiteral("dblocker"), file(Database), "locked\n");
+        QVERIFY(locker.isReady());
+        QCOMPARE(summary(checkInstallation(m_dir)), QStringList{"db-busy:warning"});
+        QVERIFY(locker.release());
+        QCOMPARE(summary(checkInstallation(m_dir)), QStringList());
     }
 
-    // A repair that cannot be written leaves its file as it was and ends
-    // with 3, the findings still printed.
-    void readOnlyFolderIsReportedAndNotRepaired()
+    // While the folder is held, by another process or by this process's
+    // plug-in, the check says so and takes no temporary file for a
+    // leftover (it may be a write in progress), and the fix changes nothing.
+    void heldFolder_data()
     {
-        const QString dir = newFolder();
-        CHECK_EXIT(ctl(dir, {"strategy", "add", "D:/s/a.py", "a", "--count", "2"}), 0);
-        QVERIFY(writeFile(dir + QStringLiteral("/ids/FixStrategyIDSrv.seq"), "1\n"));
-        const QMap<QString, QByteArray> before = folderContents(dir);
-        ReadOnlyFolder frozen(dir);
+        QTest::addColumn<bool>("elsewhere");
+        QTest::newRow("another process") << true;
+        QTest::newRow("this process") << false;
+    }
+    void heldFolder()
+    {
+        QFETCH(bool, elsewhere);
+        QVERIFY(makeHealthyFolder());
+        QVERIFY(writeFile(file(IdSequenceFile), "1\n"));
+        QVERIFY(writeFile(file(DataFile + ".Ab12Cd"), "in progress"));
+        QScopedPointer<Holder> holder;
+        if (elsewhere) {
+            holder.reset(new Holder(QStringLiteral("folderholder"), m_dir, "held\n"));
+            QVERIFY(holder->isReady());
+        } else {
+            QCOMPARE(ZqFolderLock::acquire(m_dir), ZqFolderLock::Acquired);
+        }
+        const auto release = qScopeGuard([&] {
+            if (!elsewhere)
+                ZqFolderLock::release(m_dir);
+        });
+        const QMap<QString, QByteArray> before = folderContents(m_dir);
+
+        const QList<DoctorFinding> found = checkInstallation(m_dir);
+        QCOMPARE(summary(found), (QStringList{"folder-in-use:info", "id-sequence-behind:error"}));
+        const DoctorFinding inUse = found.first();
+        if (elsewhere) {
+            QVERIFY2(inUse.message.contains(QStringLiteral("pid %1").arg(holder->pid())), qPrintable(inUse.message));
+            QCOMPARE(inUse.path, file(ZqFolderLock::FileName));
+        } else {
+            QVERIFY2(inUse.message.startsWith("this process holds"), qPrintable(inUse.message));
+            QCOMPARE(inUse.path, m_dir);
+        }
+
+        const DoctorFixResult refused = fixInstallation(m_dir);
+        QCOMPARE(refused.outcome, DoctorFixResult::Busy);
+        QVERIFY2(refused.reason.contains(elsewhere ? QStringLiteral("pid %1").arg(holder->pid())
+                                                   : QStringLiteral("this process")),
+                 qPrintable(refused.reason));
+        QVERIFY(refused.repairs.isEmpty() && refused.failures.isEmpty());
+        QCOMPARE(idsOf(refused.findings), (QStringList{"folder-in-use", "id-sequence-behind"}));
+        QCOMPARE(folderContents(m_dir), before);
+        QCOMPARE(ZqFolderLock::isHeld(m_dir), !elsewhere);
+    }
+
+    // Each row: the healthy folder, then files written by hand; the repairs
+    // made, in order, the files they change (each with one backup of its
+    // former content, unless it did not exist) and the files they remove.
+    void repairs_data()
+    {
+        QTest::addColumn<QVariantMap>("files");
+        QTest::addColumn<QStringList>("repairs");
+        QTest::addColumn<QStringList>("changed");
+        QTest::addColumn<QStringList>("removed");
+        QTest::addColumn<QStringList>("after"); // the findings after the repairs
+
+        const QByteArray trend = "1,%&a,%&D:/s/a.py,%&趋势,%&,%&0\n2,%&a_1,%&D:/s/a.py,%&趋势,%&,%&1\n";
+        const QByteArray momentum = Record1 + Record2 + "9,%&t,%&D:/s/t.py,%&动量,%&,%&0\n";
+        const QByteArray pendingDelete = R"({"operation":"delete","group":"趋势","withStrategies":true})" "\n";
+        const QStringList none;
+
+        QTest::newRow("id sequence behind") << QVariantMap{{IdSequenceFile, QByteArray("1\n")}}
+                                            << QStringList{"id-sequence-behind"} << QStringList{IdSequenceFile}
+                                            << none << none;
+        QTest::newRow("id sequence missing") << QVariantMap{{IdSequenceFile, QVariant()}}
+                                             << QStringList{"id-sequence-behind"} << QStringList{IdSequenceFile}
+                                             << none << none;
+        QTest::newRow("default group missing")
+            << QVariantMap{{DataFile, trend}, {GroupsFile, QByteArray("趋势;1000")}}
+            << QStringList{"groups-file-no-default-group"} << QStringList{GroupsFile} << none << none;
+        QTest::newRow("group named by records missing")
+            << QVariantMap{{DataFile, momentum}, {IdSequenceFile, QByteArray("9\n")}}
+            << QStringList{"data-file-missing-group"} << QStringList{GroupsFile} << none << none;
+        QTest::newRow("groups file missing the default group and a group")
+            << QVariantMap{{DataFile, momentum}, {GroupsFile, QByteArray("趋势;1000")}, {IdSequenceFile, QByteArray("9\n")}}
+            << QStringList{"groups-file-no-default-group", "data-file-missing-group"} << QStringList{GroupsFile}
+            << none << none;
+        QTest::newRow("leftover temporary files")
+            << QVariantMap{{DataFile + ".Zz9y8X", QByteArray("partial")},
+                           {Layout::PendingJournalFile + QStringLiteral(".a1B2c3"), QByteArray("{")}}
+            << QStringList{"stale-temporary-files", "stale-temporary-files"} << none
+            << QStringList{Layout::PendingJournalFile + QStringLiteral(".a1B2c3"), DataFile + ".Zz9y8X"} << none;
+        QTest::newRow("group change waiting: the groups file is left to the next start")
+            << QVariantMap{{DataFile, trend}, {GroupsFile, QByteArray("趋势;1000")}, {ChangeRecord, pendingDelete}}
+            << none << none << none
+            << QStringList{"group-change-pending", "groups-file-no-default-group"};
+        QTest::newRow("everything at once")
+            << QVariantMap{{DataFile, momentum},
+                           {GroupsFile, QByteArray("趋势;1000")},
+                           {IdSequenceFile, QByteArray("2\n")},
+                           {DataFile + ".Zz9y8X", QByteArray("partial")}}
+            << QStringList{"id-sequence-behind", "groups-file-no-default-group", "data-file-missing-group",
+                           "stale-temporary-files"}
+            << QStringList{IdSequenceFile, GroupsFile} << QStringList{DataFile + ".Zz9y8X"} << none;
+    }
+
+    void repairs()
+    {
+        QFETCH(QVariantMap, files);
+        QFETCH(QStringList, repairs);
+        QFETCH(QStringList, changed);
+        QFETCH(QStringList, removed);
+        QFETCH(QStringList, after);
+        QVERIFY(makeHealthyFolder());
+        QVERIFY(applyFiles(m_dir, files));
+        const QMap<QString, QByteArray> before = folderContents(m_dir);
+        const QStringList fixes = [&] {
+            QStringList list;
+            for (const DoctorFinding &f : checkInstallation(m_dir)) {
+                if (!f.fix.isEmpty())
+                    list.append(f.id);
+            }
+            return list;
+        }();
+
+        const DoctorFixResult fixed = fixInstallation(m_dir);
+        QCOMPARE(fixed.outcome, DoctorFixResult::Fixed);
+        QCOMPARE(fixed.failures, QStringList());
+        QStringList made;
+        for (const DoctorRepair &repair : fixed.repairs) {
+            made.append(repair.id);
+            QVERIFY2(fixes.contains(repair.id), qPrintable(repair.id)); // a repair answers a finding's fix
+            QVERIFY(!repair.action.isEmpty() && repair.path.startsWith(m_dir + QLatin1Char('/')));
+        }
+        QCOMPARE(made, repairs);
+        QCOMPARE(idsOf(fixed.findings), after);
+        QVERIFY(!ZqFolderLock::isHeld(m_dir));
+
+        // Each changed file that existed has one backup of its former
+        // content, named in its repair; nothing else changed.
+        QMap<QString, QByteArray> now = folderContents(m_dir, {ZqFolderLock::FileName});
+        for (const QString &path : changed) {
+            QVERIFY2(now.value(path) != before.value(path), qPrintable(path));
+            const QStringList backups = now.keys().filter(
+                QRegularExpression("^" + QRegularExpression::escape(path) + "\\.bak-\\d{8}-\\d{6}(-\\d+)?$"));
+            for (const DoctorRepair &repair : fixed.repairs) {
+                if (repair.path == file(path))
+                    QCOMPARE(repair.backup, before.contains(path) ? file(backups.value(0)) : QString());
+            }
+            QCOMPARE(backups.size(), before.contains(path) ? 1 : 0);
+            if (before.contains(path))
+                QCOMPARE(now.take(backups.first()), before.value(path));
+            now.remove(path);
+        }
+        QMap<QString, QByteArray> kept = before;
+        kept.remove(ZqFolderLock::FileName);
+        for (const QString &path : changed + removed)
+            kept.remove(path);
+        QCOMPARE(now, kept);
+
+        // What the repairs are for: new strategies get new ids, strategies
+        // can go to the default group, and the records' groups exist.
+        const QByteArray groups = readFile(file(GroupsFile));
+        if (made.contains("groups-file-no-default-group"))
+            QVERIFY2(groups.endsWith(",默认分组;-1"), groups.constData());
+        if (made.contains("data-file-missing-group"))
+            QVERIFY2(groups.startsWith("动量;"), groups.constData());
+        if (made.contains("id-sequence-behind")) {
+            const qint64 highest = files.value(DataFile).isValid() ? 9 : 2;
+            QCOMPARE(InterProcIdService::instance().getId(QLatin1String(Layout::IdService)), highest + 1);
+        }
+    }
+
+    // In a folder that cannot be written, a repair that cannot be written
+    // leaves its file as it was and is listed with its reason; without the
+    // lock file of an earlier holder, the folder cannot even be taken.
+    void readOnlyFolder_data()
+    {
+        QTest::addColumn<bool>("lockFile");
+        QTest::newRow("held before") << true;
+        QTest::newRow("never held") << false;
+    }
+    void readOnlyFolder()
+    {
+        QFETCH(bool, lockFile);
+        QVERIFY(makeHealthyFolder());
+        QVERIFY(writeFile(file(IdSequenceFile), "1\n"));
+        QVERIFY(lockFile || QFile::remove(file(ZqFolderLock::FileName)));
+        const QMap<QString, QByteArray> before = folderContents(m_dir);
+        ReadOnlyFolder frozen(m_dir);
         if (!frozen.isValid())
             QSKIP("this process may not mount a read-only folder");
-        const ProcessResult checked = ctl(dir, {"--json", "doctor"});
-        CHECK_EXIT(checked, 1);
-        QCOMPARE(finding(report(checked), "folder-not-writable").value("severity").toString(), QStringLiteral("error"));
-        const ProcessResult fixed = ctl(dir, {"--json", "doctor", "--fix"});
-        CHECK_EXIT(fixed, 3);
-        QCOMPARE(report(fixed).value("fixed").toArray(), QJsonArray());
-        QCOMPARE(report(fixed).value("notFixed").toArray().size(), 1);
-        QVERIFY(!finding(report(fixed), "id-sequence-behind").isEmpty());
-        QCOMPARE(folderContents(dir), before);
+        QCOMPARE(summary(checkInstallation(m_dir)),
+                 (QStringList{"folder-not-writable:error", "folder-not-writable:error", "folder-not-writable:error",
+                              "id-sequence-behind:error"}));
+        const DoctorFixResult fixed = fixInstallation(m_dir);
+        QCOMPARE(fixed.outcome, lockFile ? DoctorFixResult::Fixed : DoctorFixResult::Failed);
+        QVERIFY(fixed.repairs.isEmpty());
+        if (lockFile) {
+            QCOMPARE(fixed.failures.size(), 1);
+            QVERIFY2(fixed.failures.first().startsWith("id-sequence-behind: "), qPrintable(fixed.failures.first()));
+        } else {
+            QVERIFY(fixed.failures.isEmpty() && !fixed.reason.isEmpty());
+        }
+        QVERIFY(idsOf(fixed.findings).contains("id-sequence-behind"));
+        QCOMPARE(folderContents(m_dir), before);
     }
 
-    // The library's own entry points, as a client calls them.
-    void libraryChecksAndFixes()
+    // strategyctl doctor on a folder strategyctl made: no finding, the
+    // report's shape in text and JSON, exit 1 for an error, no file changed.
+    void strategyctlDoctor()
     {
-        const QString dir = newFolder();
-        CHECK_EXIT(ctl(dir, {"strategy", "add", "D:/s/a.py", "a", "--count", "2"}), 0);
-        QVERIFY(writeFile(dir + QStringLiteral("/ids/FixStrategyIDSrv.seq"), "1\n"));
-        InterProcIdService::instance().setStorageDirectory(dir + QStringLiteral("/ids"));
-        const auto restore =
-            qScopeGuard([this] { InterProcIdService::instance().setStorageDirectory(m_home.idDir()); });
+        CHECK_EXIT(ctl(m_dir, {"strategy", "add", "D:/s/a.py", "a", "--count", "2"}), 0);
+        const QMap<QString, QByteArray> healthy = folderContents(m_dir);
+        const ProcessResult text = ctl(m_dir, {"doctor"});
+        CHECK_EXIT(text, 0);
+        QCOMPARE(text.outText(), QStringLiteral("0 errors, 0 warnings, 0 notes\n"));
+        const ProcessResult json = ctl(m_dir, {"--json", "doctor"});
+        CHECK_EXIT(json, 0);
+        QCOMPARE(report(json), (QJsonObject{{"errors", 0}, {"findings", QJsonArray()}, {"fixed", QJsonArray()}}));
+        QCOMPARE(folderContents(m_dir), healthy);
 
-        const QList<StrategyLogic::DoctorFinding> findings = StrategyLogic::checkInstallation(dir);
-        QCOMPARE(idsOf(findings), QStringList{"id-sequence-behind"});
-        QCOMPARE(findings.first().severity, StrategyLogic::DoctorSeverity::Error);
-        QCOMPARE(StrategyLogic::doctorSeverityName(findings.first().severity), QStringLiteral("error"));
-        QCOMPARE(findings.first().path, dir + QStringLiteral("/ids/FixStrategyIDSrv.seq"));
+        QVERIFY(writeFile(file(IdSequenceFile), "1\n"));
+        const QMap<QString, QByteArray> behind = folderContents(m_dir);
+        const ProcessResult damaged = ctl(m_dir, {"--json", "doctor"});
+        CHECK_EXIT(damaged, 1);
+        QCOMPARE(report(damaged).value("errors").toInt(), 1);
+        const QJsonObject finding = report(damaged).value("findings").toArray().first().toObject();
+        QCOMPARE(finding.keys(), (QStringList{"fix", "id", "message", "path", "severity"}));
+        QCOMPARE(finding.value("id").toString(), QStringLiteral("id-sequence-behind"));
+        QCOMPARE(finding.value("severity").toString(), QStringLiteral("error"));
+        QCOMPARE(finding.value("fix").toString(), QStringLiteral("raise the id sequence to 2"));
+        QCOMPARE(finding.value("path").toString(), file(IdSequenceFile));
+        QCOMPARE(folderContents(m_dir), behind);
+    }
 
-        // While this process holds the folder (its plug-in would), nothing
-        // is repaired.
-        const QMap<QString, QByteArray> before = folderContents(dir, {"sarvek.lock"});
-        QCOMPARE(ZqFolderLock::acquire(dir), ZqFolderLock::Acquired);
-        const StrategyLogic::DoctorFixResult refused = StrategyLogic::fixInstallation(dir);
-        ZqFolderLock::release(dir);
-        QCOMPARE(refused.outcome, StrategyLogic::DoctorFixResult::Busy);
-        QVERIFY(refused.repairs.isEmpty());
-        QCOMPARE(folderContents(dir, {"sarvek.lock"}), before);
+    // strategyctl doctor --fix: 3 while another process holds the folder
+    // (nothing changed), waiting for it as every command does given time,
+    // then 0 with the repairs; 3 when a repair cannot be written.
+    void strategyctlDoctorFix()
+    {
+        CHECK_EXIT(ctl(m_dir, {"strategy", "add", "D:/s/a.py", "a", "--count", "2"}), 0);
+        QVERIFY(writeFile(file(IdSequenceFile), "1\n"));
+        QVERIFY(writeFile(file(DataFile + ".Zz9y8X"), "partial"));
+        Holder holder(QStringLiteral("folderholder"), m_dir, "held\n");
+        QVERIFY(holder.isReady());
+        const QMap<QString, QByteArray> before = folderContents(m_dir);
 
-        const StrategyLogic::DoctorFixResult fixed = StrategyLogic::fixInstallation(dir);
-        QCOMPARE(fixed.outcome, StrategyLogic::DoctorFixResult::Fixed);
-        QCOMPARE(fixed.failures, QStringList());
-        QCOMPARE(fixed.repairs.size(), 1);
-        QCOMPARE(fixed.repairs.first().id, QStringLiteral("id-sequence-behind"));
-        QCOMPARE(readFile(fixed.repairs.first().backup), QByteArray("1\n"));
-        QCOMPARE(idsOf(fixed.findings), QStringList());
-        QVERIFY(!ZqFolderLock::isHeld(dir));
-        QCOMPARE(InterProcIdService::instance().getId(QStringLiteral("FixStrategyIDSrv")), 3);
+        const ProcessResult refused = ctl(m_dir, {"--json", "--wait", "0", "doctor", "--fix"});
+        CHECK_EXIT(refused, 3);
+        QCOMPARE(report(refused).value("error").toObject().value("kind").toString(), QStringLiteral("busy"));
+        QVERIFY2(refused.errText().contains(QStringLiteral("in use by pid %1").arg(holder.pid())),
+                 qPrintable(refused.describe()));
+        QCOMPARE(folderContents(m_dir), before);
+
+        QProcess waiting;
+        waiting.setProcessEnvironment(folderEnvironment());
+        waiting.start(QStringLiteral(STRATEGYCTL_PATH), {"--home", m_dir, "--json", "--wait", "60", "doctor", "--fix"});
+        // Still waiting while the folder is held; done once it is let go.
+        QVERIFY(waiting.waitForStarted() && !waiting.waitForFinished(300));
+        QVERIFY(holder.release());
+        QVERIFY(waiting.waitForFinished(30000));
+        QCOMPARE(waiting.exitCode(), 0);
+        const QJsonObject answer = QJsonDocument::fromJson(waiting.readAllStandardOutput()).object();
+        QCOMPARE(answer.keys(), (QStringList{"errors", "findings", "fixed", "notFixed"}));
+        QCOMPARE(answer.value("errors").toInt(-1), 0);
+        QCOMPARE(answer.value("findings").toArray(), QJsonArray());
+        QCOMPARE(answer.value("notFixed").toArray(), QJsonArray());
+        const QJsonArray fixed = answer.value("fixed").toArray();
+        QCOMPARE(fixed.size(), 2);
+        QCOMPARE(keysOf(fixed.at(0)), (QStringList{"action", "backup", "id", "path"}));
+        QCOMPARE(fixed.at(0).toObject().value("id").toString(), QStringLiteral("id-sequence-behind"));
+        QCOMPARE(readFile(fixed.at(0).toObject().value("backup").toString()), QByteArray("1\n"));
+        QCOMPARE(fixed.at(1).toObject().value("id").toString(), QStringLiteral("stale-temporary-files"));
+        QVERIFY(fixed.at(1).toObject().value("backup").isNull());
+
+        QVERIFY(writeFile(file(IdSequenceFile), "1\n"));
+        ReadOnlyFolder frozen(m_dir);
+        if (!frozen.isValid())
+            QSKIP("this process may not mount a read-only folder");
+        const ProcessResult unwritable = ctl(m_dir, {"--json", "doctor", "--fix"});
+        CHECK_EXIT(unwritable, 3);
+        QCOMPARE(report(unwritable).value("fixed").toArray(), QJsonArray());
+        QCOMPARE(report(unwritable).value("notFixed").toArray().size(), 1);
     }
 };
 

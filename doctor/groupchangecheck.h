@@ -1,0 +1,15 @@
+#ifndef GROUPCHANGECHECK_H
+#define GROUPCHANGECHECK_H
+
+struct DoctorSurvey;
+
+// The record of an interrupted group change (SarvekFixedStrategyGroups.redo
+// in the user's folder). While one waits, or cannot be read, the groups
+// file is not the doctor's to change. Reads only.
+class GroupChangeCheck
+{
+public:
+    static void run(DoctorSurvey &survey);
+};
+
+#endif // GROUPCHANGECHECK_H
