@@ -3,7 +3,7 @@
 
 struct DoctorSurvey;
 
-// The machine-wide id sequence FixStrategyIDSrv, read from its counter file
+// The machine-wide id sequence of fixed-strategy ids, read from its counter file
 // as the reference host's InterProcIdService keeps it (a missing file is a
 // sequence that has handed out nothing): readable, not exhausted, and not
 // below the highest stored id (after DataFileCheck). Reads only; the

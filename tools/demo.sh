@@ -46,7 +46,7 @@ cat "$DEMO/work/demo01/SarvekFixStrategy.dat"
 title "A user's day with strategies: groups, copies, a rename, a moved and locked file"
 shell "group add 趋势
 group rename 趋势 趋势跟踪
-group add 默认分组
+group add 自动启动
 strategy default-name D:/s/ma.py
 strategy add D:/s/abc.py abc --group 趋势跟踪 --count 3
 strategy modify 3 --name abc_main

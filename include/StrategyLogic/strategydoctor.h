@@ -71,8 +71,8 @@ struct DoctorFixResult
 /// holds it), `sarvek.db` (opens, integrity, tables and columns, the legacy
 /// table), rows and group changes waiting for the next start, files kept
 /// aside and leftover temporary files, the user's data file and groups
-/// file, the id sequence `FixStrategyIDSrv`, the user's identity and the
-/// Python path. The user is the host's (CBusinessDataBase), the id sequence
+/// file, the id sequence of fixed-strategy ids (idServiceName()), the
+/// user's identity and the Python path. The user is the host's (CBusinessDataBase), the id sequence
 /// the host's InterProcIdService. Findings come in about that order.
 ///
 /// Reads only: it creates, changes and removes no file, and takes nothing
@@ -84,8 +84,9 @@ struct DoctorFixResult
 STRATEGYLOGIC_EXPORT QList<DoctorFinding> checkInstallation(const QString &appDir);
 
 /// Makes the safe repairs of checkInstallation()'s findings: raises the id
-/// sequence above the highest stored id, puts the default group `默认分组`
-/// back into the groups file and adds the groups the records name, and
+/// sequence above the highest stored id, puts the default group
+/// (defaultGroupName()) back into the groups file and adds the groups the
+/// records name, and
 /// removes temporary files left by a writer that was killed. Nothing else
 /// is changed; in particular the data file and the database never are.
 ///

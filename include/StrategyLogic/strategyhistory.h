@@ -33,7 +33,7 @@ struct HistoryEntry
     QJsonObject before; ///< the record before the change; empty for a record that is new
     QJsonObject after;  ///< the record after the change; empty for a record that is gone
     /// What changed, on one line for people, as `strategyctl history` shows
-    /// it: "#17 abc (D:/s/abc.py) in 默认分组" for a fixed strategy added,
+    /// it: "#17 abc (D:/s/abc.py) in 趋势" for a fixed strategy added,
     /// "#17 abc (D:/s/abc.py)" for one removed, "#17 abc: name abc -> abd,
     /// copyIndex 0 -> 1" for one changed, "group 趋势 -> 动量", "group 趋势",
     /// "D:/s/abc.py" for a lock. A value holding blanks or quotes is quoted
