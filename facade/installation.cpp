@@ -23,7 +23,9 @@ QString StrategyLogic::idServiceName()
 
 StrategyLogic::InstallationFiles StrategyLogic::installationFiles(const QString &appDir, const QString &userId)
 {
-    const auto in = [](const QString &folder, const char *name) {
+    // A QString: the builder of one would refer to the lambda's temporaries
+    // after it returned.
+    const auto in = [](const QString &folder, const char *name) -> QString {
         return folder + QLatin1Char('/') + QLatin1String(name);
     };
     InstallationFiles files;
