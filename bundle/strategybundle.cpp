@@ -11,7 +11,7 @@
 #include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <QFile>
-#include <QMutex>
+#include <QRecursiveMutex>
 
 using StrategyLogic::BundleExportResult;
 using StrategyLogic::BundleImportMode;
@@ -20,8 +20,9 @@ using StrategyLogic::BundleProblem;
 
 namespace {
 // One export or import at a time: an import's walk through the data folder
-// holds only while nobody else imports into it.
-QMutex s_bundleMutex;
+// holds only while nobody else imports into it. Recursive, so that a slot
+// connected directly to a signal an import emits may export.
+QRecursiveMutex s_bundleMutex;
 
 const QString NotInitialisedMessage = QStringLiteral("the plug-in is not initialised; nothing was changed");
 

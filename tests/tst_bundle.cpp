@@ -1,10 +1,12 @@
-// Bundles in the library: the check of a document's text (every problem at
-// its JSON pointer), the plans and outcomes of imports into a seeded state,
-// export -> import -> export, and the files an import or an export leaves.
+// Bundles on the plug-in: the plans and outcomes of imports into a seeded
+// state (refusals, dry runs, merges, replaces, stops part way), export ->
+// import -> export, and the files an import or an export leaves. The check
+// of a document's text on its own is tst_bundledocument's.
 // One plug-in object serves every case: each case empties its strategies,
 // groups, locks and remembered values first, and uses instance ids of its
 // own (the plug-in removes no instance).
 
+#include "bundlesample.h"
 #include "testsupport.h"
 
 #include <StrategyLogic/installation.h>
@@ -25,58 +27,6 @@ using StrategyLogic::BundleImportResult;
 Q_DECLARE_METATYPE(BundleImportMode)
 
 namespace {
-// A valid bundle; the rows of the tests below change one thing in it. Its
-// instance id 1024 stands for an id of each case's own.
-const QByteArray BaseBundle = R"({
-    "format": "strategylogic-bundle",
-    "version": 1,
-    "exportedAt": "2026-12-07T09:30:00",
-    "user": "demo01",
-    "fixedStrategies": [
-        {"id": 17, "name": "abc", "filePath": "D:/s/abc.py", "group": "趋势", "extraInfo": "", "copyIndex": 0},
-        {"id": 18, "name": "abc_1", "filePath": "D:/s/abc.py", "group": "默认分组", "extraInfo": "note", "copyIndex": 1}
-    ],
-    "groups": [
-        {"name": "趋势", "createTime": "2020-12-01T09:00:00"},
-        {"name": "默认分组", "createTime": null}
-    ],
-    "locks": [
-        "D:/s/abc.py"
-    ],
-    "instances": [
-        {"instanceId": "1024", "runMode": 2, "fundAccount": "880001", "returnRegInfo": "ok",
-         "startTime": "2026-12-01T09:30:00", "endTime": "2026-12-01T15:00:00"}
-    ],
-    "backtestDays": [
-        {"instanceId": "1024", "date": "2026-12-01", "initialFunds": 100000, "endFunds": 101000.5}
-    ],
-    "lastProduct": "P001",
-    "lastFundAccount": "880001",
-    "runMode": 0,
-    "pythonPath": "C:/Python311"
-}
-)";
-
-// BaseBundle with `from` (once in it) replaced by `to`; an empty `from`
-// stands for the whole document.
-QByteArray changed(const QByteArray &from, const QByteArray &to)
-{
-    if (from.isEmpty())
-        return to;
-    QByteArray document = BaseBundle;
-    if (document.count(from) != 1)
-        qFatal("not once in the bundle: %s", from.constData());
-    return document.replace(from, to);
-}
-
-QStringList described(const QList<StrategyLogic::BundleProblem> &problems)
-{
-    QStringList list;
-    for (const StrategyLogic::BundleProblem &problem : problems)
-        list << problem.pointer + QStringLiteral(": ") + problem.message;
-    return list;
-}
-
 // "pointer|action|detail" of each change, with the times of backups and the
 // installation folder written as <time> and <home>.
 QStringList rows(const QList<StrategyLogic::BundleChange> &changes)
@@ -324,244 +274,6 @@ private slots:
     }
     void cleanupTestCase() { f.exit(); }
 
-    void problems_data()
-    {
-        QTest::addColumn<QByteArray>("from"); // text of BaseBundle to replace; empty: the whole document
-        QTest::addColumn<QByteArray>("to");
-        QTest::addColumn<QStringList>("problems"); // "pointer: message"
-
-        // Text that is not a document.
-        QTest::newRow("valid") << QByteArray("\"user\"") << QByteArray("\"user\"") << QStringList();
-        QTest::newRow("not UTF-8") << QByteArray("\"user\": \"demo01\"") << QByteArray("\"user\": \"\xff\"")
-                                   << QStringList{": not UTF-8 text"};
-        QTest::newRow("UTF-8 cut off at the end") << QByteArray() << BaseBundle + "\xe8\xb6"
-                                                  << QStringList{": not UTF-8 text"};
-        QTest::newRow("byte order mark") << QByteArray() << "\xef\xbb\xbf" + BaseBundle << QStringList();
-        QTest::newRow("two byte order marks")
-            << QByteArray() << "\xef\xbb\xbf\xef\xbb\xbf" + BaseBundle
-            << QStringList{QString::fromUtf8(": not JSON: unexpected \xef\xbb\xbf at line 1, column 1")};
-        QTest::newRow("not JSON") << QByteArray("\"version\": 1,") << QByteArray("\"version\": 1,,")
-                                  << QStringList{": not JSON: a member name expected at line 3, column 18"};
-        QTest::newRow("empty") << QByteArray() << QByteArray("")
-                               << QStringList{": not JSON: the text ends early at line 1, column 1"};
-        QTest::newRow("more after the document") << QByteArray() << QByteArray("{} x")
-                                                 << QStringList{": not JSON: more text after the document at line "
-                                                                "1, column 4"};
-        QTest::newRow("not an object") << QByteArray() << QByteArray("[1, 2]")
-                                       << QStringList{": expected an object, not an array"};
-        QTest::newRow("lone surrogate") << QByteArray("\"user\": \"demo01\"") << QByteArray("\"user\": \"\\ud800x\"")
-                                        << QStringList{"/user: not JSON: half of a surrogate pair at line 5, column 20"};
-        QTest::newRow("raw control character")
-            << QByteArray("\"user\": \"demo01\"") << QByteArray("\"user\": \"de\tmo01\"")
-            << QStringList{"/user: not JSON: a control character in a text (JSON writes it as an escape) at line 5, "
-                           "column 16"};
-        QTest::newRow("unknown escape") << QByteArray("\"user\": \"demo01\"") << QByteArray("\"user\": \"de\\qmo01\"")
-                                        << QStringList{"/user: not JSON: an unknown escape at line 5, column 17"};
-        QTest::newRow("deeply nested")
-            << QByteArray("\"user\": \"demo01\"") << QByteArray("\"user\": ") + QByteArray(100, '[') + QByteArray(100, ']')
-            << QStringList{"/user" + QString("/0").repeated(64)
-                           + ": not JSON: values nested more than 64 deep at line 5, column 77"};
-        QTest::newRow("nested to the limit")
-            << QByteArray("\"user\": \"demo01\"") << QByteArray("\"user\": ") + QByteArray(64, '[') + QByteArray(64, ']')
-            << QStringList{"/user: expected a text, not an array"};
-
-        // Members given twice, named by pointers that escape "~" and "/".
-        QTest::newRow("member twice") << QByteArray("\"copyIndex\": 0}")
-                                      << QByteArray("\"copyIndex\": 0, \"copyIndex\": 1}")
-                                      << QStringList{"/fixedStrategies/0/copyIndex: the member is given twice"};
-        QTest::newRow("member twice at the top") << QByteArray("\"user\": \"demo01\",")
-                                                 << QByteArray("\"user\": \"demo01\", \"user\": \"x\",")
-                                                 << QStringList{"/user: the member is given twice"};
-        QTest::newRow("member twice with ~ and /")
-            << QByteArray("\"runMode\": 0,") << QByteArray("\"runMode\": 0, \"a/b~c\": 1, \"a/b~c\": 2,")
-            << QStringList{"/a~1b~0c: the member is given twice"};
-        QTest::newRow("escapes in a pointer of an error")
-            << QByteArray("\"runMode\": 0,") << QByteArray("\"runMode\": 0, \"~/\": [tru],")
-            << QStringList{"/~0~1/0: not JSON: unexpected t at line 26, column 26"};
-
-        // The format and the version.
-        QTest::newRow("another format") << QByteArray("\"strategylogic-bundle\"") << QByteArray("\"other\"")
-                                        << QStringList{"/format: the format is other, not strategylogic-bundle"};
-        QTest::newRow("format of another type")
-            << QByteArray("\"strategylogic-bundle\"") << QByteArray("{\"a\": 1}")
-            << QStringList{"/format: the format is {\"a\":1}, not strategylogic-bundle"};
-        QTest::newRow("no format") << QByteArray("\"format\": \"strategylogic-bundle\",") << QByteArray()
-                                   << QStringList{"/format: missing: this is not a strategylogic-bundle document"};
-        QTest::newRow("later version")
-            << QByteArray("\"version\": 1") << QByteArray("\"version\": 2")
-            << QStringList{"/version: version 2 is not known; this strategyctl reads version 1"};
-        QTest::newRow("version as a text")
-            << QByteArray("\"version\": 1") << QByteArray("\"version\": \"1\"")
-            << QStringList{"/version: version 1 is not known; this strategyctl reads version 1"};
-        QTest::newRow("neither format nor version, nothing else checked")
-            << QByteArray() << QByteArray("{\"user\": 5}")
-            << QStringList{"/format: missing: this is not a strategylogic-bundle document", "/version: missing"};
-
-        // Missing members and wrong types.
-        QTest::newRow("missing list") << QByteArray("\"locks\": [\n        \"D:/s/abc.py\"\n    ],") << QByteArray()
-                                      << QStringList{"/locks: missing"};
-        QTest::newRow("missing field") << QByteArray("\"extraInfo\": \"note\", ") << QByteArray()
-                                       << QStringList{"/fixedStrategies/1/extraInfo: missing"};
-        QTest::newRow("list not an array") << QByteArray("\"locks\": [\n        \"D:/s/abc.py\"\n    ],")
-                                           << QByteArray("\"locks\": {},")
-                                           << QStringList{"/locks: expected an array, not an object"};
-        QTest::newRow("record not an object, the others keep their indexes")
-            << QByteArray("\"fixedStrategies\": [\n") << QByteArray("\"fixedStrategies\": [\n        7,\n")
-            << QStringList{"/fixedStrategies/0: expected an object, not a number"};
-        QTest::newRow("text for a number") << QByteArray("\"copyIndex\": 1}") << QByteArray("\"copyIndex\": \"1\"}")
-                                           << QStringList{"/fixedStrategies/1/copyIndex: expected a whole number, "
-                                                          "not a text"};
-        QTest::newRow("mistyped values")
-            << QByteArray("\"lastFundAccount\": \"880001\",\n    \"runMode\": 0")
-            << QByteArray("\"lastFundAccount\": 880001,\n    \"runMode\": \"0\"")
-            << QStringList{"/lastFundAccount: expected a text, not a number",
-                           "/runMode: expected a whole number, not a text"};
-        QTest::newRow("time of another type") << QByteArray("\"exportedAt\": \"2026-12-07T09:30:00\"")
-                                              << QByteArray("\"exportedAt\": null")
-                                              << QStringList{"/exportedAt: expected a time, not null"};
-        QTest::newRow("amount as a text") << QByteArray("\"initialFunds\": 100000")
-                                          << QByteArray("\"initialFunds\": \"100000\"")
-                                          << QStringList{"/backtestDays/0/initialFunds: expected a number, not a text"};
-
-        // Numbers.
-        QTest::newRow("id not whole") << QByteArray("\"id\": 18") << QByteArray("\"id\": 1.5")
-                                      << QStringList{"/fixedStrategies/1/id: expected a whole number, not 1.5"};
-        QTest::newRow("id NaN") << QByteArray("\"id\": 18") << QByteArray("\"id\": NaN")
-                                << QStringList{"/fixedStrategies/1/id: expected a whole number, not NaN"};
-        QTest::newRow("id 0") << QByteArray("\"id\": 18") << QByteArray("\"id\": 0")
-                              << QStringList{"/fixedStrategies/1/id: 0 is out of range (1 to 2147483647)"};
-        QTest::newRow("id beyond 31 bits")
-            << QByteArray("\"id\": 18") << QByteArray("\"id\": 2147483648")
-            << QStringList{"/fixedStrategies/1/id: 2147483648 is out of range (1 to 2147483647)"};
-        QTest::newRow("copy index below 32 bits")
-            << QByteArray("\"copyIndex\": 1}") << QByteArray("\"copyIndex\": -2147483649}")
-            << QStringList{"/fixedStrategies/1/copyIndex: -2147483649 is out of range (-2147483648 to 2147483647)"};
-        QTest::newRow("run mode far out of range")
-            << QByteArray("\"runMode\": 0") << QByteArray("\"runMode\": 1e300")
-            << QStringList{"/runMode: 1e+300 is out of range (-2147483648 to 2147483647)"};
-        QTest::newRow("NaN amount") << QByteArray("\"initialFunds\": 100000") << QByteArray("\"initialFunds\": NaN")
-                                    << QStringList{"/backtestDays/0/initialFunds: NaN is not a finite amount"};
-        QTest::newRow("Infinity amount") << QByteArray("\"endFunds\": 101000.5") << QByteArray("\"endFunds\": Infinity")
-                                         << QStringList{"/backtestDays/0/endFunds: Infinity is not a finite amount"};
-        QTest::newRow("-Infinity amount")
-            << QByteArray("\"endFunds\": 101000.5") << QByteArray("\"endFunds\": -Infinity")
-            << QStringList{"/backtestDays/0/endFunds: -Infinity is not a finite amount"};
-        QTest::newRow("amount beyond a double")
-            << QByteArray("\"endFunds\": 101000.5") << QByteArray("\"endFunds\": -1e999")
-            << QStringList{"/backtestDays/0/endFunds: -Infinity is not a finite amount"};
-
-        // Texts the files and the database cannot hold.
-        QTest::newRow("separator in a name")
-            << QByteArray("\"name\": \"abc\",") << QByteArray("\"name\": \"a,%&b\",")
-            << QStringList{"/fixedStrategies/0/name: a text holds \",%&\", which the data file cannot hold"};
-        QTest::newRow("carriage return") << QByteArray("\"extraInfo\": \"note\"")
-                                         << QByteArray("\"extraInfo\": \"no\\rte\"")
-                                         << QStringList{"/fixedStrategies/1/extraInfo: a text holds a carriage "
-                                                        "return, which the data file cannot hold"};
-        QTest::newRow("line feed in a path")
-            << QByteArray("\"filePath\": \"D:/s/abc.py\", \"group\": \"趋势\"")
-            << QByteArray("\"filePath\": \"D:/s/\\nabc.py\", \"group\": \"趋势\"")
-            << QStringList{"/fixedStrategies/0/filePath: a text holds a line feed, which the data file cannot hold"};
-        QTest::newRow("NUL in a lock") << QByteArray("\"D:/s/abc.py\"\n    ]")
-                                       << QByteArray("\"D:/s/\\u0000abc.py\"\n    ]")
-                                       << QStringList{"/locks/0: a text holds a NUL, which cannot be stored"};
-        QTest::newRow("NUL in a fund account")
-            << QByteArray("\"fundAccount\": \"880001\"") << QByteArray("\"fundAccount\": \"88\\u00000001\"")
-            << QStringList{"/instances/0/fundAccount: a text holds a NUL, which cannot be stored"};
-        QTest::newRow("NUL in the user") << QByteArray("\"user\": \"demo01\"") << QByteArray("\"user\": \"\\u0000\"")
-                                         << QStringList{"/user: a text holds a NUL, which cannot be stored"};
-        QTest::newRow("semicolon in a group")
-            << QByteArray("{\"name\": \"趋势\", \"createTime\"") << QByteArray("{\"name\": \"趋;势\", \"createTime\"")
-            << QStringList{"/groups/0/name: a group name holds \";\", which the groups file cannot hold",
-                           "/fixedStrategies/0/group: the group 趋势 is not listed in /groups"};
-        QTest::newRow("comma in a group")
-            << QByteArray("{\"name\": \"趋势\", \"createTime\"") << QByteArray("{\"name\": \"趋,势\", \"createTime\"")
-            << QStringList{"/groups/0/name: a group name holds \",\", which the groups file cannot hold",
-                           "/fixedStrategies/0/group: the group 趋势 is not listed in /groups"};
-        QTest::newRow("empty name") << QByteArray("\"name\": \"abc\",") << QByteArray("\"name\": \"\",")
-                                    << QStringList{"/fixedStrategies/0/name: a fixed strategy needs a name"};
-        QTest::newRow("empty instance id") << QByteArray("\"instanceId\": \"1024\", \"runMode\"")
-                                           << QByteArray("\"instanceId\": \"\", \"runMode\"")
-                                           << QStringList{"/instances/0/instanceId: an instance needs an id"};
-        QTest::newRow("empty day instance id") << QByteArray("\"instanceId\": \"1024\", \"date\"")
-                                               << QByteArray("\"instanceId\": \"\", \"date\"")
-                                               << QStringList{"/backtestDays/0/instanceId: a day needs an instance id"};
-
-        // Groups.
-        QTest::newRow("built-in group with a time")
-            << QByteArray("\"默认分组\", \"createTime\": null")
-            << QByteArray("\"默认分组\", \"createTime\": \"2026-12-01T09:00:00\"")
-            << QStringList{"/groups/1/createTime: 默认分组 is a built-in group: its createTime is null"};
-        QTest::newRow("group not listed")
-            << QByteArray("\"group\": \"默认分组\"") << QByteArray("\"group\": \"套利\"")
-            << QStringList{"/fixedStrategies/1/group: the group 套利 is not listed in /groups"};
-        QTest::newRow("group twice")
-            << QByteArray("\"createTime\": null}")
-            << QByteArray("\"createTime\": null}, {\"name\": \"趋势\", \"createTime\": null}")
-            << QStringList{"/groups/2/name: the group 趋势 is also /groups/0"};
-
-        // Records given twice.
-        QTest::newRow("duplicate id") << QByteArray("\"id\": 18") << QByteArray("\"id\": 17")
-                                      << QStringList{"/fixedStrategies/1/id: the id 17 is also the id of "
-                                                     "/fixedStrategies/0"};
-        QTest::newRow("instance twice")
-            << QByteArray("\"2026-12-01T15:00:00\"}")
-            << QByteArray("\"2026-12-01T15:00:00\"}, {\"instanceId\": \"1024\", \"runMode\": 1, \"fundAccount\": \"\", "
-                          "\"returnRegInfo\": \"\", \"startTime\": null, \"endTime\": null}")
-            << QStringList{"/instances/1/instanceId: the instance 1024 is also /instances/0"};
-        QTest::newRow("day twice")
-            << QByteArray("\"endFunds\": 101000.5}")
-            << QByteArray("\"endFunds\": 101000.5}, {\"instanceId\": \"1024\", \"date\": \"2026-12-01\", "
-                          "\"initialFunds\": 1, \"endFunds\": 2}")
-            << QStringList{"/backtestDays/1/date: the day 2026-12-01 of instance 1024 is also /backtestDays/0"};
-
-        // Times and dates.
-        QTest::newRow("no such date")
-            << QByteArray("\"date\": \"2026-12-01\"") << QByteArray("\"date\": \"2026-02-30\"")
-            << QStringList{"/backtestDays/0/date: 2026-02-30 is not a date written yyyy-MM-dd"};
-        QTest::newRow("time not ISO")
-            << QByteArray("\"startTime\": \"2026-12-01T09:30:00\"") << QByteArray("\"startTime\": \"2026-12-01 09:30\"")
-            << QStringList{"/instances/0/startTime: '2026-12-01 09:30' is not a local time written "
-                           "yyyy-MM-ddTHH:mm:ss"};
-        QTest::newRow("time with milliseconds") << QByteArray("\"endTime\": \"2026-12-01T15:00:00\"")
-                                                << QByteArray("\"endTime\": \"2026-12-01T15:00:00.250\"")
-                                                << QStringList();
-        QTest::newRow("one time only")
-            << QByteArray("\"endTime\": \"2026-12-01T15:00:00\"") << QByteArray("\"endTime\": null")
-            << QStringList{"/instances/0/endTime: startTime and endTime are both set or both null"};
-        QTest::newRow("times of a text id")
-            << QByteArray("\"instanceId\": \"1024\", \"runMode\"") << QByteArray("\"instanceId\": \"bt-1\", \"runMode\"")
-            << QStringList{"/instances/0/startTime: times are kept only for an instance whose id is a plain decimal "
-                           "number, not bt-1"};
-    }
-
-    // Every problem of a document, exactly, at its pointer and in the order
-    // of the document; an import of it changes nothing.
-    void problems()
-    {
-        QFETCH(QByteArray, from);
-        QFETCH(QByteArray, to);
-        QFETCH(QStringList, problems);
-        const QByteArray document = changed(from, to);
-        QCOMPARE(described(StrategyLogic::checkBundle(document)), problems);
-        if (problems.isEmpty())
-            return;
-        QVERIFY(reset());
-        const QByteArray before = snapshot();
-        const QStringList backups = QDir(files().userFolder).entryList({QStringLiteral("*.bak-*")}, QDir::Files);
-        for (const BundleImportMode mode : {BundleImportMode::Merge, BundleImportMode::Replace}) {
-            const BundleImportResult result = StrategyLogic::importBundleText(document, mode, false, "bad.json");
-            QCOMPARE(result.outcome, BundleImportResult::Refused);
-            QCOMPARE(described(result.problems), problems);
-            QCOMPARE(result.message, QStringLiteral("bad.json cannot be imported (%1); nothing was changed")
-                                         .arg(problems.size() == 1 ? QStringLiteral("1 problem")
-                                                                   : QStringLiteral("%1 problems").arg(problems.size())));
-            QVERIFY(result.backups.isEmpty());
-        }
-        QCOMPARE(snapshot(), before);
-        QCOMPARE(QDir(files().userFolder).entryList({QStringLiteral("*.bak-*")}, QDir::Files), backups);
-    }
-
     void plans_data()
     {
         QTest::addColumn<QStringList>("seed");
@@ -730,14 +442,24 @@ private slots:
         }
     }
 
-    void refusedByTheDataFolder_data()
+    void refusedImportsChangeNothing_data()
     {
         QTest::addColumn<QStringList>("seed");
-        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("from"); // as changed() takes them
         QTest::addColumn<QByteArray>("to");
         QTest::addColumn<QStringList>("problems");
         QTest::addColumn<bool>("replaceToo"); // --replace removes the user's strategies first
 
+        // The document's own problems (tst_bundledocument has them all).
+        QTest::newRow("not JSON") << QStringList{"strategy D:/s/abc.py|abc|默认分组||1"}
+                                  << QByteArray("\"version\": 1,") << QByteArray("\"version\": 1,,")
+                                  << QStringList{": not JSON: a member name expected at line 3, column 18"} << true;
+        QTest::newRow("texts the files cannot hold")
+            << QStringList{"strategy D:/s/abc.py|abc|默认分组||1"} << QByteArray("\"name\": \"abc\",")
+            << QByteArray("\"name\": \"a\\rb\",")
+            << QStringList{"/fixedStrategies/0/name: a text holds a carriage return, which the data file cannot hold"}
+            << true;
+        // What only the data folder shows.
         QTest::newRow("a built-in group it lacks")
             << QStringList() << QByteArray("\"createTime\": null}")
             << QByteArray("\"createTime\": null}, {\"name\": \"自动启动\", \"createTime\": null}")
@@ -745,16 +467,17 @@ private slots:
                            "folder does not have it (it comes with the client's auto-start setting)"}
             << true;
         QTest::newRow("a name taken where the file gives no other")
-            << QStringList{"strategy D:/s/.py|abc_1|默认分组||1"} << QByteArray("\"filePath\": \"D:/s/abc.py\", \"group\": \"默认分组\"")
+            << QStringList{"strategy D:/s/.py|abc_1|默认分组||1"}
+            << QByteArray("\"filePath\": \"D:/s/abc.py\", \"group\": \"默认分组\"")
             << QByteArray("\"filePath\": \"D:/s/.py\", \"group\": \"默认分组\"")
             << QStringList{"/fixedStrategies/1/name: the name abc_1 is taken for D:/s/.py, whose file name gives no "
                            "other"}
             << false;
     }
 
-    // Problems that only the data folder shows refuse the import whole, with
-    // or without --dry-run; nothing is backed up.
-    void refusedByTheDataFolder()
+    // A bundle that cannot be applied whole is refused, with or without a
+    // dry run, with every problem; nothing changes and nothing is backed up.
+    void refusedImportsChangeNothing()
     {
         QFETCH(QStringList, seed);
         QFETCH(QByteArray, from);
@@ -764,7 +487,6 @@ private slots:
         QVERIFY(reset());
         QVERIFY(this->seed(seed));
         const QByteArray document = changed(from, to);
-        QCOMPARE(described(StrategyLogic::checkBundle(document)), QStringList());
         const QByteArray before = snapshot();
         const QStringList backups = QDir(files().userFolder).entryList({QStringLiteral("*.bak-*")}, QDir::Files);
         for (const bool dryRun : {true, false}) {
@@ -775,9 +497,11 @@ private slots:
                                  BundleImportResult::DryRun);
                     continue;
                 }
-                const BundleImportResult result = StrategyLogic::importBundleText(document, mode, dryRun);
+                const BundleImportResult result = StrategyLogic::importBundleText(document, mode, dryRun, "bad.json");
                 QCOMPARE(result.outcome, BundleImportResult::Refused);
                 QCOMPARE(described(result.problems), problems);
+                QCOMPARE(result.message, QStringLiteral("bad.json cannot be imported (1 problem); nothing was changed"));
+                QVERIFY(result.changes.isEmpty() && result.backups.isEmpty());
             }
         }
         QCOMPARE(snapshot(), before);
