@@ -14,16 +14,16 @@
 /// document (docs/bundle.md describes it), written from the plug-in and
 /// applied to it.
 ///
-/// Every function here but checkBundle() works on the process's plug-in
-/// object, StrategyFileLogicHandler::instance(), which must be initialised;
-/// an import changes it through its own public methods, so that its rules,
-/// files and signals apply as they do for the client (the signals are
-/// emitted on the calling thread). They may be called from any thread; the
-/// exports and imports of a process run one at a time (a call on another
-/// thread waits while one runs; a slot the import's signals reach directly
-/// may export). They block for the files and the database. A change made
-/// by another thread while an import runs may make one of its steps fail,
-/// which stops it there (BundleImportResult::Stopped).
+/// Every function here but checkBundle() and bundleActionName() works on the
+/// process's plug-in object, StrategyFileLogicHandler::instance(), which
+/// must be initialised; an import changes it through its own public methods,
+/// so that its rules, files and signals apply as they do for the client (the
+/// signals are emitted on the calling thread). They may be called from any
+/// thread; the exports and imports of a process run one at a time (a call
+/// on another thread waits while one runs; a slot the import's signals
+/// reach directly may export). They block for the files and the database.
+/// A change made by another thread while an import runs may make one of its
+/// steps fail, which stops it there (BundleImportResult::Stopped).
 ///
 /// Results are values; their messages are in English.
 

@@ -1,9 +1,10 @@
 // A client of the plug-in, as an integrator writes one: create the
 // application, point the plug-in at an installation folder, initialise it,
-// add a fixed strategy, exit, check the data file and run the installation
-// check the way a client shows it. Exits 0 when all went as it should, 1
+// add a fixed strategy, take the bundle of the user's state, exit, check the
+// data file and run the installation check the way a client shows it. Exits 0 when all went as it should, 1
 // otherwise (saying what did not).
 
+#include <StrategyLogic/strategybundle.h>
 #include <StrategyLogic/strategydoctor.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 #include <StrategyLogic/strategylogic_version.h>
@@ -41,7 +42,13 @@ int main(int argc, char **argv)
     QObject::connect(&plugin, &StrategyFileLogicHandler::signalAddStrategy, [&] { added = true; });
     const bool stored = plugin.addFixedStrategy(QStringLiteral("D:/s/abc.py"), QStringLiteral("abc"),
                                                 QStringLiteral("默认分组"), QString(), 1);
+    const QByteArray bundle = StrategyLogic::bundleText();
+    const QList<StrategyLogic::BundleProblem> problems = StrategyLogic::checkBundle(bundle);
     plugin.exit();
+    if (!problems.isEmpty() || !bundle.contains("\"name\": \"abc\"")) {
+        std::fprintf(stderr, "bundle with %d problems: %s\n", int(problems.size()), bundle.constData());
+        return 1;
+    }
 
     QFile data(folder.filePath(QStringLiteral("work/demo01/SarvekFixStrategy.dat")));
     const QByteArray content = data.open(QIODevice::ReadOnly) ? data.readAll() : QByteArray();
@@ -56,8 +63,8 @@ int main(int argc, char **argv)
             return 1;
         }
     }
-    std::printf("StrategyLogic %s: initialised, added, exited; the data file holds the strategy; the check finds "
-                "no error\n",
+    std::printf("StrategyLogic %s: initialised, added, bundled, exited; the data file holds the strategy; the check "
+                "finds no error\n",
                 StrategyLogic::version());
     return 0;
 }

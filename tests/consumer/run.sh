@@ -6,7 +6,8 @@
 # include/StrategyLogic and include/StrategyHost, and a plug-in library that
 # exports nothing but its two classes (with their meta-objects), the free
 # functions of namespace StrategyLogic (the version query, the installation
-# check) and the members of its Doctor* types.
+# check, the bundle's export, check and import) and the members of its
+# Doctor* types.
 #
 #   tests/consumer/run.sh BUILD_DIR
 set -euo pipefail
