@@ -151,12 +151,17 @@ QString FixedStrategyRegistry::defaultName(const QString &filePath)
     QReadLocker locker(&m_fixedStrategyLock);
     const QStringList names = m_fixedSrategyNameMap.value(filePath);
     SL_DEBUG << "StrategyFileLogicHandler::GetDefaultFixedStrategyName" << names << m_fixedSrategyNameMap;
+    return defaultName(filePath, names);
+}
+
+QString FixedStrategyRegistry::defaultName(const QString &filePath, const QStringList &taken)
+{
     const QString base = ZqPath::baseName(filePath);
-    if (!names.contains(base))
+    if (!taken.contains(base))
         return base;
     for (qint64 n = 1;; ++n) {
         const QString candidate = base + QString::number(n);
-        if (!names.contains(candidate))
+        if (!taken.contains(candidate))
             return candidate;
     }
 }

@@ -53,6 +53,9 @@ public:
     // The file's base name, or with 1, 2, ... added: a name not yet
     // registered for the file.
     QString defaultName(const QString &filePath);
+    // The same rule over the names `taken` for the file: for a walk that
+    // changes nothing and keeps its own list (an import's dry run).
+    static QString defaultName(const QString &filePath, const QStringList &taken);
 
     enum class AddResult { Added, NameTaken, IdRejected };
     // One copy of an add, under the lock from the name check to the maps:

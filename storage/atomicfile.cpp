@@ -6,10 +6,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-bool AtomicFile::replace(const QString &path, const QByteArray &content, QString *error)
+bool AtomicFile::replace(const QString &path, const QByteArray &content, QString *error, Folder folder)
 {
     const QString dir = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(dir)) {
+    if (folder == CreateFolder && !QDir().mkpath(dir)) {
         *error = QStringLiteral("cannot create folder %1").arg(dir);
         return false;
     }

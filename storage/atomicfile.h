@@ -12,9 +12,15 @@
 class AtomicFile
 {
 public:
-    // Creates the file's folder when missing. False with a reason when the
-    // old file (or none) stays: folder, disk full, no access, ...
-    static bool replace(const QString &path, const QByteArray &content, QString *error);
+    // Whether a missing folder of the file is made.
+    enum Folder {
+        CreateFolder,    // the plug-in's own files, whose folders it owns
+        FolderMustExist, // a file a user named: a missing folder is a mistake in the path
+    };
+    // False with a reason when the old file (or none) stays: folder, disk
+    // full, no access, ...
+    static bool replace(const QString &path, const QByteArray &content, QString *error,
+                        Folder folder = CreateFolder);
 };
 
 #endif // ATOMICFILE_H

@@ -1,25 +1,53 @@
-// strategyctl export and import end to end: every case runs strategyctl as
-// its own process in a fresh installation folder, and looks at the bundle it
-// wrote, what import printed, its exit status and the files it left behind.
+// Bundles on the plug-in: the plans and outcomes of imports into a seeded
+// state (refusals, dry runs, merges, replaces, stops part way), export ->
+// import -> export, and the files an import or an export leaves. The check
+// of a document's text on its own is tst_bundledocument's.
+// One plug-in object serves every case: each case empties its strategies,
+// groups, locks and remembered values first, and uses instance ids of its
+// own (the plug-in removes no instance).
 
+#include "bundlesample.h"
 #include "testsupport.h"
+
+#include <StrategyLogic/installation.h>
+#include <StrategyLogic/strategybundle.h>
+#include <StrategyLogic/strategyfilelogichandler.h>
+
+#include <zqapplicationdir.h>
 
 #include <QtTest> // with QtCore: QJsonDocument, QRandomGenerator
 
-#include <memory>
+#include <thread>
+
+using StrategyLogic::BundleAction;
+using StrategyLogic::BundleExportResult;
+using StrategyLogic::BundleImportMode;
+using StrategyLogic::BundleImportResult;
+
+Q_DECLARE_METATYPE(BundleImportMode)
 
 namespace {
-const QString DataFile = QStringLiteral("work/demo01/SarvekFixStrategy.dat");
-const QString GroupsFile = QStringLiteral("work/demo01/SarvekFixedStrategyGroups.txt");
-
-// A word as `strategyctl shell` reads it back.
-QString word(const QString &text)
+// "pointer|action|detail" of each change, with the times of backups and the
+// installation folder written as <time> and <home>.
+QStringList rows(const QList<StrategyLogic::BundleChange> &changes)
 {
-    if (!text.contains(QLatin1Char('\'')))
-        return QLatin1Char('\'') + text + QLatin1Char('\'');
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
+    static const QRegularExpression backupTime(QStringLiteral("\\.bak-\\d{8}-\\d{6}(-\\d+)?"));
+    QStringList list;
+    for (const StrategyLogic::BundleChange &change : changes) {
+        QString detail = change.detail;
+        detail.replace(ZqApplicationDir::path(), QStringLiteral("<home>")).replace(backupTime, ".bak-<time>");
+        list << QStringList{change.pointer, StrategyLogic::bundleActionName(change.action), detail}.join('|');
+    }
+    return list;
+}
+
+QJsonObject parsed(const QByteArray &text)
+{
+    QJsonParseError error;
+    const QJsonObject object = QJsonDocument::fromJson(text, &error).object();
+    if (error.error != QJsonParseError::NoError)
+        qWarning() << "not JSON:" << error.errorString() << text;
+    return object;
 }
 
 QJsonArray sortedArray(const QJsonArray &array)
@@ -34,10 +62,24 @@ QJsonArray sortedArray(const QJsonArray &array)
     return sorted;
 }
 
+// The instances and days of a bundle whose ids are in `ids`: those of one
+// case among what earlier cases left.
+QJsonObject withInstances(QJsonObject doc, const QSet<QString> &ids)
+{
+    for (const char *key : {"instances", "backtestDays"}) {
+        QJsonArray kept;
+        for (const QJsonValue &value : doc.value(QLatin1String(key)).toArray()) {
+            if (ids.contains(value.toObject().value(QStringLiteral("instanceId")).toString()))
+                kept.append(value);
+        }
+        doc.insert(QLatin1String(key), kept);
+    }
+    return doc;
+}
+
 // A bundle without what an import does not carry over: the ids of the fixed
-// strategies (it draws new ones) and the time of the export. With `sorted`,
-// the lists in one order; with `anyGroupTime`, only whether a group has a
-// creation time counts (a state built now has no known times).
+// strategies and the time of the export. With `sorted`, the lists in one
+// order; with `anyGroupTime`, only whether a group has a creation time counts.
 QJsonObject comparable(QJsonObject doc, bool sorted = false, bool anyGroupTime = false)
 {
     doc.remove(QStringLiteral("exportedAt"));
@@ -63,34 +105,702 @@ QJsonObject comparable(QJsonObject doc, bool sorted = false, bool anyGroupTime =
     return doc;
 }
 
+// An instance id of the round trip's import, standing for `id` of its export.
+QString moved(const QString &id)
+{
+    return id.startsWith(QLatin1String("bt-")) ? QStringLiteral("bu-") + id.mid(3)
+                                                : QString::number(id.toLongLong() + 50000);
+}
+
+QJsonObject withMovedInstances(QJsonObject doc)
+{
+    for (const char *key : {"instances", "backtestDays"}) {
+        QJsonArray list;
+        for (const QJsonValue &value : doc.value(QLatin1String(key)).toArray()) {
+            QJsonObject record = value.toObject();
+            record.insert(QStringLiteral("instanceId"), moved(record.value(QStringLiteral("instanceId")).toString()));
+            list.append(record);
+        }
+        doc.insert(QLatin1String(key), list);
+    }
+    return doc;
+}
+
 QString pick(QRandomGenerator &rng, const QStringList &list)
 {
     return list.at(rng.bounded(list.size()));
 }
+} // namespace
 
-// A `strategyctl shell` script that builds a random state, and the bundle
-// an export of that state is expected to give (as comparable(..., true, true)).
-struct GeneratedState
+class tst_Bundle : public QObject
 {
-    QByteArray script;
-    QJsonObject expected;
+    Q_OBJECT
+
+    TestHome m_home;
+    QTemporaryDir m_files; // bundle files, outside the installation folder
+    StrategyFileLogicHandler &f = StrategyFileLogicHandler::instance();
+    int m_cases = 0;
+
+    StrategyLogic::InstallationFiles files() const
+    {
+        return StrategyLogic::installationFiles(ZqApplicationDir::path(), f.getCurUserId());
+    }
+
+    // An instance id no earlier case used.
+    QString newInstanceId() { return QString::number(20000 + 100 * ++m_cases); }
+
+    // No fixed strategies, no user groups, no locks, no remembered values.
+    bool reset()
+    {
+        for (const FixedStrategyInfo &info : f.getFixedStrategyList())
+            f.delFixedStrategyInfoByFilePath(info.filePath);
+        for (const SarvekGroupInfo &group : f.getAllStrategyGroups()) {
+            if (group.name != StrategyLogic::defaultGroupName())
+                f.deleteGroup(group.name, true);
+        }
+        for (const QString &lock : f.getLockedFileList())
+            f.changeFileLockState(lock, false);
+        f.setLastProduct(QString());
+        f.setLastFundaccount(QString());
+        f.setPYInstallPath(QString());
+        return f.getFixedStrategyList().isEmpty() && f.getAllStrategyGroups().size() == 1
+            && f.getLockedFileList().isEmpty() && f.getLastProduct().isEmpty() && f.getPYInstallPath().isEmpty();
+    }
+
+    // Applies the steps of a seed, one per text: "group NAME", "strategy
+    // PATH|NAME|GROUP|EXTRA|COUNT", "lock PATH", "instance ID|MODE|ACCOUNT",
+    // "day ID|DATE|INITIAL|END", "product P".
+    bool seed(const QStringList &steps)
+    {
+        bool ok = true;
+        for (const QString &step : steps) {
+            const int space = step.indexOf(QLatin1Char(' '));
+            const QString what = step.left(space);
+            const QStringList v = step.mid(space + 1).split(QLatin1Char('|'));
+            if (what == QLatin1String("group"))
+                ok = f.addGroup(v.at(0)).isEmpty() && ok;
+            else if (what == QLatin1String("strategy"))
+                ok = f.addFixedStrategy(v.at(0), v.at(1), v.at(2), v.at(3), v.at(4).toInt()) && ok;
+            else if (what == QLatin1String("lock"))
+                ok = f.changeFileLockState(v.at(0), true) && ok;
+            else if (what == QLatin1String("instance"))
+                ok = f.addInstanceRunMode(v.at(0), v.at(1).toInt(), v.at(2), QString()) && ok;
+            else if (what == QLatin1String("day")) {
+                f.addBackTestInitCashInfo(v.at(0), QDate::fromString(v.at(1), Qt::ISODate), v.at(2).toDouble());
+                f.addBackTestInitCashEndInfo(v.at(0), QDate::fromString(v.at(1), Qt::ISODate), v.at(3).toDouble());
+            } else if (what == QLatin1String("product"))
+                f.setLastProduct(v.at(0));
+            else
+                ok = false;
+        }
+        return ok;
+    }
+
+    // "#1", "#2", ... in `text` become the ids of the fixed strategies there
+    // now, in ascending id.
+    QString withIds(QString text) const
+    {
+        const QList<FixedStrategyInfo> list = f.getFixedStrategyList();
+        for (int i = list.size(); i >= 1; --i)
+            text.replace(QStringLiteral("#%1").arg(i), QString::number(list.at(i - 1).id));
+        return text;
+    }
+
+    // What an import can change, one line each; `instanceId` is the case's.
+    QStringList state(const QString &instanceId)
+    {
+        QStringList lines;
+        for (const FixedStrategyInfo &info : f.getFixedStrategyList())
+            lines << QStringList{"strategy " + info.name, info.filePath, info.group, info.extraInfo,
+                                 QString::number(info.copyIndex)}
+                         .join('|');
+        for (const SarvekGroupInfo &group : f.getAllStrategyGroups()) {
+            const QDateTime created = QDateTime::fromSecsSinceEpoch(group.createTime);
+            // Times of the bundle are of 2020; a group made by the case has its own.
+            const QString time = group.createTime == -1 ? QStringLiteral("none")
+                : created.date().year() == 2020         ? created.toString(Qt::ISODate)
+                                                        : QStringLiteral("its own");
+            lines << QStringLiteral("group %1 %2").arg(group.name, time);
+        }
+        for (const QString &lock : f.getLockedFileList())
+            lines << QStringLiteral("lock ") + lock;
+        const InstanceInfo instance = f.getInstanceInfo(instanceId);
+        if (!instance.instanceId.isEmpty())
+            lines << QStringList{QStringLiteral("instance"), QString::number(instance.runMode), instance.fundAccount,
+                                 instance.returnRegInfo, instance.startTime.toString(Qt::ISODate),
+                                 instance.endTime.toString(Qt::ISODate)}
+                         .join('|');
+        QList<BackTestCashInfo> days;
+        f.queryBackTestCashInfo(instanceId, days);
+        for (const BackTestCashInfo &day : qAsConst(days))
+            lines << QStringLiteral("day %1|%2|%3")
+                         .arg(day.date.toString(Qt::ISODate), QString::number(day.initialFunds, 'g', 15),
+                              QString::number(day.endFunds, 'g', 15));
+        lines << QStringLiteral("product ") + f.getLastProduct() << QStringLiteral("fund account ") + f.getLastFundaccount()
+              << QStringLiteral("python ") + f.getPYInstallPath();
+        return lines;
+    }
+
+    // Everything an import could change, as bytes: the export without its
+    // time, and the user's two files.
+    QByteArray snapshot()
+    {
+        QJsonObject doc = parsed(StrategyLogic::bundleText());
+        doc.remove(QStringLiteral("exportedAt"));
+        return QJsonDocument(doc).toJson() + readFile(files().dataFile) + readFile(files().groupsFile);
+    }
+
+    QString bundleFile(const QString &name, const QByteArray &content)
+    {
+        const QString path = m_files.filePath(name);
+        return writeFile(path, content) ? path : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_home.isValid(), qPrintable(m_home.errorString()));
+        QVERIFY2(m_files.isValid(), qPrintable(m_files.errorString()));
+        // Before the plug-in starts, nothing is read or written.
+        const QString target = m_files.filePath(QStringLiteral("early.json"));
+        const BundleExportResult early = StrategyLogic::exportBundle(target);
+        QCOMPARE(early.outcome, BundleExportResult::NotInitialised);
+        QVERIFY(!QFileInfo::exists(target));
+        QVERIFY(StrategyLogic::bundleText().isEmpty());
+        QCOMPARE(StrategyLogic::importBundleText(BaseBundle).outcome, BundleImportResult::NotInitialised);
+
+        f.initialize();
+        QVERIFY(f.isInitialized());
+    }
+    void cleanupTestCase() { f.exit(); }
+
+    void plans_data()
+    {
+        QTest::addColumn<QStringList>("seed");
+        QTest::addColumn<QByteArray>("bundle");
+        QTest::addColumn<BundleImportMode>("mode");
+        QTest::addColumn<QStringList>("plan");   // "pointer|action|detail"
+        QTest::addColumn<QStringList>("after");  // state() after the import
+        QTest::addColumn<bool>("twiceAddsNothing");
+
+        const QStringList baseAdded{"/instances/0|add|instance 1024 with its times",
+                                    "/backtestDays/0|add|the day 2026-12-01 of instance 1024",
+                                    "/lastProduct|set|the product P001", "/lastFundAccount|set|the fund account 880001",
+                                    "/pythonPath|set|the Python path C:/Python311"};
+        const QStringList baseState{"instance|2|880001|ok|2026-12-01T09:30:00|2026-12-01T15:00:00",
+                                    "day 2026-12-01|100000|101000.5", "product P001", "fund account 880001",
+                                    "python C:/Python311"};
+
+        QTest::newRow("into an empty folder")
+            << QStringList() << BaseBundle << BundleImportMode::Merge
+            << QStringList{"/groups/0|add|group 趋势", "/groups/1|keep|group 默认分组 is there already",
+                           "/fixedStrategies/0|add|abc (D:/s/abc.py, group 趋势)",
+                           "/fixedStrategies/1|add|abc_1 (D:/s/abc.py, group 默认分组)", "/locks/0|add|lock D:/s/abc.py"}
+                   + baseAdded
+            << QStringList{"strategy abc|D:/s/abc.py|趋势||0", "strategy abc_1|D:/s/abc.py|默认分组|note|1",
+                           "group 趋势 2020-12-01T09:00:00", "group 默认分组 none", "lock D:/s/abc.py"}
+                   + baseState
+            << true;
+
+        QTest::newRow("merge keeps what is there")
+            << QStringList{"group 趋势", "strategy D:/s/abc.py|abc|趋势||1", "instance 1024|1|990001",
+                           "day 1024|2026-12-01|5|6", "product P002"}
+            << BaseBundle << BundleImportMode::Merge
+            << QStringList{"/groups/0|keep|group 趋势 is there already", "/groups/1|keep|group 默认分组 is there already",
+                           "/fixedStrategies/0|keep|abc (D:/s/abc.py) is there already as fixed strategy #1",
+                           "/fixedStrategies/1|add|abc_1 (D:/s/abc.py, group 默认分组)", "/locks/0|add|lock D:/s/abc.py",
+                           "/instances/0|keep|instance 1024 is there already; kept as it is",
+                           "/backtestDays/0|keep|the day 2026-12-01 of instance 1024 is there already; kept as it is",
+                           "/lastProduct|keep|the product stays P002", "/lastFundAccount|set|the fund account 880001",
+                           "/pythonPath|set|the Python path C:/Python311"}
+            << QStringList{"strategy abc|D:/s/abc.py|趋势||0", "strategy abc_1|D:/s/abc.py|默认分组|note|1",
+                           "group 趋势 its own", "group 默认分组 none", "lock D:/s/abc.py", "instance|1|990001|||",
+                           "day 2026-12-01|5|6", "product P002", "fund account 880001", "python C:/Python311"}
+            << true;
+
+        QByteArray clashes = BaseBundle;
+        const auto strategy = [](int id, const char *name, const char *path, const char *extra, int copy) {
+            return QStringLiteral("{\"id\": %1, \"name\": \"%2\", \"filePath\": \"%3\", \"group\": \"默认分组\", "
+                                  "\"extraInfo\": \"%4\", \"copyIndex\": %5}")
+                .arg(id)
+                .arg(QLatin1String(name), QLatin1String(path), QLatin1String(extra))
+                .arg(copy);
+        };
+        const QString list = QStringList{strategy(1, "abc", "D:/s/abc.py", "", 0), strategy(2, "abc", "D:/s/abc.py", "x", 0),
+                                         strategy(3, "abc2", "D:/s/abc.py", "", 0), strategy(4, "abc", "D:/t/abc.py", "", 0),
+                                         strategy(5, "abc1", "D:/s/abc.py", "", 1)}
+                                 .join(QStringLiteral(",\n        "));
+        const int start = clashes.indexOf("{\"id\": 17");
+        clashes.replace(start, clashes.indexOf("\n    ],", start) - start, list.toUtf8());
+        const QStringList clashSeed{"strategy D:/s/abc.py|abc|默认分组||1", "strategy D:/s/abc.py|abc1|默认分组||1"};
+        const QStringList clashTail = QStringList{"/locks/0|add|lock D:/s/abc.py"} + baseAdded;
+
+        // A name the file has takes the plug-in's default name, also against
+        // names given earlier in the same bundle.
+        QTest::newRow("merge renames what clashes")
+            << clashSeed << clashes << BundleImportMode::Merge
+            << QStringList{"/groups/0|add|group 趋势", "/groups/1|keep|group 默认分组 is there already",
+                           "/fixedStrategies/0|keep|abc (D:/s/abc.py) is there already as fixed strategy #1",
+                           "/fixedStrategies/1|rename|abc as abc2 (D:/s/abc.py, group 默认分组): the file has a fixed "
+                           "strategy named abc",
+                           "/fixedStrategies/2|rename|abc2 as abc3 (D:/s/abc.py, group 默认分组): the file has a fixed "
+                           "strategy named abc2",
+                           "/fixedStrategies/3|add|abc (D:/t/abc.py, group 默认分组)",
+                           "/fixedStrategies/4|rename|abc1 as abc4 (D:/s/abc.py, group 默认分组): the file has a fixed "
+                           "strategy named abc1"}
+                   + clashTail
+            << QStringList{"strategy abc|D:/s/abc.py|默认分组||0",   "strategy abc1|D:/s/abc.py|默认分组||0",
+                           "strategy abc2|D:/s/abc.py|默认分组|x|0", "strategy abc3|D:/s/abc.py|默认分组||0",
+                           "strategy abc|D:/t/abc.py|默认分组||0",   "strategy abc4|D:/s/abc.py|默认分组||1",
+                           "group 趋势 2020-12-01T09:00:00",         "group 默认分组 none",
+                           "lock D:/s/abc.py"}
+                   + baseState
+            << false;
+        QTest::newRow("replace renames what clashes")
+            << clashSeed << clashes << BundleImportMode::Replace
+            << QStringList{"|backup|<home>/work/demo01/SarvekFixStrategy.dat copied to "
+                           "<home>/work/demo01/SarvekFixStrategy.dat.bak-<time>",
+                           "|backup|<home>/work/demo01/SarvekFixedStrategyGroups.txt copied to "
+                           "<home>/work/demo01/SarvekFixedStrategyGroups.txt.bak-<time>",
+                           "|remove|fixed strategy #1 abc (D:/s/abc.py)", "|remove|fixed strategy #2 abc1 (D:/s/abc.py)",
+                           "/groups/0|add|group 趋势", "/groups/1|keep|group 默认分组 is there already",
+                           "/fixedStrategies/0|add|abc (D:/s/abc.py, group 默认分组)",
+                           "/fixedStrategies/1|rename|abc as abc1 (D:/s/abc.py, group 默认分组): the file has a fixed "
+                           "strategy named abc",
+                           "/fixedStrategies/2|add|abc2 (D:/s/abc.py, group 默认分组)",
+                           "/fixedStrategies/3|add|abc (D:/t/abc.py, group 默认分组)",
+                           "/fixedStrategies/4|rename|abc1 as abc3 (D:/s/abc.py, group 默认分组): the file has a fixed "
+                           "strategy named abc1"}
+                   + clashTail
+            << QStringList{"strategy abc|D:/s/abc.py|默认分组||0",  "strategy abc1|D:/s/abc.py|默认分组|x|0",
+                           "strategy abc2|D:/s/abc.py|默认分组||0", "strategy abc|D:/t/abc.py|默认分组||0",
+                           "strategy abc3|D:/s/abc.py|默认分组||1", "group 趋势 2020-12-01T09:00:00",
+                           "group 默认分组 none",                   "lock D:/s/abc.py"}
+                   + baseState
+            << false;
+
+        // The user groups the bundle lists stay, with their creation times.
+        QTest::newRow("replace leaves the groups not listed out")
+            << QStringList{"group 旧组", "group 趋势", "strategy D:/old.py|old|旧组||1", "lock D:/s/abc.py"} << BaseBundle
+            << BundleImportMode::Replace
+            << QStringList{"|backup|<home>/work/demo01/SarvekFixStrategy.dat copied to "
+                           "<home>/work/demo01/SarvekFixStrategy.dat.bak-<time>",
+                           "|backup|<home>/work/demo01/SarvekFixedStrategyGroups.txt copied to "
+                           "<home>/work/demo01/SarvekFixedStrategyGroups.txt.bak-<time>",
+                           "|remove|fixed strategy #1 old (D:/old.py)", "|remove|group 旧组",
+                           "/groups/0|keep|group 趋势 is there already", "/groups/1|keep|group 默认分组 is there already",
+                           "/fixedStrategies/0|add|abc (D:/s/abc.py, group 趋势)",
+                           "/fixedStrategies/1|add|abc_1 (D:/s/abc.py, group 默认分组)",
+                           "/locks/0|keep|D:/s/abc.py is locked already"}
+                   + baseAdded
+            << QStringList{"strategy abc|D:/s/abc.py|趋势||0", "strategy abc_1|D:/s/abc.py|默认分组|note|1",
+                           "group 趋势 its own", "group 默认分组 none", "lock D:/s/abc.py"}
+                   + baseState
+            << false;
+    }
+
+    // The dry run shows what the import then does, and changes nothing; the
+    // import does it; importing once more adds nothing.
+    void plans()
+    {
+        QFETCH(QStringList, seed);
+        QFETCH(QByteArray, bundle);
+        QFETCH(BundleImportMode, mode);
+        QFETCH(QStringList, plan);
+        QFETCH(QStringList, after);
+        QFETCH(bool, twiceAddsNothing);
+        const QString id = newInstanceId();
+        const auto withId = [&id](QStringList list) { return list.replaceInStrings("1024", id); };
+        bundle.replace("1024", id.toUtf8());
+        QVERIFY(reset());
+        QVERIFY(this->seed(withId(seed)));
+        QStringList expectedPlan;
+        for (const QString &row : withId(plan))
+            expectedPlan << withIds(row);
+
+        const QByteArray before = snapshot();
+        const BundleImportResult dry = StrategyLogic::importBundleText(bundle, mode, true);
+        QCOMPARE(dry.outcome, BundleImportResult::DryRun);
+        QCOMPARE(rows(dry.changes), expectedPlan);
+        QCOMPARE(dry.mode, mode);
+        QVERIFY(dry.backups.isEmpty());
+        QCOMPARE(snapshot(), before);
+
+        const BundleImportResult done = StrategyLogic::importBundleText(bundle, mode);
+        QCOMPARE(done.outcome, BundleImportResult::Applied);
+        QCOMPARE(rows(done.changes), expectedPlan);
+        QCOMPARE(done.message, QString());
+        QCOMPARE(state(id), withId(after));
+        QCOMPARE(done.backups.size(), mode == BundleImportMode::Replace ? 2 : 0);
+
+        if (twiceAddsNothing) {
+            const QByteArray imported = snapshot();
+            const BundleImportResult again = StrategyLogic::importBundleText(bundle, mode, false, "b.json");
+            QCOMPARE(again.outcome, BundleImportResult::NothingToChange);
+            QCOMPARE(again.message, QStringLiteral("the data folder holds everything of b.json already"));
+            QCOMPARE(snapshot(), imported);
+        }
+    }
+
+    void refusedImportsChangeNothing_data()
+    {
+        QTest::addColumn<QStringList>("seed");
+        QTest::addColumn<QByteArray>("from"); // as changed() takes them
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QStringList>("problems");
+        QTest::addColumn<bool>("replaceToo"); // --replace removes the user's strategies first
+
+        // The document's own problems (tst_bundledocument has them all).
+        QTest::newRow("not JSON") << QStringList{"strategy D:/s/abc.py|abc|默认分组||1"}
+                                  << QByteArray("\"version\": 1,") << QByteArray("\"version\": 1,,")
+                                  << QStringList{": not JSON: a member name expected at line 3, column 18"} << true;
+        QTest::newRow("texts the files cannot hold")
+            << QStringList{"strategy D:/s/abc.py|abc|默认分组||1"} << QByteArray("\"name\": \"abc\",")
+            << QByteArray("\"name\": \"a\\rb\",")
+            << QStringList{"/fixedStrategies/0/name: a text holds a carriage return, which the data file cannot hold"}
+            << true;
+        // What only the data folder shows.
+        QTest::newRow("a built-in group it lacks")
+            << QStringList() << QByteArray("\"createTime\": null}")
+            << QByteArray("\"createTime\": null}, {\"name\": \"自动启动\", \"createTime\": null}")
+            << QStringList{"/groups/2/name: 自动启动 is a built-in group, which an import cannot create, and this data "
+                           "folder does not have it (it comes with the client's auto-start setting)"}
+            << true;
+        QTest::newRow("a name taken where the file gives no other")
+            << QStringList{"strategy D:/s/.py|abc_1|默认分组||1"}
+            << QByteArray("\"filePath\": \"D:/s/abc.py\", \"group\": \"默认分组\"")
+            << QByteArray("\"filePath\": \"D:/s/.py\", \"group\": \"默认分组\"")
+            << QStringList{"/fixedStrategies/1/name: the name abc_1 is taken for D:/s/.py, whose file name gives no "
+                           "other"}
+            << false;
+    }
+
+    // A bundle that cannot be applied whole is refused, with or without a
+    // dry run, with every problem; nothing changes and nothing is backed up.
+    void refusedImportsChangeNothing()
+    {
+        QFETCH(QStringList, seed);
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(QStringList, problems);
+        QFETCH(bool, replaceToo);
+        QVERIFY(reset());
+        QVERIFY(this->seed(seed));
+        const QByteArray document = changed(from, to);
+        const QByteArray before = snapshot();
+        const QStringList backups = QDir(files().userFolder).entryList({QStringLiteral("*.bak-*")}, QDir::Files);
+        for (const bool dryRun : {true, false}) {
+            for (const BundleImportMode mode : {BundleImportMode::Merge, BundleImportMode::Replace}) {
+                if (mode == BundleImportMode::Replace && !replaceToo) {
+                    if (dryRun)
+                        QCOMPARE(StrategyLogic::importBundleText(document, mode, true).outcome,
+                                 BundleImportResult::DryRun);
+                    continue;
+                }
+                const BundleImportResult result = StrategyLogic::importBundleText(document, mode, dryRun, "bad.json");
+                QCOMPARE(result.outcome, BundleImportResult::Refused);
+                QCOMPARE(described(result.problems), problems);
+                QCOMPARE(result.message, QStringLiteral("bad.json cannot be imported (1 problem); nothing was changed"));
+                QVERIFY(result.changes.isEmpty() && result.backups.isEmpty());
+            }
+        }
+        QCOMPARE(snapshot(), before);
+        QCOMPARE(QDir(files().userFolder).entryList({QStringLiteral("*.bak-*")}, QDir::Files), backups);
+    }
+
+    // Export, import into an emptied folder, export again: the same document
+    // but for what an import cannot carry over; the first export is the
+    // state that was built. Importing it once more adds nothing. The import
+    // takes the instances under ids of its own (moved()).
+    void roundTrip()
+    {
+        QRandomGenerator rng(20261207);
+        for (int round = 0; round < 12; ++round) {
+            QVERIFY(reset());
+            QSet<QString> ids;
+            const QJsonObject expected = build(rng, round, &ids);
+            const QJsonObject exported = parsed(StrategyLogic::bundleText());
+            QCOMPARE(StrategyLogic::checkBundle(StrategyLogic::bundleText()).size(), 0);
+            const QJsonObject first = withInstances(exported, ids);
+            QVERIFY2(comparable(first, true, true) == expected,
+                     QJsonDocument(first).toJson().constData());
+
+            QVERIFY(reset());
+            const QJsonObject bundle = withMovedInstances(first);
+            const QByteArray text = QJsonDocument(bundle).toJson();
+            const BundleImportResult imported = StrategyLogic::importBundleText(text);
+            QCOMPARE(imported.outcome, BundleImportResult::Applied);
+            QVERIFY(!rows(imported.changes).join('\n').contains("|rename|"));
+            QSet<QString> movedIds;
+            for (const QString &id : qAsConst(ids))
+                movedIds.insert(moved(id));
+            const QJsonObject second = withInstances(parsed(StrategyLogic::bundleText()), movedIds);
+            QVERIFY2(comparable(second) == comparable(bundle),
+                     QByteArray(QJsonDocument(bundle).toJson() + QJsonDocument(second).toJson()).constData());
+
+            const QByteArray before = snapshot();
+            QCOMPARE(StrategyLogic::importBundleText(text).outcome, BundleImportResult::NothingToChange);
+            QCOMPARE(snapshot(), before);
+        }
+    }
+
+    // The written file is the export's text, and says how much it holds.
+    void exportWritesTheDocument()
+    {
+        QVERIFY(reset());
+        QVERIFY(seed({"group 趋势", "strategy D:/s/abc.py|abc|趋势|x|3", "lock D:/s/abc.py"}));
+        const QString path = m_files.filePath(QStringLiteral("export.json"));
+        const BundleExportResult result = StrategyLogic::exportBundle(path);
+        QCOMPARE(result.outcome, BundleExportResult::Written);
+        QCOMPARE(result.file, path);
+        QCOMPARE(result.message, QString());
+        QCOMPARE(result.fixedStrategies, 3);
+        QCOMPARE(result.groups, 2);
+        QCOMPARE(result.locks, 1);
+        const QByteArray written = readFile(path);
+        QCOMPARE(described(StrategyLogic::checkBundle(written)), QStringList());
+        QJsonObject a = parsed(written);
+        QJsonObject b = parsed(StrategyLogic::bundleText());
+        a.remove("exportedAt");
+        b.remove("exportedAt");
+        QCOMPARE(a, b);
+        QCOMPARE(result.instances, a.value("instances").toArray().size());
+        QCOMPARE(result.backtestDays, a.value("backtestDays").toArray().size());
+    }
+
+    // Instances in the plug-in's listing order: ids that are numbers first,
+    // in numeric order, then the others; the days by instance, also of an
+    // instance never registered, and by date.
+    void exportListsInstancesInOrder()
+    {
+        QVERIFY(reset());
+        QVERIFY(seed({"instance x-31|1|", "instance 200|0|", "instance 31|2|", "day 200|2026-12-02|1|2",
+                      "day 45|2026-12-01|3|4", "day 31|2026-12-03|5|6", "day 31|2026-12-01|7|8"}));
+        const QJsonObject doc = withInstances(parsed(StrategyLogic::bundleText()), {"x-31", "200", "31", "45"});
+        QStringList instances;
+        for (const QJsonValue &value : doc.value("instances").toArray())
+            instances << value.toObject().value("instanceId").toString();
+        QCOMPARE(instances, (QStringList{"31", "200", "x-31"}));
+        QStringList days;
+        for (const QJsonValue &value : doc.value("backtestDays").toArray())
+            days << value.toObject().value("instanceId").toString() + ' ' + value.toObject().value("date").toString();
+        QCOMPARE(days, (QStringList{"31 2026-12-01", "31 2026-12-03", "45 2026-12-01", "200 2026-12-02"}));
+    }
+
+    void exportFailures_data()
+    {
+        QTest::addColumn<QString>("target"); // in the bundle folder
+        QTest::addColumn<qint64>("sizeLimit"); // of the files this process writes; 0: none
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a folder") << "." << qint64(0) << "Filename refers to a directory";
+        QTest::newRow("missing folder") << "none/bundle.json" << qint64(0) << "No such file or directory";
+        QTest::newRow("full disk") << "full.json" << qint64(200) << "File too large";
+    }
+
+    // A bundle that cannot be written leaves a file that was there as it
+    // was, no temporary file beside it, and no folder made.
+    void exportFailures()
+    {
+        QFETCH(QString, target);
+        QFETCH(qint64, sizeLimit);
+        QFETCH(QString, reason);
+        QVERIFY(reset());
+        QVERIFY(seed({"strategy D:/s/a-long-name-for-a-strategy.py|s|默认分组||3"}));
+        const QString path = QDir::cleanPath(m_files.filePath(target));
+        if (sizeLimit)
+            QVERIFY(writeFile(path, "old\n"));
+        BundleExportResult result;
+        {
+            std::unique_ptr<FileSizeLimit> limit(sizeLimit ? new FileSizeLimit(sizeLimit) : nullptr);
+            result = StrategyLogic::exportBundle(path);
+        }
+        QCOMPARE(result.outcome, BundleExportResult::NotWritten);
+        QCOMPARE(result.message, QStringLiteral("cannot write %1: %2").arg(path, reason));
+        QVERIFY(!QFileInfo::exists(m_files.filePath(QStringLiteral("none"))));
+        if (sizeLimit) {
+            QCOMPARE(readFile(path), QByteArray("old\n"));
+            QCOMPARE(QDir(m_files.path()).entryList({QFileInfo(path).fileName() + ".*"}), QStringList());
+        }
+    }
+
+    // --replace copies the data file and the groups file whole to dated
+    // backups before it changes anything; the groups it keeps keep their
+    // creation times. Another replace keeps backups of its own.
+    void replaceKeepsWholeDatedBackups()
+    {
+        QVERIFY(reset());
+        QVERIFY(seed({"group 旧组", "group 趋势", "strategy D:/old.py|old|旧组||2"}));
+        const QByteArray data = readFile(files().dataFile);
+        const QByteArray groups = readFile(files().groupsFile);
+        QVERIFY(!data.isEmpty() && !groups.isEmpty());
+        qint64 trendCreated = 0;
+        for (const SarvekGroupInfo &group : f.getAllStrategyGroups()) {
+            if (group.name == QStringLiteral("趋势"))
+                trendCreated = group.createTime;
+        }
+        const QDir work(files().userFolder);
+        const QStringList earlier = work.entryList({QStringLiteral("*.bak-*")}, QDir::Files);
+
+        const BundleImportResult result = StrategyLogic::importBundleText(QByteArray(BaseBundle).replace("1024", newInstanceId().toUtf8()),
+                                                                          BundleImportMode::Replace);
+        QCOMPARE(result.outcome, BundleImportResult::Applied);
+        QCOMPARE(result.backups.size(), 2);
+        static const QRegularExpression dated(QStringLiteral("^\\.bak-\\d{8}-\\d{6}(-\\d+)?$"));
+        QVERIFY2(dated.match(result.backups.at(0).mid(files().dataFile.size())).hasMatch(),
+                 qPrintable(result.backups.at(0)));
+        QVERIFY2(dated.match(result.backups.at(1).mid(files().groupsFile.size())).hasMatch(),
+                 qPrintable(result.backups.at(1)));
+        // One time for the files of one import.
+        QCOMPARE(result.backups.at(0).mid(files().dataFile.size()), result.backups.at(1).mid(files().groupsFile.size()));
+        QCOMPARE(readFile(result.backups.at(0)), data);
+        QCOMPARE(readFile(result.backups.at(1)), groups);
+        QCOMPARE(work.entryList({QStringLiteral("*.bak-*")}, QDir::Files).size(), earlier.size() + 2);
+        for (const SarvekGroupInfo &group : f.getAllStrategyGroups()) {
+            if (group.name == QStringLiteral("趋势"))
+                QCOMPARE(group.createTime, trendCreated);
+            QVERIFY2(group.name != QStringLiteral("旧组"), "a group the bundle does not list stays");
+        }
+
+        const QByteArray replaced = readFile(files().dataFile);
+        const BundleImportResult again = StrategyLogic::importBundleText(BaseBundle, BundleImportMode::Replace);
+        QCOMPARE(again.outcome, BundleImportResult::Applied);
+        QCOMPARE(again.backups.size(), 2);
+        QVERIFY(!result.backups.contains(again.backups.at(0)));
+        QCOMPARE(readFile(again.backups.at(0)), replaced);
+        QCOMPARE(work.entryList({QStringLiteral("*.bak-*")}, QDir::Files).size(), earlier.size() + 4);
+    }
+
+    void nothingChangesWhenNotWritable_data()
+    {
+        QTest::addColumn<bool>("readOnly"); // the user's folder; else no room for a backup
+        QTest::addColumn<QString>("message"); // <data> for the data file, <work> for the user's folder
+        QTest::newRow("no room for the backups") << false << "cannot back up <data>: File too large; nothing was changed";
+        QTest::newRow("read-only user folder") << true << "cannot write in <work>; nothing was changed";
+    }
+
+    // A folder or a backup that cannot be written is found before anything
+    // changes.
+    void nothingChangesWhenNotWritable()
+    {
+        QFETCH(bool, readOnly);
+        QFETCH(QString, message);
+        QVERIFY(reset());
+        QVERIFY(seed({"group 旧组", "strategy D:/old.py|old|旧组||1"}));
+        const QByteArray before = snapshot();
+        const QStringList backups = QDir(files().userFolder).entryList({QStringLiteral("*.bak-*")}, QDir::Files);
+        BundleImportResult result;
+        {
+            std::unique_ptr<FileSizeLimit> limit(readOnly ? nullptr : new FileSizeLimit(8));
+            std::unique_ptr<ReadOnlyFolder> folder(readOnly ? new ReadOnlyFolder(files().userFolder) : nullptr);
+            if (folder && !folder->isValid())
+                QSKIP("mounting a folder read-only needs root");
+            result = StrategyLogic::importBundleText(BaseBundle, BundleImportMode::Replace);
+        }
+        QCOMPARE(result.outcome, BundleImportResult::NotWritable);
+        QCOMPARE(result.message,
+                 QString(message).replace("<data>", files().dataFile).replace("<work>", files().userFolder));
+        QCOMPARE(snapshot(), before);
+        QCOMPARE(QDir(files().userFolder).entryList({QStringLiteral("*.bak-*")}, QDir::Files), backups);
+    }
+
+    void stopsPartWay_data()
+    {
+        QTest::addColumn<QStringList>("seed");
+        QTest::addColumn<QString>("stoppedAt");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("changesBefore");
+        QTest::newRow("a group not written") << QStringList() << "/groups/0"
+                                             << QString::fromUtf8("保存失败：文件无法写入，修改未保存！") << 0;
+        QTest::newRow("a strategy not written")
+            << QStringList{"group 趋势"} << "/fixedStrategies/0"
+            << "the fixed strategy abc (D:/s/abc.py) was not added: the data file could not be written; the change "
+               "stays in memory"
+            << 2;
+    }
+
+    // A file that refuses a change part way stops the import there; what
+    // came before stays, and the plug-in's reason comes along.
+    void stopsPartWay()
+    {
+        QFETCH(QStringList, seed);
+        QFETCH(QString, stoppedAt);
+        QFETCH(QString, message);
+        QFETCH(int, changesBefore);
+        QVERIFY(reset());
+        QVERIFY(this->seed(seed));
+        BundleImportResult result;
+        {
+            FileSizeLimit limit(8);
+            result = StrategyLogic::importBundleText(QByteArray(BaseBundle).replace("1024", newInstanceId().toUtf8()));
+        }
+        QCOMPARE(result.outcome, BundleImportResult::Stopped);
+        QCOMPARE(result.stoppedAt, stoppedAt);
+        QCOMPARE(result.message, message);
+        QCOMPARE(result.changes.size(), changesBefore);
+        QCOMPARE(result.refusal.code, StrategyLogic::RefusalCode::NotWritable);
+        QVERIFY(!result.storageFailed);
+        QVERIFY(result.backups.isEmpty());
+    }
+
+    // Only so much is read: a device without end is refused; a file that
+    // cannot be read says why.
+    void readingTheFile()
+    {
+        const BundleImportResult endless = StrategyLogic::importBundle(QStringLiteral("/dev/zero"));
+        QCOMPARE(endless.outcome, BundleImportResult::Refused);
+        QCOMPARE(described(endless.problems), QStringList{": larger than a bundle can be (67108864 bytes)"});
+        QCOMPARE(endless.file, QStringLiteral("/dev/zero"));
+
+        const QString missing = m_files.filePath(QStringLiteral("missing.json"));
+        const BundleImportResult unreadable = StrategyLogic::importBundle(missing);
+        QCOMPARE(unreadable.outcome, BundleImportResult::Unreadable);
+        QCOMPARE(unreadable.message, QStringLiteral("cannot read %1: No such file or directory").arg(missing));
+
+        QVERIFY(reset());
+        const QString file = bundleFile(QStringLiteral("file.json"), QByteArray(BaseBundle).replace("1024", newInstanceId().toUtf8()));
+        const BundleImportResult dry = StrategyLogic::importBundle(file, BundleImportMode::Merge, true);
+        QCOMPARE(dry.outcome, BundleImportResult::DryRun);
+        QCOMPARE(dry.file, file);
+        QCOMPARE(dry.changes.size(), 10);
+    }
+
+    // Imports of one process run one at a time: two at once add the
+    // bundle once.
+    void importsAtOnceAddOnce()
+    {
+        QVERIFY(reset());
+        const QByteArray bundle = QByteArray(BaseBundle).replace("1024", newInstanceId().toUtf8());
+        BundleImportResult results[2];
+        std::thread other([&] { results[1] = StrategyLogic::importBundleText(bundle); });
+        results[0] = StrategyLogic::importBundleText(bundle);
+        other.join();
+        QCOMPARE(results[0].outcome == BundleImportResult::Applied ? 1 : 0,
+                 results[1].outcome == BundleImportResult::NothingToChange ? 1 : 0);
+        QVERIFY(results[0].outcome != results[1].outcome);
+        QCOMPARE(f.getFixedStrategyList().size(), 2);
+    }
+
+private:
+    // Builds a random state through the plug-in, with the instance ids of
+    // `round`, and answers the bundle an export of it is expected to give
+    // (as comparable(..., true, true)); the instance ids go to `ids`.
+    QJsonObject build(QRandomGenerator &rng, int round, QSet<QString> *ids);
 };
 
-GeneratedState generate(QRandomGenerator &rng)
+QJsonObject tst_Bundle::build(QRandomGenerator &rng, int round, QSet<QString> *ids)
 {
     static const QStringList groupPool{"趋势", "套利", "it's mine", "%&组", "动量 2"};
     static const QStringList pathPool{"D:/s/abc.py", "D:/策略/均线.py", "D:/it's/a.b.py", "C:\\q\\x.py", "D:/s/ma.py"};
     static const QStringList namePool{"abc", "均线策略", "it's", "a b", "x%&y", "名字"};
     static const QStringList extraPool{"", "", "note", "备注 it's", "%&"};
-    QStringList lines;
     QJsonArray strategies, groups, locks, instances, days;
 
-    QStringList groupNames{"默认分组"};
-    groups.append(QJsonObject{{"name", "默认分组"}, {"createTime", QJsonValue()}});
+    QStringList groupNames{StrategyLogic::defaultGroupName()};
+    groups.append(QJsonObject{{"name", StrategyLogic::defaultGroupName()}, {"createTime", QJsonValue()}});
     QStringList pool = groupPool;
     for (int i = rng.bounded(4); i > 0; --i) {
         const QString name = pool.takeAt(rng.bounded(pool.size()));
-        lines << QStringLiteral("group add ") + word(name);
+        f.addGroup(name);
         groupNames << name;
         groups.append(QJsonObject{{"name", name}, {"createTime", "a time"}});
     }
@@ -100,8 +810,7 @@ GeneratedState generate(QRandomGenerator &rng)
         const QString group = pick(rng, groupNames);
         const QString extra = pick(rng, extraPool);
         const int count = 1 + rng.bounded(3); // several copies of one file
-        lines << QStringLiteral("strategy add %1 %2 --group %3 --extra %4 --count %5")
-                     .arg(word(path), word(name), word(group), word(extra), QString::number(count));
+        f.addFixedStrategy(path, name, group, extra, count);
         for (int copy = 0; copy < count; ++copy)
             strategies.append(QJsonObject{{"name", copy == 0 ? name : name + QLatin1Char('_') + QString::number(copy)},
                                           {"filePath", path},
@@ -112,25 +821,26 @@ GeneratedState generate(QRandomGenerator &rng)
     pool = pathPool;
     for (int i = rng.bounded(3); i > 0; --i) {
         const QString path = pool.takeAt(rng.bounded(pool.size()));
-        lines << QStringLiteral("lock on ") + word(path);
+        f.changeFileLockState(path, true);
         locks.append(path);
     }
     QStringList instanceIds;
     for (int i = 0, n = rng.bounded(4); i < n; ++i) {
         const bool decimal = rng.bounded(3) != 0;
-        const QString id = decimal ? QString::number(1000 + 10 * i + rng.bounded(10)) : QStringLiteral("bt-%1").arg(i);
+        const QString id = decimal ? QString::number(100000 * (round + 1) + 10 * i + rng.bounded(10))
+                                   : QStringLiteral("bt-%1-%2").arg(round).arg(i);
         const int mode = rng.bounded(3);
         const QString account = rng.bounded(2) ? QStringLiteral("88000%1").arg(i) : QString();
         const QString reg = rng.bounded(2) ? QStringLiteral("注册 it's ok") : QString();
-        lines << QStringLiteral("instance add %1 %2 --account %3 --reg %4")
-                     .arg(word(id), QString::number(mode), word(account), word(reg));
+        f.addInstanceRunMode(id, mode, account, reg);
         QJsonValue start, end;
         // Times are kept for plain decimal ids; some with milliseconds.
         if (decimal && rng.bounded(2)) {
             start = QStringLiteral("2026-11-%1T09:30:00").arg(10 + i);
             end = rng.bounded(2) ? QStringLiteral("2026-11-%1T15:00:00.250").arg(10 + i)
                                  : QStringLiteral("2026-11-%1T15:00:00").arg(10 + i);
-            lines << QStringLiteral("instance times %1 %2 %3").arg(id, start.toString(), end.toString());
+            f.setInstanceStartEndTime(id, QDateTime::fromString(start.toString(), Qt::ISODateWithMs),
+                                      QDateTime::fromString(end.toString(), Qt::ISODateWithMs));
         }
         instances.append(QJsonObject{{"instanceId", id},
                                      {"runMode", mode},
@@ -139,569 +849,56 @@ GeneratedState generate(QRandomGenerator &rng)
                                      {"startTime", start},
                                      {"endTime", end}});
         instanceIds << id;
+        ids->insert(id);
     }
     // Days of the instances, and of an id that was never registered.
+    const QString unregistered = QString::number(700 + round);
     QSet<QString> dayKeys;
     for (int i = rng.bounded(5); i > 0; --i) {
-        const QString id = instanceIds.isEmpty() || rng.bounded(4) == 0 ? QStringLiteral("77") : pick(rng, instanceIds);
-        const QString date = QStringLiteral("2026-11-%1").arg(1 + rng.bounded(28), 2, 10, QLatin1Char('0'));
-        if (dayKeys.contains(id + date))
+        const QString id = instanceIds.isEmpty() || rng.bounded(4) == 0 ? unregistered : pick(rng, instanceIds);
+        const QDate date(2026, 11, 1 + rng.bounded(28));
+        if (dayKeys.contains(id + date.toString(Qt::ISODate)))
             continue;
-        dayKeys.insert(id + date);
+        dayKeys.insert(id + date.toString(Qt::ISODate));
+        ids->insert(id);
         // Fractional and negative amounts, and whole ones.
         const auto amount = [&rng] {
             const qint64 cents = rng.bounded(-50000000, 50000000);
-            return rng.bounded(3) ? QString::number(cents / 100.0, 'f', 2) : QString::number(cents);
+            return rng.bounded(3) ? QString::number(cents / 100.0, 'f', 2).toDouble() : double(cents);
         };
-        const QString initial = amount();
-        const QString endFunds = amount();
-        lines << QStringLiteral("cash day %1 %2 %3 %4").arg(word(id), date, initial, endFunds);
-        days.append(QJsonObject{{"instanceId", id},
-                                {"date", date},
-                                {"initialFunds", initial.toDouble()},
-                                {"endFunds", endFunds.toDouble()}});
+        const double initial = amount();
+        const double endFunds = amount();
+        f.addBackTestInitCashInfo(id, date, initial);
+        f.addBackTestInitCashEndInfo(id, date, endFunds);
+        days.append(QJsonObject{
+            {"instanceId", id}, {"date", date.toString(Qt::ISODate)}, {"initialFunds", initial}, {"endFunds", endFunds}});
     }
-    QJsonObject values{{"lastProduct", ""}, {"lastFundAccount", ""}, {"pythonPath", ""}};
-    const QList<QPair<QString, QString>> setters{
-        {"product set", "lastProduct"}, {"fundaccount set", "lastFundAccount"}, {"python set", "pythonPath"}};
-    for (const auto &setter : setters) {
-        if (rng.bounded(2)) {
-            const QString value = setter.second == "pythonPath" ? QStringLiteral("C:/Python 3.11")
-                                                                : QStringLiteral("P00%1").arg(rng.bounded(9));
-            lines << setter.first + QLatin1Char(' ') + word(value);
-            values.insert(setter.second, value);
-        }
-    }
-
     QJsonObject expected{{"format", "strategylogic-bundle"},
                          {"version", 1},
-                         {"user", "demo01"},
+                         {"user", f.getCurUserId()},
                          {"runMode", 0},
                          {"fixedStrategies", strategies},
                          {"groups", groups},
                          {"locks", locks},
                          {"instances", instances},
-                         {"backtestDays", days}};
-    for (auto it = values.begin(); it != values.end(); ++it)
-        expected.insert(it.key(), it.value());
-    return {(lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8(), comparable(expected, true, true)};
+                         {"backtestDays", days},
+                         {"lastProduct", ""},
+                         {"lastFundAccount", ""},
+                         {"pythonPath", ""}};
+    if (rng.bounded(2)) {
+        f.setLastProduct(QStringLiteral("P00%1").arg(rng.bounded(9)));
+        expected.insert("lastProduct", f.getLastProduct());
+    }
+    if (rng.bounded(2)) {
+        f.setLastFundaccount(QStringLiteral("F00%1").arg(rng.bounded(9)));
+        expected.insert("lastFundAccount", f.getLastFundaccount());
+    }
+    if (rng.bounded(2)) {
+        f.setPYInstallPath(QStringLiteral("C:/Python 3.11"));
+        expected.insert("pythonPath", QStringLiteral("C:/Python 3.11"));
+    }
+    return comparable(expected, true, true);
 }
-
-// A valid bundle; the rows of tst_Bundle::problems break one thing in it.
-const QByteArray BaseBundle = R"({
-    "format": "strategylogic-bundle",
-    "version": 1,
-    "exportedAt": "2026-12-07T09:30:00",
-    "user": "demo01",
-    "fixedStrategies": [
-        {"id": 17, "name": "abc", "filePath": "D:/s/abc.py", "group": "趋势", "extraInfo": "", "copyIndex": 0},
-        {"id": 18, "name": "abc_1", "filePath": "D:/s/abc.py", "group": "默认分组", "extraInfo": "note", "copyIndex": 1}
-    ],
-    "groups": [
-        {"name": "趋势", "createTime": "2026-12-01T09:00:00"},
-        {"name": "默认分组", "createTime": null}
-    ],
-    "locks": [
-        "D:/s/abc.py"
-    ],
-    "instances": [
-        {"instanceId": "1024", "runMode": 2, "fundAccount": "880001", "returnRegInfo": "ok",
-         "startTime": "2026-12-01T09:30:00", "endTime": "2026-12-01T15:00:00"}
-    ],
-    "backtestDays": [
-        {"instanceId": "1024", "date": "2026-12-01", "initialFunds": 100000, "endFunds": 101000.5}
-    ],
-    "lastProduct": "P001",
-    "lastFundAccount": "880001",
-    "runMode": 0,
-    "pythonPath": "C:/Python311"
-}
-)";
-
-// "pointer action" of each change an import printed under --json.
-QStringList actions(const QJsonObject &answer)
-{
-    QStringList list;
-    for (const QJsonValue &change : answer.value(QStringLiteral("changes")).toArray()) {
-        const QJsonObject o = change.toObject();
-        list << (o.value(QStringLiteral("pointer")).toString() + QLatin1Char(' ')
-                 + o.value(QStringLiteral("action")).toString());
-    }
-    return list;
-}
-
-// "name|filePath|group|extraInfo|copyIndex" of each fixed strategy, in id order.
-QStringList strategyRows(const QJsonArray &list)
-{
-    QStringList rows;
-    for (const QJsonValue &value : list) {
-        const QJsonObject o = value.toObject();
-        rows << QStringList{o.value("name").toString(), o.value("filePath").toString(), o.value("group").toString(),
-                            o.value("extraInfo").toString(), QString::number(o.value("copyIndex").toInt())}
-                    .join(QLatin1Char('|'));
-    }
-    return rows;
-}
-} // namespace
-
-class tst_Bundle : public QObject
-{
-    Q_OBJECT
-
-    QString newFolder()
-    {
-        static int n = 0;
-        return m_home.switchToNewFolder(QStringLiteral("case-%1").arg(++n));
-    }
-    ProcessResult run(const QString &folder, const QStringList &args, const QByteArray &input = {})
-    {
-        return runStrategyctlIn(m_home, folder, args, input);
-    }
-    QJsonDocument json(const QString &folder, QStringList args)
-    {
-        return QJsonDocument::fromJson(run(folder, args << QStringLiteral("--json")).out);
-    }
-    // A bundle file outside every installation folder.
-    QString bundleFile(const QString &name, const QByteArray &content = {})
-    {
-        const QString path = m_files.filePath(name);
-        if (!content.isNull())
-            writeFile(path, content);
-        return path;
-    }
-    // A folder with a state built by one shell session.
-    QString folderWith(const QByteArray &script)
-    {
-        const QString folder = newFolder();
-        const ProcessResult built = run(folder, {QStringLiteral("shell")}, script);
-        return built.exitCode == 0 ? folder : QString();
-    }
-
-    TestHome m_home;
-    QTemporaryDir m_files;
-
-private slots:
-    void initTestCase()
-    {
-        QVERIFY2(m_home.isValid(), qPrintable(m_home.errorString()));
-        QVERIFY2(m_files.isValid(), qPrintable(m_files.errorString()));
-    }
-
-    // Export, import into an empty folder, export again: the same document
-    // but for what an import cannot carry over; and the first export is the
-    // state the shell session built. Importing it once more adds nothing.
-    void roundTrip()
-    {
-        QRandomGenerator rng(20261207);
-        for (int round = 0; round < 15; ++round) {
-            const GeneratedState state = generate(rng);
-            const QString context = QStringLiteral("state %1:\n%2").arg(round).arg(QString::fromUtf8(state.script));
-            const QString from = newFolder();
-            CHECK_EXIT(run(from, {"shell"}, state.script), 0);
-            const QString first = bundleFile(QStringLiteral("first-%1.json").arg(round), QByteArray());
-            CHECK_EXIT(run(from, {"export", first}), 0);
-            const QJsonObject exported = QJsonDocument::fromJson(readFile(first)).object();
-            QVERIFY2(comparable(exported, true, true) == state.expected,
-                     qPrintable(context + QString::fromUtf8(readFile(first))));
-
-            const QString to = newFolder();
-            const ProcessResult imported = run(to, {"--json", "import", first});
-            CHECK_EXIT(imported, 0);
-            QVERIFY2(!actions(QJsonDocument::fromJson(imported.out).object()).join('\n').contains(" rename"),
-                     qPrintable(imported.describe()));
-            const QString second = bundleFile(QStringLiteral("second-%1.json").arg(round), QByteArray());
-            CHECK_EXIT(run(to, {"export", second}), 0);
-            QVERIFY2(comparable(QJsonDocument::fromJson(readFile(second)).object()) == comparable(exported),
-                     qPrintable(context + QString::fromUtf8(readFile(first)) + QString::fromUtf8(readFile(second))));
-
-            const QMap<QString, QByteArray> before = folderContents(to, {"sarvek.lock"});
-            const ProcessResult again = run(to, {"import", first});
-            CHECK_EXIT(again, 1);
-            QVERIFY2(again.errText().contains("nothing changed"), qPrintable(again.describe()));
-            QVERIFY(folderContents(to, {"sarvek.lock"}) == before);
-        }
-    }
-
-    void problems_data()
-    {
-        QTest::addColumn<QByteArray>("from"); // text of BaseBundle to replace; empty: the whole document
-        QTest::addColumn<QByteArray>("to");
-        QTest::addColumn<QStringList>("options"); // of import
-        QTest::addColumn<QStringList>("pointers");
-        QTest::addColumn<QString>("message"); // a part of the first problem's message
-
-        QTest::newRow("not JSON") << QByteArray("\"version\": 1,") << QByteArray("\"version\": 1,,") << QStringList()
-                                  << QStringList{""} << "not JSON: a member name expected at line 3";
-        QTest::newRow("not UTF-8") << QByteArray("\"user\": \"demo01\"") << QByteArray("\"user\": \"\xff\"")
-                                   << QStringList() << QStringList{""} << "not UTF-8 text";
-        QTest::newRow("not an object") << QByteArray() << QByteArray("[1, 2]") << QStringList() << QStringList{""}
-                                       << "expected an object, not an array";
-        QTest::newRow("another format") << QByteArray("\"strategylogic-bundle\"") << QByteArray("\"other\"")
-                                        << QStringList() << QStringList{"/format"} << "the format is other";
-        QTest::newRow("no format") << QByteArray("\"format\": \"strategylogic-bundle\",") << QByteArray()
-                                   << QStringList() << QStringList{"/format"} << "missing";
-        QTest::newRow("later version") << QByteArray("\"version\": 1") << QByteArray("\"version\": 2") << QStringList()
-                                       << QStringList{"/version"} << "version 2 is not known";
-        QTest::newRow("missing list") << QByteArray("\"locks\": [\n        \"D:/s/abc.py\"\n    ],") << QByteArray()
-                                      << QStringList() << QStringList{"/locks"} << "missing";
-        QTest::newRow("missing field") << QByteArray("\"extraInfo\": \"note\", ") << QByteArray() << QStringList()
-                                       << QStringList{"/fixedStrategies/1/extraInfo"} << "missing";
-        QTest::newRow("text for a number")
-            << QByteArray("\"copyIndex\": 1}") << QByteArray("\"copyIndex\": \"1\"}") << QStringList()
-            << QStringList{"/fixedStrategies/1/copyIndex"} << "expected a whole number, not a text";
-        QTest::newRow("mistyped values") << QByteArray("\"lastFundAccount\": \"880001\",\n    \"runMode\": 0")
-                                         << QByteArray("\"lastFundAccount\": 880001,\n    \"runMode\": \"0\"")
-                                         << QStringList() << QStringList{"/lastFundAccount", "/runMode"}
-                                         << "expected a text, not a number";
-        QTest::newRow("separator in a name")
-            << QByteArray("\"name\": \"abc\",") << QByteArray("\"name\": \"a,%&b\",") << QStringList()
-            << QStringList{"/fixedStrategies/0/name"} << "a text holds \",%&\", which the data file cannot hold";
-        QTest::newRow("carriage return") << QByteArray("\"extraInfo\": \"note\"")
-                                         << QByteArray("\"extraInfo\": \"no\\rte\"") << QStringList()
-                                         << QStringList{"/fixedStrategies/1/extraInfo"} << "a carriage return";
-        QTest::newRow("line feed in a path")
-            << QByteArray("\"filePath\": \"D:/s/abc.py\", \"group\": \"趋势\"")
-            << QByteArray("\"filePath\": \"D:/s/\\nabc.py\", \"group\": \"趋势\"") << QStringList()
-            << QStringList{"/fixedStrategies/0/filePath"} << "a line feed";
-        QTest::newRow("NUL in a lock") << QByteArray("\"D:/s/abc.py\"\n    ]")
-                                       << QByteArray("\"D:/s/\\u0000abc.py\"\n    ]") << QStringList()
-                                       << QStringList{"/locks/0"} << "a NUL";
-        QTest::newRow("semicolon in a group")
-            << QByteArray("{\"name\": \"趋势\", \"createTime\"") << QByteArray("{\"name\": \"趋;势\", \"createTime\"")
-            << QStringList() << QStringList{"/groups/0/name", "/fixedStrategies/0/group"}
-            << "which the groups file cannot hold";
-        QTest::newRow("built-in group with a time")
-            << QByteArray("\"默认分组\", \"createTime\": null")
-            << QByteArray("\"默认分组\", \"createTime\": \"2026-12-01T09:00:00\"") << QStringList()
-            << QStringList{"/groups/1/createTime"} << "built-in group";
-        QTest::newRow("built-in group not here")
-            << QByteArray("\"createTime\": null}")
-            << QByteArray("\"createTime\": null}, {\"name\": \"自动启动\", \"createTime\": null}") << QStringList()
-            << QStringList{"/groups/2/name"} << "an import cannot create";
-        QTest::newRow("group not listed") << QByteArray("\"group\": \"默认分组\"") << QByteArray("\"group\": \"套利\"")
-                                          << QStringList() << QStringList{"/fixedStrategies/1/group"} << "套利";
-        QTest::newRow("duplicate id") << QByteArray("\"id\": 18") << QByteArray("\"id\": 17") << QStringList()
-                                      << QStringList{"/fixedStrategies/1/id"} << "also the id of /fixedStrategies/0";
-        QTest::newRow("id not whole") << QByteArray("\"id\": 18") << QByteArray("\"id\": 1.5") << QStringList()
-                                      << QStringList{"/fixedStrategies/1/id"} << "expected a whole number, not 1.5";
-        QTest::newRow("empty name") << QByteArray("\"name\": \"abc\",") << QByteArray("\"name\": \"\",")
-                                    << QStringList() << QStringList{"/fixedStrategies/0/name"} << "needs a name";
-        QTest::newRow("member twice") << QByteArray("\"copyIndex\": 0}")
-                                      << QByteArray("\"copyIndex\": 0, \"copyIndex\": 1}") << QStringList()
-                                      << QStringList{"/fixedStrategies/0/copyIndex"} << "given twice";
-        QTest::newRow("no such date") << QByteArray("\"date\": \"2026-12-01\"")
-                                      << QByteArray("\"date\": \"2026-02-30\"") << QStringList()
-                                      << QStringList{"/backtestDays/0/date"} << "not a date";
-        QTest::newRow("time not ISO") << QByteArray("\"startTime\": \"2026-12-01T09:30:00\"")
-                                      << QByteArray("\"startTime\": \"2026-12-01 09:30\"") << QStringList()
-                                      << QStringList{"/instances/0/startTime"} << "not a local time";
-        QTest::newRow("one time only") << QByteArray("\"endTime\": \"2026-12-01T15:00:00\"")
-                                       << QByteArray("\"endTime\": null") << QStringList()
-                                       << QStringList{"/instances/0/endTime"} << "both set or both null";
-        QTest::newRow("times of a text id") << QByteArray("\"instanceId\": \"1024\", \"runMode\"")
-                                            << QByteArray("\"instanceId\": \"bt-1\", \"runMode\"") << QStringList()
-                                            << QStringList{"/instances/0/startTime"} << "plain decimal number";
-        QTest::newRow("instance twice")
-            << QByteArray("\"2026-12-01T15:00:00\"}")
-            << QByteArray("\"2026-12-01T15:00:00\"}, {\"instanceId\": \"1024\", \"runMode\": 1, \"fundAccount\": \"\", "
-                          "\"returnRegInfo\": \"\", \"startTime\": null, \"endTime\": null}")
-            << QStringList() << QStringList{"/instances/1/instanceId"} << "also /instances/0";
-        QTest::newRow("day twice")
-            << QByteArray("\"endFunds\": 101000.5}")
-            << QByteArray("\"endFunds\": 101000.5}, {\"instanceId\": \"1024\", \"date\": \"2026-12-01\", "
-                          "\"initialFunds\": 1, \"endFunds\": 2}")
-            << QStringList() << QStringList{"/backtestDays/1/date"} << "also /backtestDays/0";
-        QTest::newRow("amount beyond a double")
-            << QByteArray("\"endFunds\": 101000.5") << QByteArray("\"endFunds\": 1e999") << QStringList()
-            << QStringList{"/backtestDays/0/endFunds"} << "Infinity is not a finite amount";
-        QTest::newRow("NaN amount") << QByteArray("\"initialFunds\": 100000") << QByteArray("\"initialFunds\": NaN")
-                                    << QStringList() << QStringList{"/backtestDays/0/initialFunds"}
-                                    << "NaN is not a finite amount";
-        QTest::newRow("replace takes no backup")
-            << QByteArray("\"name\": \"abc\",") << QByteArray("\"name\": \"a\\rb\",") << QStringList{"--replace"}
-            << QStringList{"/fixedStrategies/0/name"} << "a carriage return";
-        QTest::newRow("deeply nested") << QByteArray("\"user\": \"demo01\"")
-                                       << QByteArray("\"user\": ") + QByteArray(100, '[') + QByteArray(100, ']')
-                                       << QStringList() << QStringList{"/user" + QString("/0").repeated(64)}
-                                       << "nested more than 64 deep";
-    }
-
-    // Every problem is reported at its JSON pointer, and the folder stays
-    // as it was, byte for byte.
-    void problems()
-    {
-        QFETCH(QByteArray, from);
-        QFETCH(QByteArray, to);
-        QFETCH(QStringList, options);
-        QFETCH(QStringList, pointers);
-        QFETCH(QString, message);
-        static const QString folder = folderWith("group add 趋势\nstrategy add D:/s/abc.py abc\nlock on D:/s/x.py\n"
-                                                 "instance add 7 1\ncash day 7 2026-12-01 1 2\n");
-        QVERIFY(!folder.isEmpty());
-        QByteArray document = BaseBundle;
-        if (from.isEmpty()) {
-            document = to;
-        } else {
-            QVERIFY2(document.count(from) == 1, from.constData());
-            document.replace(from, to);
-        }
-        const QString file = bundleFile(QStringLiteral("problem.json"), document);
-
-        const QMap<QString, QByteArray> before = folderContents(folder, {"sarvek.lock"});
-        const ProcessResult r = run(folder, QStringList{"--json", "import", file} + options);
-        CHECK_EXIT(r, 1);
-        const QJsonObject error = QJsonDocument::fromJson(r.out).object().value("error").toObject();
-        QCOMPARE(error.value("kind").toString(), QStringLiteral("refused"));
-        QStringList found;
-        for (const QJsonValue &problem : error.value("problems").toArray())
-            found << problem.toObject().value("pointer").toString();
-        QCOMPARE(found, pointers);
-        const QString first = error.value("problems").toArray().at(0).toObject().value("message").toString();
-        QVERIFY2(first.contains(message), qPrintable(r.describe()));
-        QVERIFY2(r.errText().contains(QStringLiteral("%1: %2").arg(
-                     pointers.first().isEmpty() ? "(the document)" : pointers.first(), first)),
-                 qPrintable(r.describe()));
-        QVERIFY(folderContents(folder, {"sarvek.lock"}) == before);
-    }
-
-    // Merge keeps what the folder has (an equal strategy, an instance, a
-    // day, a remembered value), adds the rest; --dry-run says exactly that
-    // and changes nothing.
-    void mergeKeepsWhatIsThere()
-    {
-        const QString folder = folderWith("group add 趋势\nstrategy add D:/s/abc.py abc --group 趋势\n"
-                                          "instance add 1024 1 --account 990001\ncash day 1024 2026-12-01 5 6\n"
-                                          "product set P002\n");
-        QVERIFY(!folder.isEmpty());
-        const QString file = bundleFile(QStringLiteral("merge.json"), BaseBundle);
-        const QStringList expected{"/groups/0 keep",         "/groups/1 keep",    "/fixedStrategies/0 keep",
-                                   "/fixedStrategies/1 add", "/locks/0 add",      "/instances/0 keep",
-                                   "/backtestDays/0 keep",   "/lastProduct keep", "/lastFundAccount set",
-                                   "/pythonPath set"};
-        const QJsonArray strategiesBefore = json(folder, {"strategy", "list"}).array();
-
-        const QMap<QString, QByteArray> before = folderContents(folder, {"sarvek.lock"});
-        const ProcessResult dry = run(folder, {"--json", "import", file, "--dry-run"});
-        CHECK_EXIT(dry, 0);
-        const QJsonObject planned = QJsonDocument::fromJson(dry.out).object();
-        QCOMPARE(actions(planned), expected);
-        QCOMPARE(planned.value("dryRun").toBool(), true);
-        QVERIFY(folderContents(folder, {"sarvek.lock"}) == before);
-
-        const ProcessResult done = run(folder, {"--json", "import", file});
-        CHECK_EXIT(done, 0);
-        const QJsonObject applied = QJsonDocument::fromJson(done.out).object();
-        QCOMPARE(applied.value("ok").toBool(), true);
-        QCOMPARE(applied.value("changes"), planned.value("changes"));
-
-        const QJsonArray strategies = json(folder, {"strategy", "list"}).array();
-        QCOMPARE(strategies.at(0), strategiesBefore.at(0)); // the equal one, id and all
-        QCOMPARE(strategyRows(strategies),
-                 (QStringList{"abc|D:/s/abc.py|趋势||0", "abc_1|D:/s/abc.py|默认分组|note|1"}));
-        const QJsonObject instance = json(folder, {"instance", "show", "1024"}).object();
-        QCOMPARE(instance.value("fundAccount").toString(), QStringLiteral("990001"));
-        QCOMPARE(instance.value("startTime"), QJsonValue());
-        const QJsonObject day = json(folder, {"cash", "show", "1024", "2026-12-01"}).object();
-        QCOMPARE(day.value("initialFunds").toDouble(), 5.0);
-        QCOMPARE(day.value("endFunds").toDouble(), 6.0);
-        QCOMPARE(json(folder, {"product"}).object().value("product").toString(), QStringLiteral("P002"));
-        QCOMPARE(json(folder, {"fundaccount"}).object().value("fundAccount").toString(), QStringLiteral("880001"));
-        QCOMPARE(json(folder, {"python"}).object().value("path").toString(), QStringLiteral("C:/Python311"));
-        QCOMPARE(run(folder, {"lock", "status", "D:/s/abc.py"}).outText().trimmed(), QStringLiteral("true"));
-    }
-
-    void mergeResolvesNameClashes_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QStringList>("actions");
-        QTest::addColumn<QStringList>("strategies"); // after the import, in id order
-        QTest::newRow("merge") << "--merge" << QStringList{"keep", "rename", "rename", "add", "rename"}
-                               << QStringList{"abc|D:/s/abc.py|默认分组||0",   "abc1|D:/s/abc.py|默认分组||0",
-                                              "abc2|D:/s/abc.py|默认分组|x|0", "abc3|D:/s/abc.py|默认分组||0",
-                                              "abc|D:/t/abc.py|默认分组||0",   "abc4|D:/s/abc.py|默认分组||1"};
-        QTest::newRow("replace") << "--replace" << QStringList{"add", "rename", "add", "add", "rename"}
-                                 << QStringList{"abc|D:/s/abc.py|默认分组||0", "abc1|D:/s/abc.py|默认分组|x|0",
-                                                "abc2|D:/s/abc.py|默认分组||0", "abc|D:/t/abc.py|默认分组||0",
-                                                "abc3|D:/s/abc.py|默认分组||1"};
-    }
-
-    // A name the file has already takes the plug-in's default name (the
-    // file's base name and a number), also against names given earlier in
-    // the same bundle; --dry-run foresees the same names.
-    void mergeResolvesNameClashes()
-    {
-        QFETCH(QString, mode);
-        QFETCH(QStringList, actions);
-        QFETCH(QStringList, strategies);
-        const QString folder = folderWith("strategy add D:/s/abc.py abc\nstrategy add D:/s/abc.py abc1\n");
-        QVERIFY(!folder.isEmpty());
-        QJsonObject bundle = QJsonDocument::fromJson(BaseBundle).object();
-        const auto strategy = [](int id, const QString &name, const QString &path, const QString &extra, int copy) {
-            return QJsonObject{{"id", id},           {"name", name},     {"filePath", path}, {"group", "默认分组"},
-                               {"extraInfo", extra}, {"copyIndex", copy}};
-        };
-        bundle.insert("fixedStrategies",
-                      QJsonArray{strategy(1, "abc", "D:/s/abc.py", "", 0), strategy(2, "abc", "D:/s/abc.py", "x", 0),
-                                 strategy(3, "abc2", "D:/s/abc.py", "", 0), strategy(4, "abc", "D:/t/abc.py", "", 0),
-                                 strategy(5, "abc1", "D:/s/abc.py", "", 1)});
-        const QString file = bundleFile(QStringLiteral("clash.json"), QJsonDocument(bundle).toJson());
-
-        const ProcessResult dry = run(folder, {"--json", "import", file, mode, "--dry-run"});
-        CHECK_EXIT(dry, 0);
-        const ProcessResult done = run(folder, {"--json", "import", file, mode});
-        CHECK_EXIT(done, 0);
-        const QJsonArray planned = QJsonDocument::fromJson(dry.out).object().value("changes").toArray();
-        const QJsonArray applied = QJsonDocument::fromJson(done.out).object().value("changes").toArray();
-        QCOMPARE(applied.size(), planned.size());
-        QStringList found;
-        for (int i = 0; i < applied.size(); ++i) {
-            const QJsonObject change = applied.at(i).toObject();
-            // Backups carry the time of their making.
-            if (change.value("action") != QStringLiteral("backup"))
-                QCOMPARE(change, planned.at(i).toObject());
-            if (change.value("pointer").toString().startsWith("/fixedStrategies/"))
-                found << change.value("action").toString();
-        }
-        QCOMPARE(found, actions);
-        QCOMPARE(strategyRows(json(folder, {"strategy", "list"}).array()), strategies);
-    }
-
-    // --replace keeps the former data file and groups file beside them, and
-    // leaves the user groups the bundle does not list out; those it lists
-    // keep their creation times.
-    void replaceKeepsBackups()
-    {
-        const QString folder = folderWith("group add 旧组\ngroup add 趋势\nstrategy add D:/old.py old --group 旧组\n");
-        QVERIFY(!folder.isEmpty());
-        const QByteArray data = readFile(m_home.filePath(DataFile));
-        const QByteArray groups = readFile(m_home.filePath(GroupsFile));
-        QVERIFY(!data.isEmpty() && !groups.isEmpty());
-        QJsonValue trendCreated;
-        for (const QJsonValue &group : json(folder, {"group", "list"}).array()) {
-            if (group.toObject().value("name") == QStringLiteral("趋势"))
-                trendCreated = group.toObject().value("createTime");
-        }
-        QVERIFY(trendCreated.isString());
-
-        const QString file = bundleFile(QStringLiteral("replace.json"), BaseBundle);
-        // Without room for the backups, nothing goes.
-        const QMap<QString, QByteArray> before = folderContents(folder, {"sarvek.lock"});
-        ProcessResult full;
-        {
-            FileSizeLimit limit(8);
-            full = run(folder, {"import", file, "--replace"});
-        }
-        CHECK_EXIT(full, 3);
-        QVERIFY2(full.errText().contains("cannot back up"), qPrintable(full.describe()));
-        QVERIFY(folderContents(folder, {"sarvek.lock"}) == before);
-
-        const ProcessResult r = run(folder, {"import", file, "--replace"});
-        CHECK_EXIT(r, 0);
-        const QDir work(m_home.filePath("work/demo01"));
-        const QStringList dataBackups = work.entryList({"SarvekFixStrategy.dat.bak-*"}, QDir::Files);
-        const QStringList groupBackups = work.entryList({"SarvekFixedStrategyGroups.txt.bak-*"}, QDir::Files);
-        QCOMPARE(dataBackups.size(), 1);
-        QCOMPARE(groupBackups.size(), 1);
-        QVERIFY(
-            QRegularExpression("^SarvekFixStrategy\\.dat\\.bak-\\d{8}-\\d{6}$").match(dataBackups.first()).hasMatch());
-        QCOMPARE(readFile(work.filePath(dataBackups.first())), data);
-        QCOMPARE(readFile(work.filePath(groupBackups.first())), groups);
-        QVERIFY2(r.outText().contains(work.filePath(dataBackups.first())), qPrintable(r.describe()));
-
-        QCOMPARE(strategyRows(json(folder, {"strategy", "list"}).array()),
-                 (QStringList{"abc|D:/s/abc.py|趋势||0", "abc_1|D:/s/abc.py|默认分组|note|1"}));
-        const QJsonArray after = json(folder, {"group", "list"}).array();
-        QCOMPARE(after.size(), 2);
-        QCOMPARE(after.at(0).toObject().value("name").toString(), QStringLiteral("趋势"));
-        QCOMPARE(after.at(0).toObject().value("createTime"), trendCreated);
-        QCOMPARE(after.at(1).toObject().value("name").toString(), QStringLiteral("默认分组"));
-
-        // Another replace keeps backups of its own, in whatever second it runs.
-        CHECK_EXIT(run(folder, {"import", file, "--replace"}), 0);
-        QCOMPARE(work.entryList({"SarvekFixStrategy.dat.bak-*"}, QDir::Files).size(), 2);
-    }
-
-    void exportFailures_data()
-    {
-        QTest::addColumn<QString>("target"); // relative to the bundle folder
-        QTest::addColumn<qint64>("sizeLimit"); // of the files strategyctl writes; 0: none
-        QTest::newRow("a folder") << "." << qint64(0);
-        QTest::newRow("missing folder") << "none/bundle.json" << qint64(0);
-        QTest::newRow("full disk") << "full.json" << qint64(600);
-    }
-
-    // A bundle that cannot be written is io (status 3), and a file that was
-    // there stays as it was.
-    void exportFailures()
-    {
-        QFETCH(QString, target);
-        QFETCH(qint64, sizeLimit);
-        const QString folder = folderWith("strategy add D:/s/a-long-name-for-a-strategy.py s --count 3\n");
-        QVERIFY(!folder.isEmpty());
-        const QString path
-            = bundleFile(target, target.endsWith(".json") && sizeLimit ? QByteArray("old\n") : QByteArray());
-        ProcessResult r;
-        {
-            std::unique_ptr<FileSizeLimit> limit(sizeLimit ? new FileSizeLimit(sizeLimit) : nullptr);
-            r = run(folder, {"--json", "export", path});
-        }
-        CHECK_EXIT(r, 3);
-        QCOMPARE(QJsonDocument::fromJson(r.out).object().value("error").toObject().value("kind").toString(),
-                 QStringLiteral("io"));
-        QVERIFY2(r.errText().contains(QStringLiteral("cannot write ")), qPrintable(r.describe()));
-        if (sizeLimit) {
-            QCOMPARE(readFile(path), QByteArray("old\n"));
-            QCOMPARE(QDir(m_files.path()).entryList({QFileInfo(path).fileName() + ".*"}), QStringList()); // no leftover
-        }
-    }
-
-    // A relative FILE is from the folder strategyctl was started in, for
-    // both commands.
-    void relativeFileIsFromStartingFolder()
-    {
-        const QString from = folderWith("strategy add D:/s/abc.py abc\n");
-        QVERIFY(!from.isEmpty());
-        const QString to = newFolder();
-        const QString program = QStringLiteral(STRATEGYCTL_PATH);
-        CHECK_EXIT(runProcess(program, {"--home", from, "export", "relative.json"}, m_home.processEnvironment(),
-                              m_files.path()),
-                   0);
-        QVERIFY(QFileInfo::exists(m_files.filePath("relative.json")));
-        CHECK_EXIT(
-            runProcess(program, {"--home", to, "import", "relative.json"}, m_home.processEnvironment(), m_files.path()),
-            0);
-        QCOMPARE(strategyRows(json(to, {"strategy", "list"}).array()), QStringList{"abc|D:/s/abc.py|默认分组||0"});
-    }
-
-    // Only so much is read: a device or a pipe without end is refused.
-    void endlessInputIsRefused()
-    {
-        const QString folder = newFolder();
-        const ProcessResult r = run(folder, {"--json", "import", "/dev/zero"});
-        CHECK_EXIT(r, 1);
-        const QJsonArray problems
-            = QJsonDocument::fromJson(r.out).object().value("error").toObject().value("problems").toArray();
-        QCOMPARE(problems.size(), 1);
-        QVERIFY2(problems.at(0).toObject().value("message").toString().startsWith("larger than a bundle can be"),
-                 qPrintable(r.describe()));
-    }
-
-    // A folder that cannot be written is found before anything changes.
-    void readOnlyFolderChangesNothing()
-    {
-        const QString folder = folderWith("strategy add D:/s/abc.py abc\n");
-        QVERIFY(!folder.isEmpty());
-        const QString file = bundleFile(QStringLiteral("readonly.json"), BaseBundle);
-        const QMap<QString, QByteArray> before = folderContents(folder, {"sarvek.lock"});
-        ReadOnlyFolder readOnly(m_home.filePath("work"));
-        if (!readOnly.isValid())
-            QSKIP("mounting a folder read-only needs root");
-        const ProcessResult r = run(folder, {"import", file, "--replace"});
-        CHECK_EXIT(r, 3);
-        QVERIFY2(r.errText().contains("nothing was changed"), qPrintable(r.describe()));
-        QVERIFY(folderContents(folder, {"sarvek.lock"}) == before);
-    }
-};
 
 QTEST_GUILESS_MAIN(tst_Bundle)
 #include "tst_bundle.moc"

@@ -1,13 +1,14 @@
 // A client of the plug-in, as an integrator writes one: create the
 // application, point the plug-in at an installation folder, initialise it,
-// add a fixed strategy, exit, check the data file and the history of
-// changes and run the installation check the way a client shows it; then
-// compute a backtest report and draw its chart with the chart library.
-// Exits 0 when all went as it should, 1
+// add a fixed strategy, take the bundle of the user's state, exit, check the
+// data file and the history of changes and run the installation check the
+// way a client shows it; then compute a backtest report and draw its chart
+// with the chart library. Exits 0 when all went as it should, 1
 // otherwise (saying what did not).
 
 #include <StrategyLogic/backtestreport.h>
 #include <StrategyLogic/equitychart.h>
+#include <StrategyLogic/strategybundle.h>
 #include <StrategyLogic/strategydoctor.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 #include <StrategyLogic/strategyhistory.h>
@@ -86,7 +87,13 @@ int main(int argc, char **argv)
     const bool stored = plugin.addFixedStrategy(QStringLiteral("D:/s/abc.py"), QStringLiteral("abc"),
                                                 QStringLiteral("默认分组"), QString(), 1);
     const QString user = plugin.getCurUserId();
+    const QByteArray bundle = StrategyLogic::bundleText();
+    const QList<StrategyLogic::BundleProblem> problems = StrategyLogic::checkBundle(bundle);
     plugin.exit();
+    if (!problems.isEmpty() || !bundle.contains("\"name\": \"abc\"")) {
+        std::fprintf(stderr, "bundle with %d problems: %s\n", int(problems.size()), bundle.constData());
+        return 1;
+    }
 
     QFile data(folder.filePath(QStringLiteral("work/demo01/SarvekFixStrategy.dat")));
     const QByteArray content = data.open(QIODevice::ReadOnly) ? data.readAll() : QByteArray();
@@ -110,8 +117,8 @@ int main(int argc, char **argv)
     }
     if (!drawsAReport())
         return 1;
-    std::printf("StrategyLogic %s: initialised, added, exited; the data file and the history hold the strategy; the "
-                "check finds no error; a report drawn\n",
+    std::printf("StrategyLogic %s: initialised, added, bundled, exited; the data file and the history hold the "
+                "strategy; the check finds no error; a report drawn\n",
                 StrategyLogic::version());
     return 0;
 }

@@ -6,10 +6,11 @@
 # include/StrategyLogic and include/StrategyHost; a plug-in library that
 # exports nothing but its two classes (with their meta-objects), the free
 # functions of namespace StrategyLogic (the version query, the installation
-# check, the history's reader), the members of its Doctor* types and of
-# BacktestReport, and links no Qt Gui; a chart library that exports nothing
-# but EquityChart and reportHtml() and finds the plug-in in its own folder.
-# The consumer draws a chart, on the offscreen platform.
+# check, the history's reader, the bundle's export, check and import), the
+# members of its Doctor* types and of BacktestReport, and links no Qt Gui; a
+# chart library that exports nothing but EquityChart and reportHtml() and
+# finds the plug-in in its own folder. The consumer draws a chart, on the
+# offscreen platform.
 #
 #   tests/consumer/run.sh BUILD_DIR
 set -euo pipefail
