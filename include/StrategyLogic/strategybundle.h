@@ -64,7 +64,7 @@ struct BundleChange
     /// "/fixedStrategies/2"; empty for the backups and removals of Replace.
     QString pointer;
     BundleAction action = BundleAction::Keep; ///< what is done
-    QString detail; ///< what it concerns, in English: "group 趋势", "abc (D:/s/abc.py, group 默认分组)"
+    QString detail; ///< what it concerns, in English: "group 趋势", "abc (D:/s/abc.py, group 趋势)"
 };
 
 /// What exportBundle() did.
