@@ -6,7 +6,7 @@
 // Its parts: cli/ (the command table, its parser and help, the global
 // options, the dispatch of a command line, the output), commands/ (the
 // commands of each subject), shell/, docgen/ (the manual page and the
-// completion scripts), report/ (the figures and charts of 'report').
+// completion scripts).
 
 #include "commandtable.h"
 #include "dispatch.h"
