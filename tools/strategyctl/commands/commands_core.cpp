@@ -1,9 +1,13 @@
 // status, the remembered product and fund account, run mode, Python path,
 // and the commands about strategyctl itself (help, shell, completion).
 
+#include "bashcompletion.h"
+#include "commandhelp.h"
 #include "commands.h"
 #include "commandtable.h"
+#include "manualpage.h"
 #include "signalwatcher.h"
+#include "zshcompletion.h"
 
 #include <StrategyLogic/strategyfilelogichandler.h>
 #include <StrategyLogic/strategylogic_version.h>
@@ -70,7 +74,7 @@ int wait(CommandContext &c)
 int help(CommandContext &c)
 {
     QString text;
-    if (!c.table.helpFor(c.args, &text)) {
+    if (!CommandHelp(c.table).helpFor(c.args, &text)) {
         c.out.printFailure(QStringLiteral("usage"), QStringLiteral("strategyctl help: ") + text);
         return CommandContext::UsageError;
     }
@@ -156,14 +160,16 @@ void registerCoreCommands(CommandTable &table)
         table.add(QStringLiteral("completion"), QStringLiteral("SHELL:bash|zsh"),
                   QStringLiteral("Prints a completion script: eval \"$(strategyctl completion bash)\"."),
                   [](CommandContext &c) {
-                      c.out.printRaw(completionScript(c.table, c.args.at(0)));
+                      // SHELL was checked: bash or zsh.
+                      c.out.printRaw(c.args.at(0) == QLatin1String("zsh") ? ZshCompletion::script(c.table)
+                                                                           : BashCompletion::script(c.table));
                       return int(CommandContext::Success);
                   });
     completion.scope = Scope::WithoutPlugin;
     CommandTable::Command &manpage = table.add(QStringLiteral("manpage"), QString(),
                                                QStringLiteral("Prints the manual page strategyctl.1 (roff)."),
                                                [](CommandContext &c) {
-                                                   c.out.printRaw(manualPage(c.table, QString::fromLatin1(StrategyLogic::version())));
+                                                   c.out.printRaw(ManualPage::page(c.table, QString::fromLatin1(StrategyLogic::version())));
                                                    return int(CommandContext::Success);
                                                });
     manpage.scope = Scope::WithoutPlugin;
