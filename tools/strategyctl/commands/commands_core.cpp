@@ -9,12 +9,15 @@
 #include "signalwatcher.h"
 #include "zshcompletion.h"
 
+#include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 #include <StrategyLogic/strategylogic_version.h>
 
 #include <cbusinessdatabase.h>
 #include <hostprofile.h>
+#include <zcore.h>
 #include <zqapplicationdir.h>
+#include <zqfolderlock.h>
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -26,7 +29,7 @@ int status(CommandContext &c)
     const QString appDir = ZqApplicationDir::path();
     const QString login = CBusinessDataBase::GetInstance()->GetLoginAccount();
     const QString userId = c.facade().getCurUserId();
-    const QString work = appDir + QStringLiteral("/work/") + userId;
+    const StrategyLogic::InstallationFiles files = StrategyLogic::installationFiles(appDir, userId);
     const QList<QPair<QString, QJsonValue>> fields{
         {QStringLiteral("version"), QString::fromLatin1(StrategyLogic::version())},
         {QStringLiteral("initialized"), c.facade().isInitialized()},
@@ -34,16 +37,16 @@ int status(CommandContext &c)
         {QStringLiteral("loginAccount"), login},
         {QStringLiteral("applicationDir"), appDir},
         {QStringLiteral("writable"), QFileInfo(appDir).isWritable()},
-        {QStringLiteral("database"), QString(appDir + QStringLiteral("/sarvek.db"))},
-        {QStringLiteral("pendingJournal"), QString(appDir + QStringLiteral("/sarvek.pending.json"))},
-        {QStringLiteral("folderLock"), QString(appDir + QStringLiteral("/sarvek.lock"))},
-        {QStringLiteral("dataFile"), QString(work + QStringLiteral("/SarvekFixStrategy.dat"))},
-        {QStringLiteral("groupsFile"), QString(work + QStringLiteral("/SarvekFixedStrategyGroups.txt"))},
-        {QStringLiteral("history"), QString(work + QStringLiteral("/history.jsonl"))},
-        {QStringLiteral("pythonIni"), QString(appDir + QStringLiteral("/ZqProEngineConfig.ini"))},
-        {QStringLiteral("userSettings"), QString(appDir + QStringLiteral("/ZqUserSettings.ini"))},
+        {QStringLiteral("database"), files.database},
+        {QStringLiteral("pendingJournal"), files.pendingJournal},
+        {QStringLiteral("folderLock"), QString(appDir + QLatin1Char('/') + QLatin1String(ZqFolderLock::FileName))},
+        {QStringLiteral("dataFile"), files.dataFile},
+        {QStringLiteral("groupsFile"), files.groupsFile},
+        {QStringLiteral("history"), files.history},
+        {QStringLiteral("pythonIni"), files.pythonIni},
+        {QStringLiteral("userSettings"), QString(appDir + QLatin1Char('/') + QLatin1String(ZCore::SettingsFileName))},
         {QStringLiteral("hostProfile"), HostProfile::current().source()},
-        {QStringLiteral("simuDatabase"), QString(appDir + QStringLiteral("/Sarvek_SimuTrade.db"))},
+        {QStringLiteral("simuDatabase"), files.simuDatabase},
         {QStringLiteral("idDir"), qEnvironmentVariable("STRATEGYLOGIC_ID_DIR")},
     };
     QStringList keys;
