@@ -207,12 +207,6 @@ class tst_Bundle : public QObject
         return QJsonDocument(doc).toJson() + readFile(files().dataFile) + readFile(files().groupsFile);
     }
 
-    QString bundleFile(const QString &name, const QByteArray &content)
-    {
-        const QString path = m_files.filePath(name);
-        return writeFile(path, content) ? path : QString();
-    }
-
 private slots:
     void initTestCase()
     {
@@ -464,7 +458,8 @@ private slots:
                              exported.value("backtestDays").toArray().size()}));
 
         const QByteArray text = QJsonDocument(withInstances(exported, ids)).toJson().replace(id.toUtf8(), moved.toUtf8());
-        const QString movedFile = bundleFile(QStringLiteral("moved.json"), text);
+        const QString movedFile = m_files.filePath(QStringLiteral("moved.json"));
+        QVERIFY(writeFile(movedFile, text));
         QVERIFY(reset());
         const BundleImportResult imported = StrategyLogic::importBundle(movedFile);
         QCOMPARE(imported.outcome, BundleImportResult::Applied);

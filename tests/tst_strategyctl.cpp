@@ -208,8 +208,10 @@ private slots:
             CHECK_EXIT(run({"shell"}, "strategy add D:/a.py a\nlock on D:/locked.py\n"), 0);
         }
         // Before the command or after it: --json is taken either way.
-        if (!kind.isEmpty())
-            plugin ? args.append("--json") : args.prepend("--json");
+        if (!kind.isEmpty() && plugin)
+            args.append("--json");
+        else if (!kind.isEmpty())
+            args.prepend("--json");
         const QString neverCreated = m_answersFolder + QStringLiteral("/../never-created");
         const QMap<QString, QByteArray> before = folderContents(m_answersFolder, {"sarvek.lock", "sarvek.db"});
         const ProcessResult r = runStrategyctlIn(m_home, plugin ? m_answersFolder : neverCreated, args);
@@ -273,23 +275,6 @@ private slots:
         QVERIFY(QFileInfo(folder + "/ids").isDir());
         // Nothing lands beside the program.
         QVERIFY(!QFileInfo::exists(QFileInfo(QStringLiteral(STRATEGYCTL_PATH)).absolutePath() + "/sarvek.db"));
-    }
-
-    // A profile file in the data folder replaces the built-in demo profile
-    // (whose answers docs/cli.md shows): the user's files are named after it.
-    void hostProfile()
-    {
-        const QString dir = newFolder();
-        QVERIFY(writeFile(file("StrategyHostProfile.json"), R"({"loginAccount": "Trader7", "userId": "Trader7",
-                                                                 "fundAccounts": [{"productId": "Q9"}]})"));
-        const QList<QJsonDocument> documents = shellAnswers("status\naccount products\n", 2);
-        QVERIFY(!documents.isEmpty());
-        const QStringList status = values(documents.at(0).object(), {"initialized", "userId", "loginAccount",
-                                          "applicationDir", "database", "dataFile", "groupsFile"});
-        const QString work = dir + "/work/trader7";
-        QCOMPARE(status, (QStringList{"true", "trader7", "Trader7", dir, dir + "/sarvek.db", work + "/SarvekFixStrategy.dat",
-                                      work + "/SarvekFixedStrategyGroups.txt"}));
-        QCOMPARE(fields(documents.at(1).array(), {"productId"}), QStringList{"Q9"});
     }
 
     // Text is for people: local times, "-" for nothing, aligned columns
@@ -571,15 +556,17 @@ private slots:
         QCOMPARE(fields(json({"strategy", "list"}).array(), {"name"}), QStringList{"a"});
     }
 
-    // The user's files are named by the user id alone: a login account of
-    // another user is reported, and an id that is not a folder name writes
-    // nothing anywhere.
+    // The profile file of the data folder replaces the built-in demo profile
+    // (whose answers docs/cli.md shows). The user's files are named by its
+    // user id alone: a login account of another user is reported, and an id
+    // that is not a folder name writes nothing anywhere.
     void userFolderComesFromTheUserId_data()
     {
         QTest::addColumn<QByteArray>("profile");
         QTest::addColumn<QString>("folder"); // where the data file lands; empty: nowhere
-        QTest::newRow("login account of another user") << QByteArray(R"({"loginAccount": "alice", "userId": "Bob"})")
-                                                       << "work/bob";
+        QTest::newRow("login account of another user")
+            << QByteArray(R"({"loginAccount": "alice", "userId": "Bob", "fundAccounts": [{"productId": "Q9"}]})")
+            << "work/bob";
         QTest::newRow("user id climbing out") << QByteArray(R"({"loginAccount": "../../x", "userId": "../../x"})") << "";
         QTest::newRow("empty user id") << QByteArray(R"({"loginAccount": "", "userId": ""})") << "";
     }
@@ -589,16 +576,23 @@ private slots:
         QFETCH(QString, folder);
         const QString dir = newFolder();
         QVERIFY(writeFile(file("StrategyHostProfile.json"), profile));
-        const ProcessResult r = run({"--json", "shell"}, "strategy add D:/s/a.py a\nstrategy list\n");
+        const ProcessResult r = run({"--json", "shell"}, "strategy add D:/s/a.py a\nstrategy list\nstatus\naccount products\n");
         CHECK_EXIT(r, folder.isEmpty() ? 1 : 0);
         QVERIFY2(r.errText().contains(folder.isEmpty() ? "cannot name a folder" : "name different users"),
                  qPrintable(r.describe()));
         const QList<QJsonDocument> documents = answersOf(r);
-        QCOMPARE(documents.size(), 2);
+        QCOMPARE(documents.size(), 4);
         QCOMPARE(documents.at(1).array().size(), folder.isEmpty() ? 0 : 1);
         QCOMPARE(folderContents(dir).keys().filter("SarvekFixStrategy.dat"),
                  folder.isEmpty() ? QStringList() : QStringList{folder + "/SarvekFixStrategy.dat"});
         QVERIFY(!QFileInfo::exists(dir + "/../x"));
+        if (folder.isEmpty())
+            return;
+        QCOMPARE(values(documents.at(2).object(), {"userId", "loginAccount", "applicationDir", "database", "dataFile",
+                                                   "groupsFile"}),
+                 (QStringList{"bob", "alice", dir, dir + "/sarvek.db", dir + "/" + folder + "/SarvekFixStrategy.dat",
+                              dir + "/" + folder + "/SarvekFixedStrategyGroups.txt"}));
+        QCOMPARE(fields(documents.at(3).array(), {"productId"}), QStringList{"Q9"});
     }
 
     // A groups file that starts with the bytes of a UTF-16 mark is still
