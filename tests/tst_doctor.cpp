@@ -47,14 +47,6 @@ QStringList summary(const QList<DoctorFinding> &findings)
     return texts;
 }
 
-QStringList idsOf(const QList<DoctorFinding> &findings)
-{
-    QStringList texts;
-    for (const DoctorFinding &f : findings)
-        texts.append(f.id);
-    return texts;
-}
-
 // Files by path relative to the folder: a null value removes the file, the
 // text "folder" puts a folder in its place, bytes are written.
 bool applyFiles(const QString &dir, const QVariantMap &files)
@@ -405,7 +397,7 @@ private slots:
                                                    : QStringLiteral("this process")),
                  qPrintable(refused.reason));
         QVERIFY(refused.repairs.isEmpty() && refused.failures.isEmpty());
-        QCOMPARE(idsOf(refused.findings), (QStringList{"folder-in-use", "id-sequence-behind"}));
+        QCOMPARE(summary(refused.findings), (QStringList{"folder-in-use:info", "id-sequence-behind:error"}));
         QCOMPARE(folderContents(m_dir), before);
         QCOMPARE(ZqFolderLock::isHeld(m_dir), !elsewhere);
     }
@@ -420,7 +412,7 @@ private slots:
         QTest::addColumn<QStringList>("repairs");
         QTest::addColumn<QStringList>("changed");
         QTest::addColumn<QStringList>("removed");
-        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QStringList>("after"); // "id:severity"
         const QByteArray trend = "1,%&a,%&D:/s/a.py,%&趋势,%&,%&0\n2,%&a_1,%&D:/s/a.py,%&趋势,%&,%&1\n";
         const QByteArray momentum = Record1 + Record2 + "9,%&t,%&D:/s/t.py,%&动量,%&,%&0\n";
         const QByteArray pendingDelete = R"({"operation":"delete","group":"趋势","withStrategies":true})" "\n";
@@ -442,7 +434,7 @@ private slots:
             << QStringList{journalCopy, DataFile + ".Zz9y8X"} << none;
         QTest::newRow("group change waiting: the groups file is left to the next start")
             << QVariantMap{{DataFile, trend}, {GroupsFile, QByteArray("趋势;1000")}, {ChangeRecord, pendingDelete}}
-            << none << none << none << QStringList{"group-change-pending", "groups-file-no-default-group"};
+            << none << none << none << QStringList{"group-change-pending:warning", "groups-file-no-default-group:warning"};
         QTest::newRow("everything at once")
             << QVariantMap{{DataFile, momentum}, {GroupsFile, QByteArray("趋势;1000")}, {IdSequenceFile, QByteArray("2\n")},
                            {DataFile + ".Zz9y8X", QByteArray("partial")}}
@@ -475,7 +467,7 @@ private slots:
             QVERIFY(!repair.action.isEmpty() && repair.path.startsWith(m_dir + QLatin1Char('/')));
         }
         QCOMPARE(made, repairs);
-        QCOMPARE(idsOf(fixed.findings), after);
+        QCOMPARE(summary(fixed.findings), after);
         QVERIFY(!ZqFolderLock::isHeld(m_dir));
 
         // Each changed file that existed has one backup of its former
@@ -544,7 +536,7 @@ private slots:
         } else {
             QVERIFY(fixed.failures.isEmpty() && !fixed.reason.isEmpty());
         }
-        QVERIFY(idsOf(fixed.findings).contains("id-sequence-behind"));
+        QVERIFY(summary(fixed.findings).contains("id-sequence-behind:error"));
         QCOMPARE(folderContents(m_dir), before);
     }
 
