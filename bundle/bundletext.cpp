@@ -1,5 +1,7 @@
 #include "bundle/bundletext.h"
 
+#include <StrategyLogic/displaytext.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -7,34 +9,6 @@
 #include <cmath>
 
 namespace {
-// Control characters as escapes; everything else as it is.
-QString visible(const QString &text)
-{
-    bool plain = true;
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        plain = plain && u >= 0x20 && u != 0x7f && !(u >= 0x80 && u < 0xa0);
-    }
-    if (plain)
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if (u == '\n')
-            out += QStringLiteral("\\n");
-        else if (u == '\t')
-            out += QStringLiteral("\\t");
-        else if (u == '\r')
-            out += QStringLiteral("\\r");
-        else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
-            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
-}
-
 QString number(double d)
 {
     if (std::isnan(d))
@@ -63,16 +37,7 @@ QString BundleText::element(const QString &pointer, int index)
 
 QString BundleText::shown(const QString &text)
 {
-    bool plain = !text.isEmpty();
-    for (const QChar c : text)
-        plain = plain && !c.isSpace() && c != QLatin1Char('\'') && c != QLatin1Char('"');
-    if (plain)
-        return visible(text);
-    if (!text.contains(QLatin1Char('\'')))
-        return QLatin1Char('\'') + visible(text) + QLatin1Char('\'');
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    return QLatin1Char('"') + visible(escaped) + QLatin1Char('"');
+    return StrategyLogic::shellQuoted(text);
 }
 
 QString BundleText::shown(const QJsonValue &value)
@@ -82,9 +47,9 @@ QString BundleText::shown(const QJsonValue &value)
     case QJsonValue::Double: return number(value.toDouble());
     case QJsonValue::Bool: return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     case QJsonValue::Array:
-        return visible(QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)));
+        return StrategyLogic::visibleText(QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)));
     case QJsonValue::Object:
-        return visible(QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact)));
+        return StrategyLogic::visibleText(QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact)));
     default: return QStringLiteral("-");
     }
 }

@@ -32,11 +32,6 @@ QString Refusals::notInitialisedMessage()
     return StrategyGroups::notInitialisedMessage();
 }
 
-QString Refusals::noUserFolderMessage()
-{
-    return QStringLiteral("操作失败：当前用户无法保存固化策略！");
-}
-
 QString Refusals::notStorableMessage()
 {
     return QStringLiteral("操作失败：内容包含无法保存的字符！");

@@ -19,7 +19,6 @@ void note(const char *function, StrategyLogic::RefusalCode code, const QString &
 
 // The user's messages of the causes that have no message of their own.
 QString notInitialisedMessage();
-QString noUserFolderMessage();
 QString notStorableMessage();
 QString notWritableMessage();
 QString noSuchGroupMessage(const QString &group);

@@ -221,7 +221,7 @@ bool StrategyFileLogicHandlerPrivate::refusesRegistryChange(const char *function
         return false;
     Refusals::refuse(function, RefusalCode::NotInitialised,
                      QStringLiteral("the user id cannot name a folder for the fixed strategies"),
-                     Refusals::noUserFolderMessage());
+                     Refusals::notInitialisedMessage());
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include <StrategyLogic/backtestreport.h>
 
+#include <StrategyLogic/displaytext.h>
+
 #include <QJsonArray>
 #include <QLocale>
 #include <QMap>
@@ -265,22 +267,9 @@ QJsonObject BacktestReport::toJson() const
 
 QString BacktestReport::printable(const QString &text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if (u == '\n')
-            out += QStringLiteral("\\n");
-        else if (u == '\t')
-            out += QStringLiteral("\\t");
-        else if (u == '\r')
-            out += QStringLiteral("\\r");
-        else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0) || u == 0xfffe || u == 0xffff)
-            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
+    // Also the two non-characters that an SVG or HTML document may not hold.
+    QString out = visibleText(text);
+    return out.replace(QChar(0xfffe), QLatin1String("\\xfffe")).replace(QChar(0xffff), QLatin1String("\\xffff"));
 }
 
 QString BacktestReport::signedPercent(std::optional<double> fraction)

@@ -1,7 +1,9 @@
 // Reading the history that ChangeHistory appends (docs/formats.md).
 
-#include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyhistory.h>
+
+#include <StrategyLogic/displaytext.h>
+#include <StrategyLogic/installation.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,53 +22,11 @@ using StrategyLogic::HistoryReadResult;
 // order; the id is who it is.
 const char *const StrategyFields[] = {"name", "filePath", "group", "extraInfo", "copyIndex"};
 
-// Control characters as escapes, so that no value of a summary can move
-// the cursor of a terminal or end a line.
-QString visible(const QString &text)
-{
-    const auto isControl = [](ushort u) { return u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0); };
-    if (std::none_of(text.cbegin(), text.cend(), [&](QChar c) { return isControl(c.unicode()); }))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if (u == '\n')
-            out += QLatin1String("\\n");
-        else if (u == '\t')
-            out += QLatin1String("\\t");
-        else if (u == '\r')
-            out += QLatin1String("\\r");
-        else if (isControl(u))
-            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
-}
-
-// A text as a shell reads it back: as it is without blanks and quotes, in
-// single quotes otherwise, in double quotes (with \ and " escaped) when it
-// holds a single quote itself.
-QString quoted(const QString &text)
-{
-    const bool plain = !text.isEmpty() && std::none_of(text.cbegin(), text.cend(), [](QChar c) {
-        return c.isSpace() || c == QLatin1Char('\'') || c == QLatin1Char('"');
-    });
-    if (plain)
-        return visible(text);
-    if (!text.contains(QLatin1Char('\'')))
-        return QLatin1Char('\'') + visible(text) + QLatin1Char('\'');
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
-    return QLatin1Char('"') + visible(escaped) + QLatin1Char('"');
-}
-
 QString valueText(const QJsonValue &value)
 {
     if (value.isDouble())
         return QString::number(qint64(value.toDouble()));
-    return quoted(value.toString());
+    return StrategyLogic::shellQuoted(value.toString());
 }
 
 QString field(const QJsonObject &record, const char *key)

@@ -150,18 +150,31 @@ int CommandTable::runUnknown(const QStringList &words, Output &out) const
     return CommandContext::UsageError;
 }
 
-int CommandTable::run(const QStringList &words, StrategyFileLogicHandler &facade, Output &out, bool inShell) const
+const CommandTable::Command *CommandTable::parse(const QStringList &words, ParsedCommand *parsed, Output &out,
+                                                 int *status) const
 {
     const Command *command = find(words);
-    if (!command)
-        return runUnknown(words, out);
-    ParsedCommand parsed;
+    if (!command) {
+        *status = runUnknown(words, out);
+        return nullptr;
+    }
     QString error;
-    if (!CommandParser::parse(*command, words.mid(command->words.size()), &parsed, &error)) {
+    if (!CommandParser::parse(*command, words.mid(command->words.size()), parsed, &error)) {
         out.printFailure(QStringLiteral("usage"), QStringLiteral("strategyctl %1: %2\nTry 'strategyctl %1 --help'.")
                                                        .arg(command->name(), error));
-        return CommandContext::UsageError;
+        *status = CommandContext::UsageError;
+        return nullptr;
     }
+    return command;
+}
+
+int CommandTable::run(const QStringList &words, StrategyFileLogicHandler &facade, Output &out, bool inShell) const
+{
+    ParsedCommand parsed;
+    int status = CommandContext::Success;
+    const Command *command = parse(words, &parsed, out, &status);
+    if (!command)
+        return status;
     if (inShell && !parsed.globals.isEmpty()) {
         out.printFailure(QStringLiteral("usage"),
                          QStringLiteral("strategyctl %1: --%2 is given to 'strategyctl shell' itself, not to its commands")

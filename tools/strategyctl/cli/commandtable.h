@@ -71,6 +71,10 @@ public:
     // For words that name no command: a group's help (status 0 with --help,
     // else 2), or "unknown command" with the nearest names (2).
     int runUnknown(const QStringList &words, Output &out) const;
+    // The command of a command line and its parsed words; null after
+    // printing why there is none (an unknown command, a usage error), with
+    // the exit status in `status`.
+    const Command *parse(const QStringList &words, ParsedCommand *parsed, Output &out, int *status) const;
     // Runs the command named at the start of `words` and returns its exit
     // status; usage errors (unknown command, wrong arguments) return 2.
     int run(const QStringList &words, StrategyFileLogicHandler &facade, Output &out, bool inShell) const;

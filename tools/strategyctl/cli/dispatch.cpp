@@ -89,16 +89,12 @@ int Dispatch::run(const QStringList &arguments)
     // The whole command line is checked before anything is started or
     // touched: a usage error leaves every file as it was.
     const QStringList &words = options.words();
-    const CommandTable::Command *command = m_commands.find(words);
-    if (!command)
-        return finish(out, m_commands.runUnknown(words, out));
     ParsedCommand parsed;
+    int status = CommandContext::Success;
+    const CommandTable::Command *command = m_commands.parse(words, &parsed, out, &status);
+    if (!command) // an unknown command's answer may be help on stdout
+        return m_commands.find(words) ? status : finish(out, status);
     QString error;
-    if (!CommandParser::parse(*command, words.mid(command->words.size()), &parsed, &error)) {
-        out.printFailure(QStringLiteral("usage"), QStringLiteral("strategyctl %1: %2\nTry 'strategyctl %1 --help'.")
-                                                       .arg(command->name(), error));
-        return CommandContext::UsageError;
-    }
     if (!options.take(parsed, &error))
         return usage(out, error);
     return runCommand(*command, parsed, options, out);

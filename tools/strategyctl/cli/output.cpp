@@ -1,5 +1,7 @@
 #include "output.h"
 
+#include <StrategyLogic/displaytext.h>
+
 #include <QJsonDocument>
 #include <QRegularExpression>
 
@@ -96,34 +98,6 @@ void Output::printRaw(const QString &text)
     write(stdout, text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n'));
 }
 
-namespace {
-QString visible(const QString &text)
-{
-    bool plain = true;
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        plain = plain && u >= 0x20 && u != 0x7f && !(u >= 0x80 && u < 0xa0);
-    }
-    if (plain)
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if (u == '\n')
-            out += QStringLiteral("\\n");
-        else if (u == '\t')
-            out += QStringLiteral("\\t");
-        else if (u == '\r')
-            out += QStringLiteral("\\r");
-        else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
-            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
-}
-} // namespace
 
 QString Output::text(const QJsonValue &value)
 {
@@ -135,7 +109,7 @@ QString Output::text(const QJsonValue &value)
             return QStringLiteral("-");
         if (text.size() == 19 && text.at(10) == QLatin1Char('T') && isoTime.match(text).hasMatch())
             return QString(text).replace(10, 1, QLatin1Char(' '));
-        return visible(text);
+        return StrategyLogic::visibleText(text);
     }
     case QJsonValue::Bool:
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
@@ -149,22 +123,13 @@ QString Output::text(const QJsonValue &value)
     case QJsonValue::Undefined:
         return QStringLiteral("-");
     default:
-        return visible(QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)));
+        return StrategyLogic::visibleText(QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)));
     }
 }
 
 QString Output::quoted(const QString &text)
 {
-    bool plain = !text.isEmpty();
-    for (const QChar c : text)
-        plain = plain && !c.isSpace() && c != QLatin1Char('\'') && c != QLatin1Char('"');
-    if (plain)
-        return visible(text);
-    if (!text.contains(QLatin1Char('\'')))
-        return QLatin1Char('\'') + visible(text) + QLatin1Char('\'');
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    return QLatin1Char('"') + visible(escaped) + QLatin1Char('"');
+    return StrategyLogic::shellQuoted(text);
 }
 
 int Output::displayWidth(const QString &text)
