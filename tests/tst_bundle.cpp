@@ -15,7 +15,7 @@
 
 #include <zqapplicationdir.h>
 
-#include <QtTest> // with QtCore: QJsonDocument, QRandomGenerator
+#include <QtTest> // with QtCore: QJsonDocument
 
 #include <thread>
 
@@ -50,21 +50,9 @@ QJsonObject parsed(const QByteArray &text)
     return object;
 }
 
-QJsonArray sortedArray(const QJsonArray &array)
-{
-    QList<QByteArray> texts;
-    for (const QJsonValue &value : array)
-        texts.append(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
-    std::sort(texts.begin(), texts.end());
-    QJsonArray sorted;
-    for (const QByteArray &text : qAsConst(texts))
-        sorted.append(QJsonDocument::fromJson(text).array().at(0));
-    return sorted;
-}
-
 // The instances and days of a bundle whose ids are in `ids`: those of one
 // case among what earlier cases left.
-QJsonObject withInstances(QJsonObject doc, const QSet<QString> &ids)
+QJsonObject withInstances(QJsonObject doc, const QStringList &ids)
 {
     for (const char *key : {"instances", "backtestDays"}) {
         QJsonArray kept;
@@ -78,9 +66,8 @@ QJsonObject withInstances(QJsonObject doc, const QSet<QString> &ids)
 }
 
 // A bundle without what an import does not carry over: the ids of the fixed
-// strategies and the time of the export. With `sorted`, the lists in one
-// order; with `anyGroupTime`, only whether a group has a creation time counts.
-QJsonObject comparable(QJsonObject doc, bool sorted = false, bool anyGroupTime = false)
+// strategies and the time of the export.
+QJsonObject comparable(QJsonObject doc)
 {
     doc.remove(QStringLiteral("exportedAt"));
     QJsonArray strategies;
@@ -90,45 +77,7 @@ QJsonObject comparable(QJsonObject doc, bool sorted = false, bool anyGroupTime =
         strategies.append(strategy);
     }
     doc.insert(QStringLiteral("fixedStrategies"), strategies);
-    QJsonArray groups;
-    for (const QJsonValue &value : doc.value(QStringLiteral("groups")).toArray()) {
-        QJsonObject group = value.toObject();
-        if (anyGroupTime)
-            group.insert(QStringLiteral("createTime"), !group.value(QStringLiteral("createTime")).isNull());
-        groups.append(group);
-    }
-    doc.insert(QStringLiteral("groups"), groups);
-    if (sorted) {
-        for (const char *key : {"fixedStrategies", "groups", "locks", "instances", "backtestDays"})
-            doc.insert(QLatin1String(key), sortedArray(doc.value(QLatin1String(key)).toArray()));
-    }
     return doc;
-}
-
-// An instance id of the round trip's import, standing for `id` of its export.
-QString moved(const QString &id)
-{
-    return id.startsWith(QLatin1String("bt-")) ? QStringLiteral("bu-") + id.mid(3)
-                                                : QString::number(id.toLongLong() + 50000);
-}
-
-QJsonObject withMovedInstances(QJsonObject doc)
-{
-    for (const char *key : {"instances", "backtestDays"}) {
-        QJsonArray list;
-        for (const QJsonValue &value : doc.value(QLatin1String(key)).toArray()) {
-            QJsonObject record = value.toObject();
-            record.insert(QStringLiteral("instanceId"), moved(record.value(QStringLiteral("instanceId")).toString()));
-            list.append(record);
-        }
-        doc.insert(QLatin1String(key), list);
-    }
-    return doc;
-}
-
-QString pick(QRandomGenerator &rng, const QStringList &list)
-{
-    return list.at(rng.bounded(list.size()));
 }
 } // namespace
 
@@ -168,8 +117,9 @@ class tst_Bundle : public QObject
     }
 
     // Applies the steps of a seed, one per text: "group NAME", "strategy
-    // PATH|NAME|GROUP|EXTRA|COUNT", "lock PATH", "instance ID|MODE|ACCOUNT",
-    // "day ID|DATE|INITIAL|END", "product P".
+    // PATH|NAME|GROUP|EXTRA|COUNT", "lock PATH", "instance
+    // ID|MODE|ACCOUNT[|REG[|START|END]]", "day ID|DATE|INITIAL|END",
+    // "product P", "python P".
     bool seed(const QStringList &steps)
     {
         bool ok = true;
@@ -183,13 +133,18 @@ class tst_Bundle : public QObject
                 ok = f.addFixedStrategy(v.at(0), v.at(1), v.at(2), v.at(3), v.at(4).toInt()) && ok;
             else if (what == QLatin1String("lock"))
                 ok = f.changeFileLockState(v.at(0), true) && ok;
-            else if (what == QLatin1String("instance"))
-                ok = f.addInstanceRunMode(v.at(0), v.at(1).toInt(), v.at(2), QString()) && ok;
-            else if (what == QLatin1String("day")) {
+            else if (what == QLatin1String("instance")) {
+                ok = f.addInstanceRunMode(v.at(0), v.at(1).toInt(), v.at(2), v.value(3)) && ok;
+                if (v.size() > 4)
+                    ok = f.setInstanceStartEndTime(v.at(0), QDateTime::fromString(v.at(4), Qt::ISODateWithMs),
+                                                   QDateTime::fromString(v.at(5), Qt::ISODateWithMs)) && ok;
+            } else if (what == QLatin1String("day")) {
                 f.addBackTestInitCashInfo(v.at(0), QDate::fromString(v.at(1), Qt::ISODate), v.at(2).toDouble());
                 f.addBackTestInitCashEndInfo(v.at(0), QDate::fromString(v.at(1), Qt::ISODate), v.at(3).toDouble());
             } else if (what == QLatin1String("product"))
                 f.setLastProduct(v.at(0));
+            else if (what == QLatin1String("python"))
+                f.setPYInstallPath(v.at(0));
             else
                 ok = false;
         }
@@ -206,8 +161,8 @@ class tst_Bundle : public QObject
         return text;
     }
 
-    // What an import can change, one line each; `instanceId` is the case's.
-    QStringList state(const QString &instanceId)
+    // What an import can change, one line each; `instanceIds` are the case's.
+    QStringList state(const QStringList &instanceIds)
     {
         QStringList lines;
         for (const FixedStrategyInfo &info : f.getFixedStrategyList())
@@ -224,18 +179,20 @@ class tst_Bundle : public QObject
         }
         for (const QString &lock : f.getLockedFileList())
             lines << QStringLiteral("lock ") + lock;
-        const InstanceInfo instance = f.getInstanceInfo(instanceId);
-        if (!instance.instanceId.isEmpty())
-            lines << QStringList{QStringLiteral("instance"), QString::number(instance.runMode), instance.fundAccount,
-                                 instance.returnRegInfo, instance.startTime.toString(Qt::ISODate),
-                                 instance.endTime.toString(Qt::ISODate)}
-                         .join('|');
-        QList<BackTestCashInfo> days;
-        f.queryBackTestCashInfo(instanceId, days);
-        for (const BackTestCashInfo &day : qAsConst(days))
-            lines << QStringLiteral("day %1|%2|%3")
-                         .arg(day.date.toString(Qt::ISODate), QString::number(day.initialFunds, 'g', 15),
-                              QString::number(day.endFunds, 'g', 15));
+        for (const QString &id : instanceIds) {
+            const InstanceInfo instance = f.getInstanceInfo(id);
+            if (!instance.instanceId.isEmpty())
+                lines << QStringList{QStringLiteral("instance"), QString::number(instance.runMode), instance.fundAccount,
+                                     instance.returnRegInfo, instance.startTime.toString(Qt::ISODate),
+                                     instance.endTime.toString(Qt::ISODate)}
+                             .join('|');
+            QList<BackTestCashInfo> days;
+            f.queryBackTestCashInfo(id, days);
+            for (const BackTestCashInfo &day : qAsConst(days))
+                lines << QStringLiteral("day %1|%2|%3")
+                             .arg(day.date.toString(Qt::ISODate), QString::number(day.initialFunds, 'g', 17),
+                                  QString::number(day.endFunds, 'g', 17));
+        }
         lines << QStringLiteral("product ") + f.getLastProduct() << QStringLiteral("fund account ") + f.getLastFundaccount()
               << QStringLiteral("python ") + f.getPYInstallPath();
         return lines;
@@ -248,12 +205,6 @@ class tst_Bundle : public QObject
         QJsonObject doc = parsed(StrategyLogic::bundleText());
         doc.remove(QStringLiteral("exportedAt"));
         return QJsonDocument(doc).toJson() + readFile(files().dataFile) + readFile(files().groupsFile);
-    }
-
-    QString bundleFile(const QString &name, const QByteArray &content)
-    {
-        const QString path = m_files.filePath(name);
-        return writeFile(path, content) ? path : QString();
     }
 
 private slots:
@@ -318,27 +269,19 @@ private slots:
                            "day 2026-12-01|5|6", "product P002", "fund account 880001", "python C:/Python311"}
             << true;
 
-        QByteArray clashes = BaseBundle;
-        const auto strategy = [](int id, const char *name, const char *path, const char *extra, int copy) {
-            return QStringLiteral("{\"id\": %1, \"name\": \"%2\", \"filePath\": \"%3\", \"group\": \"默认分组\", "
-                                  "\"extraInfo\": \"%4\", \"copyIndex\": %5}")
-                .arg(id)
-                .arg(QLatin1String(name), QLatin1String(path), QLatin1String(extra))
-                .arg(copy);
-        };
-        const QString list = QStringList{strategy(1, "abc", "D:/s/abc.py", "", 0), strategy(2, "abc", "D:/s/abc.py", "x", 0),
-                                         strategy(3, "abc2", "D:/s/abc.py", "", 0), strategy(4, "abc", "D:/t/abc.py", "", 0),
-                                         strategy(5, "abc1", "D:/s/abc.py", "", 1)}
-                                 .join(QStringLiteral(",\n        "));
-        const int start = clashes.indexOf("{\"id\": 17");
-        clashes.replace(start, clashes.indexOf("\n    ],", start) - start, list.toUtf8());
-        const QStringList clashSeed{"strategy D:/s/abc.py|abc|默认分组||1", "strategy D:/s/abc.py|abc1|默认分组||1"};
-        const QStringList clashTail = QStringList{"/locks/0|add|lock D:/s/abc.py"} + baseAdded;
-
         // A name the file has takes the plug-in's default name, also against
         // names given earlier in the same bundle.
+        QByteArray clashes = BaseBundle;
+        const int start = clashes.indexOf("{\"id\": 17");
+        clashes.replace(start, clashes.indexOf("\n    ],", start) - start, QByteArray(R"(
+{"id": 1, "name": "abc", "filePath": "D:/s/abc.py", "group": "默认分组", "extraInfo": "", "copyIndex": 0},
+{"id": 2, "name": "abc", "filePath": "D:/s/abc.py", "group": "默认分组", "extraInfo": "x", "copyIndex": 0},
+{"id": 3, "name": "abc2", "filePath": "D:/s/abc.py", "group": "默认分组", "extraInfo": "", "copyIndex": 0},
+{"id": 4, "name": "abc", "filePath": "D:/t/abc.py", "group": "默认分组", "extraInfo": "", "copyIndex": 0},
+{"id": 5, "name": "abc1", "filePath": "D:/s/abc.py", "group": "默认分组", "extraInfo": "", "copyIndex": 1})"));
         QTest::newRow("merge renames what clashes")
-            << clashSeed << clashes << BundleImportMode::Merge
+            << QStringList{"strategy D:/s/abc.py|abc|默认分组||1", "strategy D:/s/abc.py|abc1|默认分组||1"} << clashes
+            << BundleImportMode::Merge
             << QStringList{"/groups/0|add|group 趋势", "/groups/1|keep|group 默认分组 is there already",
                            "/fixedStrategies/0|keep|abc (D:/s/abc.py) is there already as fixed strategy #1",
                            "/fixedStrategies/1|rename|abc as abc2 (D:/s/abc.py, group 默认分组): the file has a fixed "
@@ -347,8 +290,9 @@ private slots:
                            "strategy named abc2",
                            "/fixedStrategies/3|add|abc (D:/t/abc.py, group 默认分组)",
                            "/fixedStrategies/4|rename|abc1 as abc4 (D:/s/abc.py, group 默认分组): the file has a fixed "
-                           "strategy named abc1"}
-                   + clashTail
+                           "strategy named abc1",
+                           "/locks/0|add|lock D:/s/abc.py"}
+                   + baseAdded
             << QStringList{"strategy abc|D:/s/abc.py|默认分组||0",   "strategy abc1|D:/s/abc.py|默认分组||0",
                            "strategy abc2|D:/s/abc.py|默认分组|x|0", "strategy abc3|D:/s/abc.py|默认分组||0",
                            "strategy abc|D:/t/abc.py|默认分组||0",   "strategy abc4|D:/s/abc.py|默认分组||1",
@@ -356,29 +300,6 @@ private slots:
                            "lock D:/s/abc.py"}
                    + baseState
             << false;
-        QTest::newRow("replace renames what clashes")
-            << clashSeed << clashes << BundleImportMode::Replace
-            << QStringList{"|backup|<home>/work/demo01/SarvekFixStrategy.dat copied to "
-                           "<home>/work/demo01/SarvekFixStrategy.dat.bak-<time>",
-                           "|backup|<home>/work/demo01/SarvekFixedStrategyGroups.txt copied to "
-                           "<home>/work/demo01/SarvekFixedStrategyGroups.txt.bak-<time>",
-                           "|remove|fixed strategy #1 abc (D:/s/abc.py)", "|remove|fixed strategy #2 abc1 (D:/s/abc.py)",
-                           "/groups/0|add|group 趋势", "/groups/1|keep|group 默认分组 is there already",
-                           "/fixedStrategies/0|add|abc (D:/s/abc.py, group 默认分组)",
-                           "/fixedStrategies/1|rename|abc as abc1 (D:/s/abc.py, group 默认分组): the file has a fixed "
-                           "strategy named abc",
-                           "/fixedStrategies/2|add|abc2 (D:/s/abc.py, group 默认分组)",
-                           "/fixedStrategies/3|add|abc (D:/t/abc.py, group 默认分组)",
-                           "/fixedStrategies/4|rename|abc1 as abc3 (D:/s/abc.py, group 默认分组): the file has a fixed "
-                           "strategy named abc1"}
-                   + clashTail
-            << QStringList{"strategy abc|D:/s/abc.py|默认分组||0",  "strategy abc1|D:/s/abc.py|默认分组|x|0",
-                           "strategy abc2|D:/s/abc.py|默认分组||0", "strategy abc|D:/t/abc.py|默认分组||0",
-                           "strategy abc3|D:/s/abc.py|默认分组||1", "group 趋势 2020-12-01T09:00:00",
-                           "group 默认分组 none",                   "lock D:/s/abc.py"}
-                   + baseState
-            << false;
-
         // The user groups the bundle lists stay, with their creation times.
         QTest::newRow("replace leaves the groups not listed out")
             << QStringList{"group 旧组", "group 趋势", "strategy D:/old.py|old|旧组||1", "lock D:/s/abc.py"} << BaseBundle
@@ -430,7 +351,7 @@ private slots:
         QCOMPARE(done.outcome, BundleImportResult::Applied);
         QCOMPARE(rows(done.changes), expectedPlan);
         QCOMPARE(done.message, QString());
-        QCOMPARE(state(id), withId(after));
+        QCOMPARE(state({id}), withId(after));
         QCOMPARE(done.backups.size(), mode == BundleImportMode::Replace ? 2 : 0);
 
         if (twiceAddsNothing) {
@@ -454,11 +375,6 @@ private slots:
         QTest::newRow("not JSON") << QStringList{"strategy D:/s/abc.py|abc|默认分组||1"}
                                   << QByteArray("\"version\": 1,") << QByteArray("\"version\": 1,,")
                                   << QStringList{": not JSON: a member name expected at line 3, column 18"} << true;
-        QTest::newRow("texts the files cannot hold")
-            << QStringList{"strategy D:/s/abc.py|abc|默认分组||1"} << QByteArray("\"name\": \"abc\",")
-            << QByteArray("\"name\": \"a\\rb\",")
-            << QStringList{"/fixedStrategies/0/name: a text holds a carriage return, which the data file cannot hold"}
-            << true;
         // What only the data folder shows.
         QTest::newRow("a built-in group it lacks")
             << QStringList() << QByteArray("\"createTime\": null}")
@@ -508,64 +424,54 @@ private slots:
         QCOMPARE(QDir(files().userFolder).entryList({QStringLiteral("*.bak-*")}, QDir::Files), backups);
     }
 
-    // Export, import into an emptied folder, export again: the same document
-    // but for what an import cannot carry over; the first export is the
-    // state that was built. Importing it once more adds nothing. The import
-    // takes the instances under ids of its own (moved()).
+    // Export to a file, import it into an emptied folder, export again: the
+    // same state, and the same document but for what an import does not
+    // carry over; importing it once more adds nothing. The state holds what
+    // is awkward to carry: quotes and blanks, Chinese, several copies of one
+    // file, times with milliseconds, an id that is no number, fractional and
+    // negative amounts, days of an instance never registered. The import
+    // takes the instances under ids of its own (the plug-in removes none).
     void roundTrip()
     {
-        QRandomGenerator rng(20261207);
-        for (int round = 0; round < 12; ++round) {
-            QVERIFY(reset());
-            QSet<QString> ids;
-            const QJsonObject expected = build(rng, round, &ids);
-            const QJsonObject exported = parsed(StrategyLogic::bundleText());
-            QCOMPARE(StrategyLogic::checkBundle(StrategyLogic::bundleText()).size(), 0);
-            const QJsonObject first = withInstances(exported, ids);
-            QVERIFY2(comparable(first, true, true) == expected,
-                     QJsonDocument(first).toJson().constData());
-
-            QVERIFY(reset());
-            const QJsonObject bundle = withMovedInstances(first);
-            const QByteArray text = QJsonDocument(bundle).toJson();
-            const BundleImportResult imported = StrategyLogic::importBundleText(text);
-            QCOMPARE(imported.outcome, BundleImportResult::Applied);
-            QVERIFY(!rows(imported.changes).join('\n').contains("|rename|"));
-            QSet<QString> movedIds;
-            for (const QString &id : qAsConst(ids))
-                movedIds.insert(moved(id));
-            const QJsonObject second = withInstances(parsed(StrategyLogic::bundleText()), movedIds);
-            QVERIFY2(comparable(second) == comparable(bundle),
-                     QByteArray(QJsonDocument(bundle).toJson() + QJsonDocument(second).toJson()).constData());
-
-            const QByteArray before = snapshot();
-            QCOMPARE(StrategyLogic::importBundleText(text).outcome, BundleImportResult::NothingToChange);
-            QCOMPARE(snapshot(), before);
-        }
-    }
-
-    // The written file is the export's text, and says how much it holds.
-    void exportWritesTheDocument()
-    {
         QVERIFY(reset());
-        QVERIFY(seed({"group 趋势", "strategy D:/s/abc.py|abc|趋势|x|3", "lock D:/s/abc.py"}));
-        const QString path = m_files.filePath(QStringLiteral("export.json"));
-        const BundleExportResult result = StrategyLogic::exportBundle(path);
-        QCOMPARE(result.outcome, BundleExportResult::Written);
-        QCOMPARE(result.file, path);
-        QCOMPARE(result.message, QString());
-        QCOMPARE(result.fixedStrategies, 3);
-        QCOMPARE(result.groups, 2);
-        QCOMPARE(result.locks, 1);
-        const QByteArray written = readFile(path);
-        QCOMPARE(described(StrategyLogic::checkBundle(written)), QStringList());
-        QJsonObject a = parsed(written);
-        QJsonObject b = parsed(StrategyLogic::bundleText());
-        a.remove("exportedAt");
-        b.remove("exportedAt");
-        QCOMPARE(a, b);
-        QCOMPARE(result.instances, a.value("instances").toArray().size());
-        QCOMPARE(result.backtestDays, a.value("backtestDays").toArray().size());
+        const QString id = newInstanceId();
+        const QString moved = newInstanceId();
+        const QStringList ids{id, "bt-" + id, "7" + id};
+        QVERIFY(seed({"group 趋势", "group it's %&", "strategy D:/策略/均线.py|均线策略|趋势|备注 it's|3",
+                      "strategy C:\\q\\x.py|a b|it's %&|%&|1", "lock D:/it's/a.b.py", "lock D:/策略/均线.py",
+                      "instance " + id + "|2|880001|注册 it's ok|2026-11-10T09:30:00|2026-11-10T15:00:00.250",
+                      "instance bt-" + id + "|1||", "day " + id + "|2026-11-02|-12345.67|5000000",
+                      "day 7" + id + "|2026-11-03|0.1|0.3", "product P003", "python C:/Python 3.11"}));
+        const QStringList before = state(ids);
+        const QString path = m_files.filePath(QStringLiteral("round.json"));
+        const BundleExportResult written = StrategyLogic::exportBundle(path);
+        QCOMPARE(written.outcome, BundleExportResult::Written);
+        QCOMPARE(written.file, path);
+        QCOMPARE(written.message, QString());
+        QCOMPARE(described(StrategyLogic::checkBundle(readFile(path))), QStringList());
+        // The file is the export's text, and says how much it holds.
+        const QJsonObject exported = parsed(readFile(path));
+        QCOMPARE(comparable(exported), comparable(parsed(StrategyLogic::bundleText())));
+        QCOMPARE((QList<int>{written.fixedStrategies, written.groups, written.locks, written.instances,
+                             written.backtestDays}),
+                 (QList<int>{4, 3, 2, exported.value("instances").toArray().size(),
+                             exported.value("backtestDays").toArray().size()}));
+
+        const QByteArray text = QJsonDocument(withInstances(exported, ids)).toJson().replace(id.toUtf8(), moved.toUtf8());
+        const QString movedFile = m_files.filePath(QStringLiteral("moved.json"));
+        QVERIFY(writeFile(movedFile, text));
+        QVERIFY(reset());
+        const BundleImportResult imported = StrategyLogic::importBundle(movedFile);
+        QCOMPARE(imported.outcome, BundleImportResult::Applied);
+        QCOMPARE(imported.file, movedFile);
+        QVERIFY2(!rows(imported.changes).join('\n').contains("|rename|"), qPrintable(rows(imported.changes).join('\n')));
+        const QStringList movedIds = QStringList(ids).replaceInStrings(id, moved);
+        QCOMPARE(state(movedIds), before);
+        QCOMPARE(comparable(withInstances(parsed(StrategyLogic::bundleText()), movedIds)), comparable(parsed(text)));
+
+        const QByteArray again = snapshot();
+        QCOMPARE(StrategyLogic::importBundle(movedFile).outcome, BundleImportResult::NothingToChange);
+        QCOMPARE(snapshot(), again);
     }
 
     // Instances in the plug-in's listing order: ids that are numbers first,
@@ -624,50 +530,33 @@ private slots:
     }
 
     // --replace copies the data file and the groups file whole to dated
-    // backups before it changes anything; the groups it keeps keep their
-    // creation times. Another replace keeps backups of its own.
+    // backups of one time before it changes anything. Another replace keeps
+    // backups of its own.
     void replaceKeepsWholeDatedBackups()
     {
         QVERIFY(reset());
-        QVERIFY(seed({"group 旧组", "group 趋势", "strategy D:/old.py|old|旧组||2"}));
-        const QByteArray data = readFile(files().dataFile);
-        const QByteArray groups = readFile(files().groupsFile);
-        QVERIFY(!data.isEmpty() && !groups.isEmpty());
-        qint64 trendCreated = 0;
-        for (const SarvekGroupInfo &group : f.getAllStrategyGroups()) {
-            if (group.name == QStringLiteral("趋势"))
-                trendCreated = group.createTime;
-        }
+        QVERIFY(seed({"group 旧组", "strategy D:/old.py|old|旧组||2"}));
         const QDir work(files().userFolder);
         const QStringList earlier = work.entryList({QStringLiteral("*.bak-*")}, QDir::Files);
-
-        const BundleImportResult result = StrategyLogic::importBundleText(QByteArray(BaseBundle).replace("1024", newInstanceId().toUtf8()),
-                                                                          BundleImportMode::Replace);
-        QCOMPARE(result.outcome, BundleImportResult::Applied);
-        QCOMPARE(result.backups.size(), 2);
         static const QRegularExpression dated(QStringLiteral("^\\.bak-\\d{8}-\\d{6}(-\\d+)?$"));
-        QVERIFY2(dated.match(result.backups.at(0).mid(files().dataFile.size())).hasMatch(),
-                 qPrintable(result.backups.at(0)));
-        QVERIFY2(dated.match(result.backups.at(1).mid(files().groupsFile.size())).hasMatch(),
-                 qPrintable(result.backups.at(1)));
-        // One time for the files of one import.
-        QCOMPARE(result.backups.at(0).mid(files().dataFile.size()), result.backups.at(1).mid(files().groupsFile.size()));
-        QCOMPARE(readFile(result.backups.at(0)), data);
-        QCOMPARE(readFile(result.backups.at(1)), groups);
-        QCOMPARE(work.entryList({QStringLiteral("*.bak-*")}, QDir::Files).size(), earlier.size() + 2);
-        for (const SarvekGroupInfo &group : f.getAllStrategyGroups()) {
-            if (group.name == QStringLiteral("趋势"))
-                QCOMPARE(group.createTime, trendCreated);
-            QVERIFY2(group.name != QStringLiteral("旧组"), "a group the bundle does not list stays");
+        QStringList times;
+        for (int round = 1; round <= 2; ++round) {
+            const QByteArray data = readFile(files().dataFile);
+            const QByteArray groups = readFile(files().groupsFile);
+            QVERIFY(!data.isEmpty() && !groups.isEmpty());
+            const BundleImportResult result = StrategyLogic::importBundleText(
+                QByteArray(BaseBundle).replace("1024", newInstanceId().toUtf8()), BundleImportMode::Replace);
+            QCOMPARE(result.outcome, BundleImportResult::Applied);
+            QCOMPARE(result.backups.size(), 2);
+            QCOMPARE(readFile(result.backups.at(0)), data);
+            QCOMPARE(readFile(result.backups.at(1)), groups);
+            const QString time = result.backups.at(0).mid(files().dataFile.size());
+            QVERIFY2(dated.match(time).hasMatch(), qPrintable(result.backups.at(0)));
+            QCOMPARE(result.backups.at(1), files().groupsFile + time);
+            QVERIFY(!times.contains(time));
+            times << time;
+            QCOMPARE(work.entryList({QStringLiteral("*.bak-*")}, QDir::Files).size(), earlier.size() + 2 * round);
         }
-
-        const QByteArray replaced = readFile(files().dataFile);
-        const BundleImportResult again = StrategyLogic::importBundleText(BaseBundle, BundleImportMode::Replace);
-        QCOMPARE(again.outcome, BundleImportResult::Applied);
-        QCOMPARE(again.backups.size(), 2);
-        QVERIFY(!result.backups.contains(again.backups.at(0)));
-        QCOMPARE(readFile(again.backups.at(0)), replaced);
-        QCOMPARE(work.entryList({QStringLiteral("*.bak-*")}, QDir::Files).size(), earlier.size() + 4);
     }
 
     void nothingChangesWhenNotWritable_data()
@@ -755,13 +644,6 @@ private slots:
         const BundleImportResult unreadable = StrategyLogic::importBundle(missing);
         QCOMPARE(unreadable.outcome, BundleImportResult::Unreadable);
         QCOMPARE(unreadable.message, QStringLiteral("cannot read %1: No such file or directory").arg(missing));
-
-        QVERIFY(reset());
-        const QString file = bundleFile(QStringLiteral("file.json"), QByteArray(BaseBundle).replace("1024", newInstanceId().toUtf8()));
-        const BundleImportResult dry = StrategyLogic::importBundle(file, BundleImportMode::Merge, true);
-        QCOMPARE(dry.outcome, BundleImportResult::DryRun);
-        QCOMPARE(dry.file, file);
-        QCOMPARE(dry.changes.size(), 10);
     }
 
     // Imports of one process run one at a time: two at once add the
@@ -780,125 +662,7 @@ private slots:
         QCOMPARE(f.getFixedStrategyList().size(), 2);
     }
 
-private:
-    // Builds a random state through the plug-in, with the instance ids of
-    // `round`, and answers the bundle an export of it is expected to give
-    // (as comparable(..., true, true)); the instance ids go to `ids`.
-    QJsonObject build(QRandomGenerator &rng, int round, QSet<QString> *ids);
 };
-
-QJsonObject tst_Bundle::build(QRandomGenerator &rng, int round, QSet<QString> *ids)
-{
-    static const QStringList groupPool{"趋势", "套利", "it's mine", "%&组", "动量 2"};
-    static const QStringList pathPool{"D:/s/abc.py", "D:/策略/均线.py", "D:/it's/a.b.py", "C:\\q\\x.py", "D:/s/ma.py"};
-    static const QStringList namePool{"abc", "均线策略", "it's", "a b", "x%&y", "名字"};
-    static const QStringList extraPool{"", "", "note", "备注 it's", "%&"};
-    QJsonArray strategies, groups, locks, instances, days;
-
-    QStringList groupNames{StrategyLogic::defaultGroupName()};
-    groups.append(QJsonObject{{"name", StrategyLogic::defaultGroupName()}, {"createTime", QJsonValue()}});
-    QStringList pool = groupPool;
-    for (int i = rng.bounded(4); i > 0; --i) {
-        const QString name = pool.takeAt(rng.bounded(pool.size()));
-        f.addGroup(name);
-        groupNames << name;
-        groups.append(QJsonObject{{"name", name}, {"createTime", "a time"}});
-    }
-    for (int i = 0, n = 1 + rng.bounded(5); i < n; ++i) {
-        const QString path = pick(rng, pathPool);
-        const QString name = pick(rng, namePool) + QLatin1Char('-') + QString::number(i);
-        const QString group = pick(rng, groupNames);
-        const QString extra = pick(rng, extraPool);
-        const int count = 1 + rng.bounded(3); // several copies of one file
-        f.addFixedStrategy(path, name, group, extra, count);
-        for (int copy = 0; copy < count; ++copy)
-            strategies.append(QJsonObject{{"name", copy == 0 ? name : name + QLatin1Char('_') + QString::number(copy)},
-                                          {"filePath", path},
-                                          {"group", group},
-                                          {"extraInfo", extra},
-                                          {"copyIndex", copy}});
-    }
-    pool = pathPool;
-    for (int i = rng.bounded(3); i > 0; --i) {
-        const QString path = pool.takeAt(rng.bounded(pool.size()));
-        f.changeFileLockState(path, true);
-        locks.append(path);
-    }
-    QStringList instanceIds;
-    for (int i = 0, n = rng.bounded(4); i < n; ++i) {
-        const bool decimal = rng.bounded(3) != 0;
-        const QString id = decimal ? QString::number(100000 * (round + 1) + 10 * i + rng.bounded(10))
-                                   : QStringLiteral("bt-%1-%2").arg(round).arg(i);
-        const int mode = rng.bounded(3);
-        const QString account = rng.bounded(2) ? QStringLiteral("88000%1").arg(i) : QString();
-        const QString reg = rng.bounded(2) ? QStringLiteral("注册 it's ok") : QString();
-        f.addInstanceRunMode(id, mode, account, reg);
-        QJsonValue start, end;
-        // Times are kept for plain decimal ids; some with milliseconds.
-        if (decimal && rng.bounded(2)) {
-            start = QStringLiteral("2026-11-%1T09:30:00").arg(10 + i);
-            end = rng.bounded(2) ? QStringLiteral("2026-11-%1T15:00:00.250").arg(10 + i)
-                                 : QStringLiteral("2026-11-%1T15:00:00").arg(10 + i);
-            f.setInstanceStartEndTime(id, QDateTime::fromString(start.toString(), Qt::ISODateWithMs),
-                                      QDateTime::fromString(end.toString(), Qt::ISODateWithMs));
-        }
-        instances.append(QJsonObject{{"instanceId", id},
-                                     {"runMode", mode},
-                                     {"fundAccount", account},
-                                     {"returnRegInfo", reg},
-                                     {"startTime", start},
-                                     {"endTime", end}});
-        instanceIds << id;
-        ids->insert(id);
-    }
-    // Days of the instances, and of an id that was never registered.
-    const QString unregistered = QString::number(700 + round);
-    QSet<QString> dayKeys;
-    for (int i = rng.bounded(5); i > 0; --i) {
-        const QString id = instanceIds.isEmpty() || rng.bounded(4) == 0 ? unregistered : pick(rng, instanceIds);
-        const QDate date(2026, 11, 1 + rng.bounded(28));
-        if (dayKeys.contains(id + date.toString(Qt::ISODate)))
-            continue;
-        dayKeys.insert(id + date.toString(Qt::ISODate));
-        ids->insert(id);
-        // Fractional and negative amounts, and whole ones.
-        const auto amount = [&rng] {
-            const qint64 cents = rng.bounded(-50000000, 50000000);
-            return rng.bounded(3) ? QString::number(cents / 100.0, 'f', 2).toDouble() : double(cents);
-        };
-        const double initial = amount();
-        const double endFunds = amount();
-        f.addBackTestInitCashInfo(id, date, initial);
-        f.addBackTestInitCashEndInfo(id, date, endFunds);
-        days.append(QJsonObject{
-            {"instanceId", id}, {"date", date.toString(Qt::ISODate)}, {"initialFunds", initial}, {"endFunds", endFunds}});
-    }
-    QJsonObject expected{{"format", "strategylogic-bundle"},
-                         {"version", 1},
-                         {"user", f.getCurUserId()},
-                         {"runMode", 0},
-                         {"fixedStrategies", strategies},
-                         {"groups", groups},
-                         {"locks", locks},
-                         {"instances", instances},
-                         {"backtestDays", days},
-                         {"lastProduct", ""},
-                         {"lastFundAccount", ""},
-                         {"pythonPath", ""}};
-    if (rng.bounded(2)) {
-        f.setLastProduct(QStringLiteral("P00%1").arg(rng.bounded(9)));
-        expected.insert("lastProduct", f.getLastProduct());
-    }
-    if (rng.bounded(2)) {
-        f.setLastFundaccount(QStringLiteral("F00%1").arg(rng.bounded(9)));
-        expected.insert("lastFundAccount", f.getLastFundaccount());
-    }
-    if (rng.bounded(2)) {
-        f.setPYInstallPath(QStringLiteral("C:/Python 3.11"));
-        expected.insert("pythonPath", QStringLiteral("C:/Python 3.11"));
-    }
-    return comparable(expected, true, true);
-}
 
 QTEST_GUILESS_MAIN(tst_Bundle)
 #include "tst_bundle.moc"

@@ -16,12 +16,14 @@
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
-#include <QXmlStreamReader>
 
 #include <cmath>
+#include <tuple>
 
 using StrategyLogic::BacktestReport;
 using StrategyLogic::EquityChart;
+
+Q_DECLARE_METATYPE(EquityChart::Format)
 
 namespace {
 // "2026-12-01 100 101; 2026-12-02 101 99" -> days of instance 1024.
@@ -52,24 +54,34 @@ BacktestReport fiveDays()
     return BacktestReport::compute(QStringLiteral("1024"), ledger(FiveDays));
 }
 
-// Whether `actual` has every value of `expected`: null as null, texts
-// equal, numbers within 1e-9 relative.
-QString mismatch(const QJsonObject &expected, const QJsonObject &actual)
+// Where `actual` differs from `expected` in a value `expected` has, or
+// empty: null as null, texts equal, numbers within 1e-9 relative; objects
+// and arrays member by member.
+QString mismatch(const QJsonValue &expected, const QJsonValue &actual, const QString &at = QString())
 {
-    for (auto it = expected.begin(); it != expected.end(); ++it) {
-        const QJsonValue want = it.value();
-        const QJsonValue got = actual.value(it.key());
-        bool same = want.type() == got.type();
-        if (same && want.isDouble())
-            same = std::abs(want.toDouble() - got.toDouble()) <= 1e-9 * std::max(1.0, std::abs(want.toDouble()));
-        else if (same)
-            same = want == got;
-        if (!same)
-            return QStringLiteral("%1: expected %2, got %3")
-                .arg(it.key(), QString::fromUtf8(QJsonDocument(QJsonArray{want}).toJson(QJsonDocument::Compact)),
-                     QString::fromUtf8(QJsonDocument(QJsonArray{got}).toJson(QJsonDocument::Compact)));
+    const auto text = [](const QJsonValue &v) { return QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact)); };
+    if (expected.isObject() && actual.isObject()) {
+        const QJsonObject want = expected.toObject();
+        for (auto it = want.begin(); it != want.end(); ++it) {
+            const QString wrong = mismatch(it.value(), actual.toObject().value(it.key()), at + '/' + it.key());
+            if (!wrong.isEmpty())
+                return wrong;
+        }
+        return QString();
     }
-    return QString();
+    if (expected.isArray() && actual.isArray() && expected.toArray().size() == actual.toArray().size()) {
+        for (int i = 0; i < expected.toArray().size(); ++i) {
+            const QString wrong = mismatch(expected.toArray().at(i), actual.toArray().at(i), at + '/' + QString::number(i));
+            if (!wrong.isEmpty())
+                return wrong;
+        }
+        return QString();
+    }
+    const double want = expected.toDouble();
+    const bool same = expected.type() == actual.type()
+        && (expected.isDouble() ? std::abs(want - actual.toDouble()) <= 1e-9 * std::max(1.0, std::abs(want))
+                                : expected == actual);
+    return same ? QString() : QStringLiteral("%1: expected %2, got %3").arg(at, text(expected), text(actual));
 }
 
 // The curve's blue, where it is drawn at full strength.
@@ -144,15 +156,6 @@ QString curveMisses(const EquityChart &chart, const QImage &image)
     return QString();
 }
 
-bool xmlIsWellFormed(const QByteArray &xml, QString *error)
-{
-    QXmlStreamReader reader(xml);
-    while (!reader.atEnd())
-        reader.readNext();
-    *error = reader.errorString();
-    return !reader.hasError();
-}
-
 QStringList entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden, QDir::Name);
@@ -211,14 +214,6 @@ private slots:
             << QByteArray(R"({"days": 3, "totalReturn": 0, "annualReturn": 0, "annualVolatility": 0,
                 "sharpeRatio": null, "maxDrawdown": 0, "winRate": 0})")
             << 0 << "2026-12-01 to 2026-12-03, 3 days";
-        // 1 % a day, chained: 1.030301 = 1.01^3, annual (1.01^3)^(252/3) - 1
-        // = 1.01^252 - 1 = 11.2740021.
-        QTest::newRow("equal returns: deviation 0")
-            << "2026-12-01 100 101; 2026-12-02 101 102.01; 2026-12-03 102.01 103.0301"
-            << QByteArray("[0.01, 0.01, 0.01]")
-            << QByteArray(R"({"days": 3, "totalReturn": 0.030301, "annualReturn": 11.274002099,
-                "annualVolatility": 0, "sharpeRatio": null, "winRate": 1})")
-            << 0 << "2026-12-01 to 2026-12-03, 3 days";
         // 10 % a day from amounts that are not exact in binary: the returns
         // differ in their last bits (a deviation of about 1.3e-16), which is
         // rounding noise, not a Sharpe ratio of 10^16.
@@ -262,7 +257,7 @@ private slots:
                 "maxDrawdownPeakFunds": 110, "maxDrawdownTroughDate": "2026-12-04",
                 "maxDrawdownTroughFunds": 99, "winRate": 0.5})")
             << 0 << "2026-12-01 to 2026-12-04, 4 days";
-        // End funds 0 mark a day that has not ended.
+        // End funds 0 mark a day that has not ended; annual 1.01^252 - 1 = 11.2740021.
         QTest::newRow("a day without end funds is left out")
             << "2026-12-01 100 101; 2026-12-02 101 0" << QByteArray("[0.01, null]")
             << QByteArray(R"({"days": 1, "skippedDays": 1, "lastDate": "2026-12-01", "endFunds": 101,
@@ -294,25 +289,19 @@ private slots:
         QFETCH(QString, period);
         const BacktestReport report = BacktestReport::compute(QStringLiteral("1024"), ledger(days));
         const QJsonObject json = report.toJson();
-
-        const QString wrong = mismatch(QJsonDocument::fromJson(expected).object(), json.value("figures").toObject());
+        QJsonArray wantDays;
+        for (const QJsonValue &value : QJsonDocument::fromJson(returns).array())
+            wantDays.append(QJsonObject{{"return", value}});
+        const QString wrong = mismatch(QJsonObject{{"instanceId", "1024"}, {"days", wantDays},
+                                                   {"figures", QJsonDocument::fromJson(expected).object()}},
+                                       json);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
-        const QJsonArray wantReturns = QJsonDocument::fromJson(returns).array();
-        const QJsonArray rows = json.value("days").toArray();
-        QCOMPARE(rows.size(), wantReturns.size());
-        QDate previous;
-        for (int i = 0; i < rows.size(); ++i) {
-            const QJsonObject row = rows.at(i).toObject();
-            const QString bad = mismatch(QJsonObject{{"return", wantReturns.at(i)}}, row);
-            QVERIFY2(bad.isEmpty(), qPrintable(QStringLiteral("day %1: %2").arg(i).arg(bad)));
-            QCOMPARE(report.days().at(i).counts(), !wantReturns.at(i).isNull());
-            const QDate date = QDate::fromString(row.value("date").toString(), Qt::ISODate);
-            QVERIFY2(!previous.isValid() || previous < date, "days sorted by date");
-            previous = date;
+        for (int i = 0; i < wantDays.size(); ++i) {
+            QCOMPARE(report.days().at(i).counts(), !wantDays.at(i).toObject().value("return").isNull());
+            QVERIFY2(i == 0 || report.days().at(i - 1).date < report.days().at(i).date, "days sorted by date");
         }
         QCOMPARE(json.value("notes").toArray().size(), notes);
         QCOMPARE(report.notes().size(), notes);
-        QCOMPARE(json.value("instanceId").toString(), QStringLiteral("1024"));
         QCOMPARE(report.period(), period);
         QCOMPARE(QStringList(json.value("figures").toObject().keys()),
                  [] { QStringList keys = BacktestReport::figureKeys(); keys.sort(); return keys; }());
@@ -329,14 +318,10 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("gain") << "signedPercent" << 0.0123 << "+1.23%";
         QTest::newRow("loss") << "signedPercent" << -0.005 << "-0.50%";
         QTest::newRow("loss rounding to nothing") << "signedPercent" << -0.00001 << "0.00%";
-        QTest::newRow("percent") << "percent" << 0.0199999 << "2.00%";
         QTest::newRow("percent rounding to nothing") << "percent" << -0.00001 << "0.00%";
-        QTest::newRow("ratio") << "ratio" << 1.849 << "1.85";
         QTest::newRow("ratio rounding to nothing") << "ratio" << -0.001 << "0.00";
-        QTest::newRow("whole amount") << "funds" << 1012000.0 << "1,012,000";
         QTest::newRow("cents") << "funds" << 998500.5 << "998,500.50";
         QTest::newRow("finer than cents") << "funds" << 102948.50412 << "102,948.50412";
         QTest::newRow("negative amount") << "funds" << -50.0 << "-50";
@@ -417,49 +402,9 @@ private slots:
         QCOMPARE(BacktestReport::printable(text), shown);
     }
 
-    void svgCurveWhereTheValuesPutIt()
-    {
-        const BacktestReport report = fiveDays();
-        const EquityChart chart(report);
-        QString error;
-        const QByteArray svg = chart.toSvg(&error);
-        QVERIFY2(!svg.isEmpty(), qPrintable(error));
-        QVERIFY2(xmlIsWellFormed(svg, &error), qPrintable(error));
-        const QImage image = renderSvg(svg, chart.size());
-        QVERIFY(!image.isNull());
-
-        // The axis holds every amount without wasting the height.
-        const QVector<double> &ticks = chart.amountTicks();
-        QVERIFY(ticks.size() >= 3);
-        QVERIFY(ticks.first() <= 99960 && ticks.last() >= 103988.388);
-        QVERIFY(ticks.last() - ticks.first() < 3 * (103988.388 - 99960));
-        const QRectF plot = chart.plotArea();
-        QVERIFY(QRectF(QPointF(0, 0), QSizeF(chart.size())).contains(plot));
-
-        // Points 0..5: the start (100000), then each end; 4 is the highest
-        // (103988.388), 2 the lowest (99960).
-        const QVector<QPoint> curve = pixels(image, plot, isCurve);
-        QVERIFY(!curve.isEmpty());
-        const QPoint top = *std::min_element(curve.begin(), curve.end(),
-                                             [](const QPoint &a, const QPoint &b) { return a.y() < b.y(); });
-        const QPoint bottom = *std::max_element(curve.begin(), curve.end(),
-                                                [](const QPoint &a, const QPoint &b) { return a.y() < b.y(); });
-        const double highest = rowOf(chart, 103988.388);
-        const double lowest = rowOf(chart, 99960);
-        QVERIFY2(std::abs(top.y() - highest) <= 3, qPrintable(QStringLiteral("top row %1, expected %2")
-                                                                 .arg(top.y()).arg(highest)));
-        QVERIFY2(std::abs(bottom.y() - lowest) <= 3, qPrintable(QStringLiteral("bottom row %1, expected %2")
-                                                                    .arg(bottom.y()).arg(lowest)));
-        QVERIFY2(std::abs(top.x() - chart.pointAt(4).x()) <= 3, qPrintable(QString::number(top.x())));
-        QVERIFY2(std::abs(bottom.x() - chart.pointAt(2).x()) <= 3, qPrintable(QString::number(bottom.x())));
-        const QString missed = curveMisses(chart, image);
-        QVERIFY2(missed.isEmpty(), qPrintable(missed));
-        // Each day has a date under it.
-        QCOMPARE(chart.labelledPoints(), (QVector<int>{0, 1, 2, 3, 4, 5}));
-    }
-
-    // A widget lays the chart out for its own size and paints it; the
-    // read-out under the pointer asks for the nearest point.
+    // A widget lays the chart out for its own size and paints it, the SVG
+    // is drawn at it: the curve goes where the values put it. The read-out
+    // under the pointer asks for the nearest point.
     void layoutAtAnySize_data()
     {
         QTest::addColumn<QSize>("size");
@@ -481,6 +426,10 @@ private slots:
         QCOMPARE(chart.size(), size);
         const QRectF plot = chart.plotArea();
         QVERIFY2(plot.width() >= 0 && plot.height() >= 0, "the plot area is not turned inside out");
+        // The axis holds every amount (99960 to 103988.388) without wasting the height.
+        const QVector<double> &ticks = chart.amountTicks();
+        QVERIFY(ticks.size() >= 3 && ticks.first() <= 99960 && ticks.last() >= 103988.388);
+        QVERIFY(ticks.last() - ticks.first() < 3 * (103988.388 - 99960));
 
         // Left to right at equal steps, from the plot's left to its right.
         const int n = report.equity().size();
@@ -493,10 +442,16 @@ private slots:
             QVERIFY(plot.right() - chart.pointAt(n - 1).x() < plot.width() / 10);
             QCOMPARE(chart.labelledPoints().first(), 0);
             QCOMPARE(chart.labelledPoints().last(), n - 1);
+            if (size == EquityChart::DefaultSize) // each day has a date under it
+                QCOMPARE(chart.labelledPoints(), (QVector<int>{0, 1, 2, 3, 4, 5}));
+            QVERIFY(QRectF(QPointF(0, 0), QSizeF(size)).contains(plot));
             const QImage image = paintedImage(chart);
-            const QString missed = curveMisses(chart, image);
+            QString missed = curveMisses(chart, image);
             QVERIFY2(missed.isEmpty(), qPrintable(missed));
             QCOMPARE(QColor(image.pixel(1, size.height() - 2)), QColor(Qt::white)); // its own ground
+            QString error;
+            missed = curveMisses(chart, renderSvg(chart.toSvg(&error), size));
+            QVERIFY2(missed.isEmpty(), qPrintable(missed + error));
         } else if (!size.isEmpty()) {
             paintedImage(chart); // draws what fits, and returns
         }
@@ -535,7 +490,7 @@ private slots:
     void svgDrawdownShadedBelowThePeak_data()
     {
         QTest::addColumn<QString>("days");
-        QTest::addColumn<int>("segment"); // between equity points segment and segment + 1
+        QTest::addColumn<int>("segment"); // between equity points segment and segment + 1; -1: anywhere
         QTest::addColumn<double>("along");
         QTest::addColumn<bool>("shaded");
         QTest::newRow("after the first peak") << FiveDays << 1 << 0.75 << true;
@@ -543,6 +498,8 @@ private slots:
         QTest::newRow("rising to the first peak") << FiveDays << 0 << 0.5 << false;
         QTest::newRow("above the old peak") << FiveDays << 3 << 0.9 << false;
         QTest::newRow("never recovering") << NeverRecovering << 2 << 0.5 << true;
+        QTest::newRow("rising funds: nowhere") << "2026-12-01 100 101; 2026-12-02 101 103; 2026-12-03 103 104" << -1
+                                               << 0.0 << false;
     }
 
     void svgDrawdownShadedBelowThePeak()
@@ -556,7 +513,12 @@ private slots:
         QString error;
         const QImage image = renderSvg(chart.toSvg(&error), chart.size());
         QVERIFY2(!image.isNull(), qPrintable(error));
-
+        if (segment < 0) {
+            QCOMPARE(report.drawdownPeakPoint(), -1);
+            QCOMPARE(pixels(image, chart.plotArea(), isShade).size(), 0);
+            QVERIFY(!pixels(image, chart.plotArea(), isCurve).isEmpty());
+            return;
+        }
         const BacktestReport::EquityPoint &from = report.equity().at(segment);
         const BacktestReport::EquityPoint &to = report.equity().at(segment + 1);
         const double left = chart.pointAt(segment).x();
@@ -575,20 +537,6 @@ private slots:
             for (int dy : {-12, -6, 6, 12})
                 QVERIFY2(!isShade(image.pixel(x, qRound(curveRow) + dy)), qPrintable(QString::number(dy)));
         }
-    }
-
-    void risingFundsHaveNoDrawdownArea()
-    {
-        const BacktestReport report = BacktestReport::compute(
-            QStringLiteral("7"), ledger("2026-12-01 100 101; 2026-12-02 101 103; 2026-12-03 103 104"));
-        QCOMPARE(report.figures().maxDrawdown.value_or(-1), 0.0);
-        QCOMPARE(report.drawdownPeakPoint(), -1);
-        const EquityChart chart(report);
-        QString error;
-        const QImage image = renderSvg(chart.toSvg(&error), chart.size());
-        QVERIFY(!image.isNull());
-        QCOMPARE(pixels(image, chart.plotArea(), isShade).size(), 0);
-        QVERIFY(!pixels(image, chart.plotArea(), isCurve).isEmpty());
     }
 
     void png()
@@ -621,7 +569,7 @@ private slots:
         const EquityChart chart(report);
         QString error;
         const QByteArray svg = chart.toSvg(&error);
-        QVERIFY2(xmlIsWellFormed(svg, &error), qPrintable(error));
+        QVERIFY2(QSvgRenderer(svg).isValid(), svg.constData()); // well-formed
         QVERIFY(!svg.contains(id.toUtf8()));
 
         const QString html = StrategyLogic::reportHtml(report, svg);
@@ -650,29 +598,26 @@ private slots:
     // Saving: whole or not at all; the folder must be there.
     void save_data()
     {
-        QTest::addColumn<int>("format");
+        using Format = EquityChart::Format;
+        QTest::addColumn<Format>("format");
         QTest::addColumn<QString>("name");     // in a fresh folder holding "afolder/" and "old.png"
         QTest::addColumn<qint64>("sizeLimit"); // 0: none
         QTest::addColumn<QString>("error");    // empty: saved
-        QTest::newRow("svg") << int(EquityChart::Format::Svg) << "chart.svg" << qint64(0) << "";
-        QTest::newRow("png over an old one") << int(EquityChart::Format::Png) << "old.png" << qint64(0) << "";
-        QTest::newRow("html") << int(EquityChart::Format::Html) << "report.html" << qint64(0) << "";
-        QTest::newRow("in a missing folder")
-            << int(EquityChart::Format::Svg) << "missing/chart.svg" << qint64(0) << "No such file or directory";
-        QTest::newRow("below a file") << int(EquityChart::Format::Svg) << "old.png/chart.svg" << qint64(0)
-                                      << "Not a directory";
-        QTest::newRow("over a folder")
-            << int(EquityChart::Format::Svg) << "afolder" << qint64(0) << "Filename refers to a directory";
+        QTest::newRow("svg") << Format::Svg << "chart.svg" << qint64(0) << "";
+        QTest::newRow("png over an old one") << Format::Png << "old.png" << qint64(0) << "";
+        QTest::newRow("html") << Format::Html << "report.html" << qint64(0) << "";
+        QTest::newRow("in a missing folder") << Format::Svg << "missing/chart.svg" << qint64(0) << "No such file or directory";
+        QTest::newRow("below a file") << Format::Svg << "old.png/chart.svg" << qint64(0) << "Not a directory";
+        QTest::newRow("over a folder") << Format::Svg << "afolder" << qint64(0) << "Filename refers to a directory";
         // Cut off by the limit as by a full disk: never renamed into place.
-        QTest::newRow("png on a full disk")
-            << int(EquityChart::Format::Png) << "chart.png" << qint64(4096) << "File too large";
-        QTest::newRow("html on a full disk, over an old file")
-            << int(EquityChart::Format::Html) << "old.png" << qint64(20000) << "File too large";
+        QTest::newRow("png on a full disk") << Format::Png << "chart.png" << qint64(4096) << "File too large";
+        QTest::newRow("html on a full disk, over an old file") << Format::Html << "old.png" << qint64(20000)
+                                                               << "File too large";
     }
 
     void save()
     {
-        QFETCH(int, format);
+        QFETCH(EquityChart::Format, format);
         QFETCH(QString, name);
         QFETCH(qint64, sizeLimit);
         QFETCH(QString, error);
@@ -683,13 +628,13 @@ private slots:
         const QMap<QString, QByteArray> before = folderContents(folder.path());
         const EquityChart chart(fiveDays());
         QString reason;
-        const QByteArray expected = chart.document(EquityChart::Format(format), &reason);
+        const QByteArray expected = chart.document(format, &reason);
         QVERIFY2(!expected.isEmpty(), qPrintable(reason));
 
         bool saved = false;
         {
             std::unique_ptr<FileSizeLimit> limit(sizeLimit ? new FileSizeLimit(sizeLimit) : nullptr);
-            saved = chart.save(folder.filePath(name), EquityChart::Format(format), &reason);
+            saved = chart.save(folder.filePath(name), format, &reason);
         }
         if (error.isEmpty()) {
             QVERIFY2(saved, qPrintable(reason));
@@ -710,83 +655,58 @@ private slots:
         }
     }
 
-    // The one run of the command: the tool writes and prints what the
-    // library returns; files are taken from the folder it was started in and
-    // written whole or not at all; a usage error and the shell touch nothing.
+    // The command end to end where docs/cli.md (tst_clidoc) does not go: the
+    // tool writes what the library draws; files are taken from the folder it
+    // was started in and written whole or not at all; a usage error and the
+    // shell touch nothing.
     void strategyctlReport()
     {
         TestHome home;
         QVERIFY2(home.isValid(), qPrintable(home.errorString()));
         QTemporaryDir start;
         QVERIFY2(start.isValid(), qPrintable(start.errorString()));
-        auto run = [&](const QStringList &args, const QByteArray &input = QByteArray()) {
+        const auto run = [&](const QStringList &args, const QByteArray &input = QByteArray()) {
             return runProcess(QStringLiteral(STRATEGYCTL_PATH), QStringList{"--home", home.path()} + args,
                               home.processEnvironment(), start.path(), input);
         };
-        for (const BackTestCashInfo &day : ledger(FiveDays)) {
-            CHECK_EXIT(run({"cash", "day", "1024", day.date.toString(Qt::ISODate),
-                            QString::number(day.initialFunds, 'g', 17), QString::number(day.endFunds, 'g', 17)}),
-                       0);
-        }
-        const BacktestReport report = fiveDays();
-        const EquityChart chart(report);
-        QString error;
+        QByteArray days;
+        for (const BackTestCashInfo &day : ledger(FiveDays))
+            days += QStringLiteral("cash day 1024 %1 %2 %3\n")
+                        .arg(day.date.toString(Qt::ISODate), QString::number(day.initialFunds, 'g', 17),
+                             QString::number(day.endFunds, 'g', 17))
+                        .toUtf8();
+        CHECK_EXIT(run({"shell"}, days), 0);
         QVERIFY(QDir(start.path()).mkdir("out"));
-
-        const ProcessResult drawn =
-            run({"--json", "report", "1024", "--svg", "out/chart.svg", "--png", "out/chart.png", "--html",
-                 "out/report.html"});
-        CHECK_EXIT(drawn, 0);
-        const QJsonObject json = QJsonDocument::fromJson(drawn.out).object();
-        const QJsonObject expected = report.toJson();
-        QCOMPARE(json.keys(), expected.keys());
-        QString wrong = mismatch(expected.value("figures").toObject(), json.value("figures").toObject());
-        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
-        QCOMPARE(json.value("days").toArray().size(), 5);
-        for (int i = 0; i < 5; ++i) {
-            wrong = mismatch(expected.value("days").toArray().at(i).toObject(),
-                             json.value("days").toArray().at(i).toObject());
-            QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
-        }
+        CHECK_EXIT(run({"report", "1024", "--svg", "out/chart.svg", "--png", "out/chart.png", "--html", "out/report.html"}),
+                   0);
+        const EquityChart chart(fiveDays());
+        QString error;
         QCOMPARE(entries(start.filePath("out")), (QStringList{"chart.png", "chart.svg", "report.html"}));
         QVERIFY(!QFile::exists(home.filePath("out")));
         QCOMPARE(readFile(start.filePath("out/chart.svg")), chart.toSvg(&error));
         QCOMPARE(readFile(start.filePath("out/chart.png")), chart.toPng(&error));
         QCOMPARE(readFile(start.filePath("out/report.html")), chart.toHtml(&error));
 
-        struct Refusal
-        {
-            QStringList args;
-            QByteArray input;
-            qint64 sizeLimit;
-            int status;
-            QString kind;
-            QString message;
-        };
-        const QList<Refusal> refusals{
-            {{"--json", "report", "1024", "--png", "out/big.png"}, QByteArray(), 4096, 3, "io",
-             "cannot write out/big.png: File too large"},
-            {{"--json", "report", "1024", "--svg", "x.svg", "--html", "./x.svg"}, QByteArray(), 0, 2, "usage",
+        // Arguments, stdin, the size limit of strategyctl's own files, the exit status, the error.
+        const QList<std::tuple<QStringList, QByteArray, qint64, int, QString, QString>> refusals{
+            {{"report", "1024", "--png", "out/big.png"}, {}, 4096, 3, "io", "cannot write out/big.png: File too large"},
+            {{"report", "1024", "--svg", "x.svg", "--html", "./x.svg"}, {}, 0, 2, "usage",
              "--svg and --html name the same file './x.svg'"},
-            {{"--json", "shell"}, "report 1024 --svg out/shell.svg\n", 0, 1, "refused",
+            {{"shell"}, "report 1024 --svg out/shell.svg\n", 0, 1, "refused",
              "charts are drawn by a one-shot 'strategyctl report'"},
         };
         const QMap<QString, QByteArray> files = folderContents(start.path());
-        for (const Refusal &refusal : refusals) {
+        for (const auto &[args, input, sizeLimit, status, kind, message] : refusals) {
             ProcessResult result;
             {
-                // Only strategyctl's own files are limited: the ledger is read, not written.
-                std::unique_ptr<FileSizeLimit> limit(refusal.sizeLimit ? new FileSizeLimit(refusal.sizeLimit)
-                                                                       : nullptr);
-                result = run(refusal.args, refusal.input);
+                std::unique_ptr<FileSizeLimit> limit(sizeLimit ? new FileSizeLimit(sizeLimit) : nullptr);
+                result = run(QStringList{"--json"} + args, input);
             }
-            CHECK_EXIT(result, refusal.status);
+            CHECK_EXIT(result, status);
             const QJsonObject failure = QJsonDocument::fromJson(result.out).object().value("error").toObject();
-            QCOMPARE(failure.value("kind").toString(), refusal.kind);
-            QVERIFY2(failure.value("message").toString().contains(refusal.message),
-                     qPrintable(failure.value("message").toString()));
+            QCOMPARE(failure.value("kind").toString(), kind);
+            QVERIFY2(failure.value("message").toString().contains(message), qPrintable(result.describe()));
             QCOMPARE(folderContents(start.path()), files);
-            QCOMPARE(entries(start.filePath("out")), (QStringList{"chart.png", "chart.svg", "report.html"}));
         }
     }
 };

@@ -11,12 +11,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <optional>
 #include <wchar.h>
 
 namespace {
-// The fields of a fixed strategy, in the order of the data file.
-const QStringList RecordKeys{"id", "name", "filePath", "group", "extraInfo", "copyIndex"};
-
 QStringList sorted(QStringList list) { list.sort(); return list; }
 
 // Columns a text takes on a terminal.
@@ -105,15 +103,16 @@ class tst_Strategyctl : public QObject
 
     TestHome m_home;
     QProcess m_flushShell; // waits 3.5 s in a folder of its own while the other cases run
-    QString m_answersFolder; // answers(): a strategy, a locked file, a product, an empty group
-    int m_strategyId = 0;
+    QString m_flushFolder;
+    QString m_answersFolder; // answers(): a strategy and a locked file
 
 private slots:
     void initTestCase()
     {
         QVERIFY2(m_home.isValid(), qPrintable(m_home.errorString()));
         m_flushShell.setProcessEnvironment(m_home.processEnvironment());
-        m_flushShell.start(QStringLiteral(STRATEGYCTL_PATH), {"--home", newFolder(), "--json", "shell"});
+        m_flushFolder = newFolder();
+        m_flushShell.start(QStringLiteral(STRATEGYCTL_PATH), {"--home", m_flushFolder, "--json", "shell"});
         m_flushShell.write("strategy add D:/s/x.py x\ninstance add 7 1\nwait 3500\ndb instance_info\n");
         QVERIFY2(m_flushShell.waitForBytesWritten(), qPrintable(m_flushShell.errorString()));
         m_flushShell.closeWriteChannel();
@@ -124,7 +123,7 @@ private slots:
     // starts (the data folder is not even created, as for help and the
     // version). Under --json a failure is {"error": {"kind", "message"}} on
     // stdout, the message on stderr as well; a refusal leaves the folder as
-    // it was. Help is within 80 columns.
+    // it was. Help is within 80 columns. A negative number is a value.
     void answers_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -158,32 +157,14 @@ private slots:
         auto failure = [](const char *name, const QStringList &args, const char *kind, const QString &err) {
             QTest::newRow(name) << args << 1 << kind << "" << err << true;
         };
-        failure("strategy show", {"strategy", "show", "99"}, "notFound", "no fixed strategy with id 99");
+        // The failures docs/cli.md does not show (tst_clidoc runs its examples).
         failure("strategy names", {"strategy", "names", "D:/none.py"}, "notFound", "D:/none.py");
-        failure("strategy move", {"strategy", "move", "D:/none.py", "D:/x.py"}, "notFound", "D:/none.py");
         failure("strategy remove --path", {"strategy", "remove", "--path", "D:/none.py"}, "notFound", "D:/none.py");
-        failure("strategy remove", {"strategy", "remove", "77"}, "notFound", "id 77");
         failure("strategy list --group", {"strategy", "list", "--group", "nope"}, "notFound", "nope");
-        failure("modify same values", {"strategy", "modify", "{a}", "--name", "a"}, "unchanged", "nothing changed");
-        failure("lock off", {"lock", "off", "D:/never.py"}, "unchanged", "not locked");
         failure("lock on twice", {"lock", "on", "D:/locked.py"}, "unchanged", "already");
-        failure("instance times", {"instance", "times", "404", "2026-12-01T09:30:00", "2026-12-01T15:00:00"},
-                "notFound", "no instance 404");
-        failure("instance show", {"instance", "show", "404"}, "notFound", "no instance 404");
-        failure("account list", {"account", "list", "NOPE"}, "notFound", "NOPE");
-        failure("account pytype", {"account", "pytype", "99"}, "notFound", "99");
-        failure("cash show", {"cash", "show", "404"}, "notFound", "404");
-        failure("group delete", {"group", "delete", "nope"}, "notFound", "nope");
-        failure("group cleanup, empty", {"group", "cleanup", "empty"}, "unchanged", "no strategies");
-        failure("product set, same", {"product", "set", "P1"}, "unchanged", "already");
-        failure("default group by hand", {"group", "add", "默认分组"}, "refused",
-                "默认分组/自动启动分组为内置分组名，不允许手工创建！");
         failure("comma in name", {"group", "add", "a,b"}, "refused", "分组名称不能包含“,”或“;”！");
-        // Effects that would end with a one-shot run are refused there.
-        failure("cash init", {"cash", "init", "5", "2026-12-01", "-5"}, "refused", "cash day");
-        failure("runmode set", {"runmode", "set", "1"}, "refused", "strategyctl shell");
-        failure("server list", {"instance", "server-list", "/dev/null"}, "refused", "strategyctl shell");
-        failure("account refresh", {"account", "refresh"}, "refused", "strategyctl shell");
+        // An effect that would end with a one-shot run is refused there.
+        failure("cash init", {"cash", "init", "5", "2026-12-01", "-5.5"}, "refused", "cash day");
 
         // As text, each line within 80 columns.
         auto alone = [](const char *name, const QStringList &args, int exitCode, const QString &out, const QString &err) {
@@ -202,7 +183,6 @@ private slots:
         alone("shell help", {"shell", "--help"}, 0, "(?s)quit.*--bail", "");
         alone("shell-only help", {"runmode", "set", "--help"}, 0, "strategyctl shell", "");
         alone("version", {"--version"}, 0, R"(^strategyctl \d+\.\d+\.\d+$)", "");
-        alone("-V", {"-V"}, 0, R"(^strategyctl \d+\.\d+\.\d+$)", "");
         alone("version as json", {"--json", "--version"}, 0, R"(^\{\s*"version": "\d+\.\d+\.\d+"\s*\}$)", "");
 
         auto text = [](const char *name, const QStringList &args, int exitCode, const QString &out, const QString &err) {
@@ -213,7 +193,7 @@ private slots:
         text("strict name", {"name", "strict", "D:/s/my_strategy.py"}, 0, "^true$", "");
         // Only the trading engine creates its database: without one, no rows.
         text("orders, no database", {"simu", "orders", "1001"}, 0, R"(\(none\)$)", "");
-        text("fills, no database", {"simu", "fills", "1002"}, 0, R"(\(none\)$)", "");
+        text("negative amounts", {"cash", "day", "5", "2026-12-01", "-5", "-2.5"}, 0, "^ok$", "");
     }
     void answers()
     {
@@ -225,13 +205,12 @@ private slots:
         QFETCH(bool, plugin);
         if (m_answersFolder.isEmpty()) {
             m_answersFolder = m_home.switchToNewFolder(QStringLiteral("answers"));
-            const QList<QJsonDocument> prepared = shellAnswers("strategy add D:/a.py a\nlock on D:/locked.py\n"
-                                                               "product set P1\ngroup add empty\nstrategy last\n", 5);
-            QVERIFY(!prepared.isEmpty());
-            m_strategyId = prepared.last().object().value("id").toInt();
+            CHECK_EXIT(run({"shell"}, "strategy add D:/a.py a\nlock on D:/locked.py\n"), 0);
         }
-        args.replaceInStrings("{a}", QString::number(m_strategyId));
-        if (!kind.isEmpty())
+        // Before the command or after it: --json is taken either way.
+        if (!kind.isEmpty() && plugin)
+            args.append("--json");
+        else if (!kind.isEmpty())
             args.prepend("--json");
         const QString neverCreated = m_answersFolder + QStringLiteral("/../never-created");
         const QMap<QString, QByteArray> before = folderContents(m_answersFolder, {"sarvek.lock", "sarvek.db"});
@@ -298,85 +277,20 @@ private slots:
         QVERIFY(!QFileInfo::exists(QFileInfo(QStringLiteral(STRATEGYCTL_PATH)).absolutePath() + "/sarvek.db"));
     }
 
-    void hostProfile_data()
-    {
-        QTest::addColumn<QByteArray>("profile"); // StrategyHostProfile.json; empty: the built-in demo profile
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("login");
-        QTest::addColumn<QStringList>("products");
-        QTest::newRow("demo profile") << QByteArray() << "demo01" << "Demo01" << QStringList{"P001", "P002", "P003"};
-        QTest::newRow("profile file replaces the demo")
-            << QByteArray(R"({"loginAccount": "Trader7", "userId": "Trader7", "fundAccounts": [{"productId": "Q9"}]})")
-            << "trader7" << "Trader7" << QStringList{"Q9"};
-    }
-    void hostProfile()
-    {
-        QFETCH(QByteArray, profile);
-        QFETCH(QString, user);
-        QFETCH(QString, login);
-        QFETCH(QStringList, products);
-        const QString dir = newFolder();
-        QVERIFY(profile.isEmpty() || writeFile(file("StrategyHostProfile.json"), profile));
-        const QList<QJsonDocument> documents = shellAnswers("status\naccount products\n", 2);
-        QVERIFY(!documents.isEmpty());
-        const QStringList status = values(documents.at(0).object(), {"initialized", "userId", "loginAccount",
-                                          "applicationDir", "database", "dataFile", "groupsFile"});
-        const QString work = dir + "/work/" + user;
-        QCOMPARE(status, (QStringList{"true", user, login, dir, dir + "/sarvek.db", work + "/SarvekFixStrategy.dat",
-                                      work + "/SarvekFixedStrategyGroups.txt"}));
-        QCOMPARE(fields(documents.at(1).array(), {"productId"}), products);
-    }
-
-    // The one JSON shape: data, {"ok": true}, or {"answer": ...}.
-    void jsonShapes()
-    {
-        newFolder();
-        QCOMPARE(json({"strategy", "add", "D:/s/a.py", "a"}).object(), (QJsonObject{{"ok", true}}));
-        const QList<QJsonDocument> documents = shellAnswers(
-            "strategy is-fixed D:/s/a.py\nlock status D:/s/a.py\nstrategy last\ninstance add 9 2\ninstance show 9\n", 5);
-        QVERIFY(!documents.isEmpty());
-        QCOMPARE(documents.at(0).object(), (QJsonObject{{"answer", true}}));
-        QCOMPARE(documents.at(1).object(), (QJsonObject{{"answer", false}}));
-        QVERIFY(documents.at(2).object().value("id").isDouble());
-        // Unset times are null; numbers are numbers.
-        const QJsonObject instance = documents.at(4).object();
-        QVERIFY(instance.value("startTime").isNull() && instance.value("runMode").isDouble());
-        // The database's rows keep the types they are stored with.
-        const QJsonObject row = json({"db", "instance_info"}).array().at(0).toObject();
-        QVERIFY(!row.isEmpty());
-        for (const QString &column : row.keys()) {
-            const QString type = querySql(m_home.filePath("sarvek.db"),
-                                          QStringLiteral("select typeof(%1) from instance_info").arg(column)).value(0).value(0);
-            const QJsonValue value = row.value(column);
-            QVERIFY2(type == "null" ? value.isNull() : type == "text" ? value.isString() : value.isDouble(),
-                     qPrintable(column + ": " + type));
-        }
-    }
-
-    // Negative amounts are values, not options; a whole day is kept by one
-    // run; amounts come back from the database as they were given.
-    void cashAmounts()
-    {
-        newFolder();
-        CHECK_EXIT(run({"cash", "day", "5", "2026-12-01", "-5", "-2.5"}), 0);
-        CHECK_EXIT(run({"shell"}, "cash init 9 2026-12-01 12345.678\ncash end 9 2026-12-01 1012000.5\n"), 0);
-        const QList<QJsonDocument> documents = shellAnswers("cash show 5\ncash show 9\n", 2);
-        QVERIFY(!documents.isEmpty());
-        QCOMPARE(fields(documents.at(0).array(), {"initialFunds", "endFunds"}), QStringList{"-5|-2.5"});
-        QCOMPARE(fields(documents.at(1).array(), {"initialFunds", "endFunds"}), QStringList{"12345.678|1012000.5"});
-    }
-
     // Text is for people: local times, "-" for nothing, aligned columns
     // whatever the characters, quoted event arguments, no control character
     // reaching the terminal.
     void textForPeople()
     {
         newFolder();
-        CHECK_EXIT(run({"shell"}, QStringLiteral("group add 趋势\nstrategy add D:/s/a.py 趋势😀 --extra x\n"
-                                                 "strategy add D:/s/b.py plain --extra x\n"
-                                                 "strategy add D:/s/c.py e\u0301t\u00e9 --extra x\n"
-                                                 "strategy add D:/s/e.py 'bell\x07\x1b[2J'\n").toUtf8()),
-                   0);
+        const ProcessResult session = run({"shell"}, QStringLiteral("group add 趋势\nstrategy add D:/s/a.py 趋势😀 --extra x\n"
+                                                                    "strategy add D:/s/b.py plain --extra x\n"
+                                                                    "strategy add D:/s/c.py e\u0301t\u00e9 --extra x\n"
+                                                                    "strategy add D:/s/e.py 'bell\x07\x1b[2J'\n"
+                                                                    "lock on 'D:/my s/a.py'\n").toUtf8());
+        CHECK_EXIT(session, 0);
+        // An event argument with a blank comes quoted, as the shell reads it back.
+        QVERIFY2(session.out.contains("event signalChangeFileLockState 'D:/my s/a.py'\n"), qPrintable(session.describe()));
         const QString groups = run({"group", "list"}).outText();
         QVERIFY2(QRegularExpression("\n趋势 +\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\n").match(groups).hasMatch(), qPrintable(groups));
         QVERIFY2(QRegularExpression("\n默认分组 +-\n").match(groups).hasMatch(), qPrintable(groups));
@@ -398,136 +312,66 @@ private slots:
         const ProcessResult events = run({"--json", "shell"}, "strategy move D:/s/b.py D:/s/b2.py\n");
         QVERIFY2(events.out.contains(R"({"event":"signalFixedStrategyFileChanged","newFilePath":"D:/s/b2.py","oldFilePath":"D:/s/b.py"})"),
                  qPrintable(events.describe()));
-        // An event argument with a blank comes quoted, as the shell reads it back.
-        const ProcessResult shell = run({"shell"}, "lock on 'D:/my s/a.py'\n");
-        QVERIFY2(shell.out.contains("event signalChangeFileLockState 'D:/my s/a.py'\n"), qPrintable(shell.describe()));
     }
 
-    void listings()
+    // Instances are listed in the order of their ids as numbers; inside a
+    // shell an instance is listed before its row reaches the database.
+    void instancesListedInOrder()
     {
         newFolder();
-        CHECK_EXIT(run({"shell"}, "group add g\nstrategy add D:/a.py a --group g\nstrategy add D:/b.py b\n"
-                                  "strategy add D:/a.py a2\nlock on D:/z.py\nlock on D:/y.py\nlock off D:/z.py\n"
-                                  "instance add 12 2\ninstance add 3 1\n"),
-                   0);
-        // Inside a shell an instance is listed before its row reaches the database.
-        const QList<QJsonDocument> documents = shellAnswers("strategy list --group g\nstrategy list --path D:/a.py\n"
-                                                            "lock list\ninstance list\ninstance add 40 1\ninstance list\n",
-                                                            6);
+        const QList<QJsonDocument> documents
+            = shellAnswers("instance add 12 2\ninstance add 3 1\ninstance list\ninstance add 40 1\ninstance list\n", 5);
         QVERIFY(!documents.isEmpty());
-        QCOMPARE(fields(documents.at(0).array(), {"name"}), QStringList{"a"});
-        QCOMPARE(fields(documents.at(1).array(), {"name"}), (QStringList{"a", "a2"}));
-        QCOMPARE(documents.at(2).array(), QJsonArray{"D:/y.py"});
-        QCOMPARE(fields(documents.at(3).array(), {"instanceId", "runMode"}), (QStringList{"3|1", "12|2"}));
-        QCOMPARE(fields(documents.at(5).array(), {"instanceId"}), (QStringList{"3", "12", "40"}));
+        QCOMPARE(fields(documents.at(2).array(), {"instanceId", "runMode"}), (QStringList{"3|1", "12|2"}));
+        QCOMPARE(fields(documents.at(4).array(), {"instanceId"}), (QStringList{"3", "12", "40"}));
     }
 
-    // The simulated-trading engine's records; a table for people leaves
-    // the long columns to --all.
-    void simulatedTradesAreRead()
+    // A table of the simulated-trading engine's orders for people leaves the
+    // long columns to --all (the records themselves: tst_simu).
+    void simulatedOrdersTable()
     {
         newFolder();
         QVERIFY(execSql(file("Sarvek_SimuTrade.db"), QStringLiteral(
             "create table order_info(order_id, symbol, date_time, batch_no, order_qty, leave_qty, cum_qty, side,"
-            " status, type, px, avg_px, style, fund_account, enturst_prop, text, inst_id); create table deal_info("
-            "order_id, symbol, exchange_matchDate, exec_id, last_qty, side, last_px, fund_account, inst_id);"
-            "insert into order_info(order_id, px, fund_account, text, inst_id) values('O1', 10.5, '880001', null,"
-            " '1001'), ('O3', 9.87, '880002', 'a long description of the order', '1002');"
-            "insert into deal_info(exec_id, inst_id) values('E1', 1001), ('E3', 1002);")));
-        const QList<QJsonDocument> documents = shellAnswers("simu orders 1001\nsimu fills 1002\n", 2);
-        QVERIFY(!documents.isEmpty());
-        const QStringList orderKeys{"orderID", "algoOrderID", "price", "tradingAccount", "textDescription"};
-        QCOMPARE(fields(documents.at(0).array(), orderKeys), QStringList{"O1|1001|10.5|880001|null"});
-        QCOMPARE(fields(documents.at(1).array(), {"execID", "strategyID"}), QStringList{"E3|1002"});
+            " status, type, px, avg_px, style, fund_account, enturst_prop, text, inst_id);"
+            "insert into order_info(order_id, px, fund_account, text, inst_id) values"
+            " ('O3', 9.87, '880002', 'a long description of the order', '1002');")));
         const QString compact = run({"simu", "orders", "1002"}).outText();
         const QString all = run({"simu", "orders", "1002", "--all"}).outText();
         for (const QString &line : compact.split('\n'))
             QVERIFY2(columns(line) <= 100, qPrintable(line));
-        QVERIFY2(!compact.contains("a long description") && all.contains("a long description"), qPrintable(compact));
-    }
-
-    void addedCopiesReachDataFile()
-    {
-        newFolder();
-        CHECK_EXIT(run({"strategy", "add", "D:/s/abc.py", "abc", "--count", "3"}), 0);
-        const QJsonArray list = json({"strategy", "list"}).array();
-        QCOMPARE(list.at(0).toObject().keys(), sorted(RecordKeys));
-        QCOMPARE(sorted(fields(list, RecordKeys.mid(1))),
-                 (QStringList{"abc_1|D:/s/abc.py|默认分组||1", "abc_2|D:/s/abc.py|默认分组||2",
-                              "abc|D:/s/abc.py|默认分组||0"}));
-        // The data file as another program reads it: lines at LF, fields at ",%&".
-        QString dataFile = QString::fromUtf8(readFile(file("work/demo01/SarvekFixStrategy.dat")));
-        QCOMPARE(sorted(fields(list, RecordKeys)),
-                 sorted(dataFile.replace(QStringLiteral(",%&"), QStringLiteral("|")).split('\n', Qt::SkipEmptyParts)));
-    }
-
-    void earlierDataIsTakenOver()
-    {
-        newFolder();
-        QVERIFY(writeFile(file("work/demo01/SarvekFixStrategy.dat"),
-                          QStringLiteral("41,%&pre,%&D:/pre.py,%&默认分组,%&note,%&2\n").toUtf8()));
-        QVERIFY(execSql(file("sarvek.db"), QStringLiteral(
-            "create table fixedstrategyinfo(id, name, file_path, user_name, group_name, extra_info);"
-            "insert into fixedstrategyinfo values('5', 'old1', 'D:/a.py', 'Demo01', '', 'x1'),"
-            " ('6', 'old2', 'D:/b.py', 'Demo01', '趋势', '');")));
-        // The legacy rows are appended to the data file found there; an empty group becomes the default group.
-        QCOMPARE(sorted(fields(json({"strategy", "list"}).array(), RecordKeys.mid(1))),
-                 (QStringList{"old1|D:/a.py|默认分组|x1|0", "old2|D:/b.py|趋势||0", "pre|D:/pre.py|默认分组|note|2"}));
-        QVERIFY(querySql(file("sarvek.db"), "select 1 from sqlite_master where name = 'fixedstrategyinfo'").isEmpty());
-    }
-
-    // Each change in a run of its own: the next start finds them all.
-    void settingsSurviveRestart()
-    {
-        newFolder();
-        const QList<QStringList> commands{
-            {"group", "add", "趋势"}, {"strategy", "add", "D:/g.py", "g", "--group", "趋势"}, {"group", "add", "套利"},
-            {"group", "rename", "趋势", "动量"}, {"lock", "on", "D:/it's/a.py"}, {"product", "set", "P002"}};
-        for (const QStringList &args : commands)
-            CHECK_EXIT(run(args), 0);
-        const QList<QJsonDocument> documents =
-            shellAnswers("group list\nstrategy list\nlock status \"D:/it's/a.py\"\nproduct\n", 4);
-        QVERIFY(!documents.isEmpty());
-        QCOMPARE(fields(documents.at(0).array(), {"name"}), (QStringList{"动量", "套利", "默认分组"}));
-        QCOMPARE(fields(documents.at(1).array(), {"group"}), QStringList{"动量"});
-        QCOMPARE(documents.at(2).object(), (QJsonObject{{"answer", true}}));
-        QCOMPARE(values(documents.at(3).object(), {"product"}), QStringList{"P002"});
+        QVERIFY2(compact.contains("O3") && !compact.contains("a long description"), qPrintable(compact));
+        QVERIFY2(all.contains("a long description"), qPrintable(all));
     }
 
     void shellSessionIsKept(); // below the class: moc misreads the quotes of its raw string
 
-    // Another program holds the database: reported as busy (3), never as
-    // "not found".
-    void busyDatabaseIsBusy_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::newRow("instance show") << QStringList{"instance", "show", "5"};
-        QTest::newRow("instance list") << QStringList{"instance", "list"};
-        QTest::newRow("cash show") << QStringList{"cash", "show", "5"};
-        QTest::newRow("lock status") << QStringList{"lock", "status", "D:/a.py"};
-        QTest::newRow("lock on") << QStringList{"lock", "on", "D:/b.py"};
-        QTest::newRow("db") << QStringList{"db", "instance_info"};
-    }
+    // Another program holds the database: a command that reads or writes it
+    // is reported as busy (3), never as "not found"; given time, it waits.
     void busyDatabaseIsBusy()
     {
-        QFETCH(QStringList, args);
-        static QString dir;
-        if (dir.isEmpty()) {
-            dir = newFolder();
-            CHECK_EXIT(run({"instance", "add", "5", "1"}), 0);
-        }
+        const QString dir = newFolder();
+        CHECK_EXIT(run({"instance", "add", "5", "1"}), 0);
         QProcess locker;
         locker.start(helperPath("dblocker"), {dir + "/sarvek.db"});
         QVERIFY(locker.waitForReadyRead(20000) && locker.readLine() == "locked\n");
-        const ProcessResult r = runStrategyctlIn(m_home, dir, QStringList{"--json", "--wait", "0"} + args);
+        const QList<QStringList> commands{{"instance", "show", "5"}, {"instance", "list"}, {"cash", "show", "5"},
+                                          {"lock", "status", "D:/a.py"}, {"lock", "on", "D:/b.py"}, {"db", "instance_info"}};
+        for (const QStringList &args : commands) {
+            const ProcessResult r = run(QStringList{"--json", "--wait", "0"} + args);
+            QVERIFY2(!r.crashed && r.exitCode == 3 && r.errText().contains("busy"), qPrintable(r.describe()));
+            QCOMPARE(QJsonDocument::fromJson(r.out).object().value("error").toObject().value("kind").toString(),
+                     QStringLiteral("busy"));
+        }
+        QProcess waiting;
+        waiting.setProcessEnvironment(m_home.processEnvironment());
+        waiting.start(QStringLiteral(STRATEGYCTL_PATH), {"--home", dir, "--wait", "60", "lock", "on", "D:/b.py"});
+        QVERIFY(waiting.waitForStarted() && !waiting.waitForFinished(300)); // still waiting
         locker.closeWriteChannel();
         QVERIFY(locker.waitForFinished(20000));
-        CHECK_EXIT(r, 3);
-        QCOMPARE(QJsonDocument::fromJson(r.out).object().value("error").toObject().value("kind").toString(),
-                 QStringLiteral("busy"));
-        QVERIFY2(r.errText().contains("busy"), qPrintable(r.describe()));
-        const ProcessResult after = runStrategyctlIn(m_home, dir, args);
-        QVERIFY2(!after.crashed && after.exitCode != 3, qPrintable(after.describe()));
+        QVERIFY(waiting.waitForFinished(30000));
+        QCOMPARE(waiting.exitCode(), 0);
+        QCOMPARE(json({"lock", "list"}).array(), QJsonArray{"D:/b.py"});
     }
 
     // While another process holds the folder, a command waits for it up to
@@ -608,42 +452,35 @@ private slots:
     void unwritableFolderChangesNothing_data()
     {
         QTest::addColumn<bool>("readOnly"); // else: no byte may be written, as on a full disk
-        QTest::addColumn<QStringList>("args");
-        const QList<QStringList> changes{{"strategy", "add", "D:/s/b.py", "b"}, {"strategy", "modify", "1", "--name", "z"},
-                                         {"strategy", "remove", "1"},           {"group", "add", "G"},
-                                         {"group", "rename", "默认分组", "X"},  {"group", "delete", "默认分组", "--with-strategies"},
-                                         {"python", "set", "/x"},               {"instance", "add", "5", "1"},
-                                         {"lock", "on", "D:/a.py"}};
-        for (bool readOnly : {false, true}) {
-            for (const QStringList &args : changes)
-                QTest::newRow(qPrintable(QString(readOnly ? "read only: " : "full: ") + args.mid(0, 2).join(' ')))
-                    << readOnly << args;
-        }
+        QTest::newRow("full disk") << false;
+        QTest::newRow("read only") << true;
     }
     void unwritableFolderChangesNothing()
     {
         QFETCH(bool, readOnly);
-        QFETCH(QStringList, args);
         const QString dir = newFolder();
         QVERIFY(writeFile(file("work/demo01/SarvekFixStrategy.dat"),
                           "1,%&a,%&D:/s/a.py,%&默认分组,%&,%&0\n2,%&b,%&D:/s/a.py,%&默认分组,%&,%&0\n"));
         CHECK_EXIT(run({"python", "set", "/usr/bin"}), 0);
         const QMap<QString, QByteArray> before = folderContents(dir);
-        ProcessResult r;
-        if (readOnly) {
-            ReadOnlyFolder frozen(dir);
-            if (!frozen.isValid())
-                QSKIP("this process may not mount a read-only folder");
-            r = run(args);
-            CHECK_EXIT(run({"strategy", "list"}), 0); // reading still works
-        } else {
+        const QList<QStringList> changes{{"strategy", "add", "D:/s/b.py", "b"}, {"strategy", "modify", "1", "--name", "z"},
+                                         {"strategy", "remove", "1"},           {"group", "add", "G"},
+                                         {"group", "rename", "默认分组", "X"},  {"group", "delete", "默认分组", "--with-strategies"},
+                                         {"python", "set", "/x"},               {"instance", "add", "5", "1"},
+                                         {"lock", "on", "D:/a.py"}};
+        std::optional<ReadOnlyFolder> frozen;
+        if (readOnly && !frozen.emplace(dir).isValid())
+            QSKIP("this process may not mount a read-only folder");
+        for (const QStringList &args : changes) {
             QStringList quoted;
             for (const QString &arg : QStringList{STRATEGYCTL_PATH, "--home", dir} + args)
                 quoted.append("'" + arg + "'");
-            r = runShell(m_home, "ulimit -f 0; trap '' XFSZ; exec " + quoted.join(' '));
+            const ProcessResult r = readOnly ? run(args) : runShell(m_home, "ulimit -f 0; trap '' XFSZ; exec " + quoted.join(' '));
+            // 3: the data could not be reached (written), not a refusal.
+            QVERIFY2(!r.crashed && r.exitCode == 3 && !r.out.contains("ok"), qPrintable(args.join(' ') + ": " + r.describe()));
         }
-        // 3: the data could not be reached (written), not a refusal.
-        QVERIFY2(!r.crashed && r.exitCode == 3 && !r.out.contains("ok"), qPrintable(r.describe()));
+        if (readOnly)
+            CHECK_EXIT(run({"strategy", "list"}), 0); // reading still works
         QCOMPARE(folderContents(dir), before);
     }
 
@@ -714,27 +551,22 @@ private slots:
     void nulIsRefusedAndEarlierRecordsSurvive()
     {
         newFolder();
-        QByteArray adds;
-        for (int i = 1; i <= 5; ++i)
-            adds += QStringLiteral("strategy add D:/s/n%1.py n%1\n").arg(i).toUtf8();
-        CHECK_EXIT(run({"shell"}, adds), 0);
-        const ProcessResult r = run({"shell"}, QByteArray("strategy add D:/s/n.py bad\0name\ncash init 1 2026-12-01 5\n", 53));
-        QVERIFY2(r.errText().contains("a NUL") && !r.out.startsWith("ok"), qPrintable(r.describe()));
-        const QList<QJsonDocument> documents = shellAnswers("strategy add D:/s/n6.py n6\nstrategy list\n", 2);
-        QVERIFY(!documents.isEmpty());
-        QCOMPARE(documents.at(0).object(), (QJsonObject{{"ok", true}}));
-        QCOMPARE(documents.at(1).array().size(), 6);
+        const ProcessResult r = run({"shell"}, QByteArray("strategy add D:/s/a.py a\nstrategy add D:/s/n.py bad\0name\n", 57));
+        QVERIFY2(r.errText().contains("a NUL") && r.out.count("ok\n") == 1, qPrintable(r.describe()));
+        QCOMPARE(fields(json({"strategy", "list"}).array(), {"name"}), QStringList{"a"});
     }
 
-    // The user's files are named by the user id alone: a login account of
-    // another user is reported, and an id that is not a folder name writes
-    // nothing anywhere.
+    // The profile file of the data folder replaces the built-in demo profile
+    // (whose answers docs/cli.md shows). The user's files are named by its
+    // user id alone: a login account of another user is reported, and an id
+    // that is not a folder name writes nothing anywhere.
     void userFolderComesFromTheUserId_data()
     {
         QTest::addColumn<QByteArray>("profile");
         QTest::addColumn<QString>("folder"); // where the data file lands; empty: nowhere
-        QTest::newRow("login account of another user") << QByteArray(R"({"loginAccount": "alice", "userId": "Bob"})")
-                                                       << "work/bob";
+        QTest::newRow("login account of another user")
+            << QByteArray(R"({"loginAccount": "alice", "userId": "Bob", "fundAccounts": [{"productId": "Q9"}]})")
+            << "work/bob";
         QTest::newRow("user id climbing out") << QByteArray(R"({"loginAccount": "../../x", "userId": "../../x"})") << "";
         QTest::newRow("empty user id") << QByteArray(R"({"loginAccount": "", "userId": ""})") << "";
     }
@@ -744,16 +576,23 @@ private slots:
         QFETCH(QString, folder);
         const QString dir = newFolder();
         QVERIFY(writeFile(file("StrategyHostProfile.json"), profile));
-        const ProcessResult r = run({"--json", "shell"}, "strategy add D:/s/a.py a\nstrategy list\n");
+        const ProcessResult r = run({"--json", "shell"}, "strategy add D:/s/a.py a\nstrategy list\nstatus\naccount products\n");
         CHECK_EXIT(r, folder.isEmpty() ? 1 : 0);
         QVERIFY2(r.errText().contains(folder.isEmpty() ? "cannot name a folder" : "name different users"),
                  qPrintable(r.describe()));
         const QList<QJsonDocument> documents = answersOf(r);
-        QCOMPARE(documents.size(), 2);
+        QCOMPARE(documents.size(), 4);
         QCOMPARE(documents.at(1).array().size(), folder.isEmpty() ? 0 : 1);
         QCOMPARE(folderContents(dir).keys().filter("SarvekFixStrategy.dat"),
                  folder.isEmpty() ? QStringList() : QStringList{folder + "/SarvekFixStrategy.dat"});
         QVERIFY(!QFileInfo::exists(dir + "/../x"));
+        if (folder.isEmpty())
+            return;
+        QCOMPARE(values(documents.at(2).object(), {"userId", "loginAccount", "applicationDir", "database", "dataFile",
+                                                   "groupsFile"}),
+                 (QStringList{"bob", "alice", dir, dir + "/sarvek.db", dir + "/" + folder + "/SarvekFixStrategy.dat",
+                              dir + "/" + folder + "/SarvekFixedStrategyGroups.txt"}));
+        QCOMPARE(fields(documents.at(3).array(), {"productId"}), QStringList{"Q9"});
     }
 
     // A groups file that starts with the bytes of a UTF-16 mark is still
@@ -781,8 +620,18 @@ private slots:
         const QList<QByteArray> lines = r.out.trimmed().split('\n');
         QVERIFY2(lines.contains(R"({"event":"signalAddStrategy"})"), qPrintable(r.describe()));
         // The timed flush wrote the instance row while the shell was waiting.
-        QCOMPARE(fields(QJsonDocument::fromJson(lines.last()).array(), {"instance_id", "run_mode", "create_date"}),
+        const QJsonArray rows = QJsonDocument::fromJson(lines.last()).array();
+        QCOMPARE(fields(rows, {"instance_id", "run_mode", "create_date"}),
                  QStringList{QStringLiteral("7|1|") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))});
+        // The database's rows keep the types they are stored with.
+        const QJsonObject row = rows.at(0).toObject();
+        for (const QString &column : row.keys()) {
+            const QString type = querySql(m_flushFolder + "/sarvek.db",
+                                          QStringLiteral("select typeof(%1) from instance_info").arg(column)).value(0).value(0);
+            const QJsonValue value = row.value(column);
+            QVERIFY2(type == "null" ? value.isNull() : type == "text" ? value.isString() : value.isDouble(),
+                     qPrintable(column + ": " + type));
+        }
     }
 
     // The README's examples, one after another as written after the line
