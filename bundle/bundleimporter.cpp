@@ -1,15 +1,18 @@
 #include "bundle/bundleimporter.h"
 
 #include "bundle/bundletext.h"
+#include "bundle/importreplay.h"
 #include "registry/fixedstrategyregistry.h"
 #include "storage/datedbackup.h"
 #include "storage/installationlayout.h"
+#include "storage/strategylogging.h"
 
 #include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <zqapplicationdir.h>
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -36,13 +39,6 @@ QString pointerOf(const char *list, int index)
 {
     return BundleText::element(QLatin1Char('/') + QLatin1String(list), index);
 }
-
-// `message`, and why when the plug-in said so: its refusal of the step.
-QString withReason(const QString &message, const StrategyLogic::Refusal &refusal)
-{
-    return refusal.isRefused() && !refusal.reason.isEmpty() ? message + QStringLiteral(": ") + refusal.reason
-                                                            : message;
-}
 } // namespace
 
 BundleImporter::BundleImporter(StrategyFileLogicHandler &handler, const BundleDocument &document,
@@ -59,10 +55,52 @@ void BundleImporter::plan()
     walk();
 }
 
+// The walk again, now with the backups, then the record of every change
+// it found, then the changes; the record goes once all are stored. A
+// process that dies after the record was written leaves the rest of the
+// import to the next start (ImportReplay::finishInterrupted()).
 void BundleImporter::apply()
 {
     m_apply = true;
-    walk();
+    ImportReplay::resetSteps();
+    if (!walk())
+        return;
+    if (!m_problems.isEmpty()) {
+        // Another thread changed the data folder since the plan.
+        m_ending = Ending::Stopped;
+        m_message = QStringLiteral("the data folder changed while the import was checked: %1: %2")
+                        .arg(m_problems.first().pointer, m_problems.first().message);
+        m_changes.clear();
+        return;
+    }
+    ImportReplay::reached();
+    const QString path = ImportRecord::pathFor(ZqApplicationDir::path(), m_handler.getCurUserId());
+    QString error;
+    if (!m_record.write(path, &error)) {
+        notWritable(QStringLiteral("cannot record the import in %1: %2; nothing was changed").arg(path, error));
+        return;
+    }
+    ImportReplay::reached();
+    ImportReplay replay(m_handler, m_record);
+    if (!replay.run()) {
+        m_ending = Ending::Stopped;
+        m_stoppedAt = replay.stoppedAt();
+        m_storageFailed = replay.storageFailed();
+        m_refusal = replay.refusal();
+        m_message = replay.message();
+        m_recordPath = path;
+        if (replay.stoppedRow() >= 0)
+            m_changes = m_changes.mid(0, replay.stoppedRow());
+        return;
+    }
+    // Rows that could be stored nowhere were logged as unsaved; the record
+    // stays, and the next start writes them.
+    if (!ImportReplay::storePending())
+        return;
+    ImportReplay::reached();
+    if (!QFile::remove(path))
+        SL_WARNING << "BundleImporter::apply" << "cannot remove the import record" << path << "of a finished import";
+    ImportReplay::reached();
 }
 
 int BundleImporter::changeCount() const
@@ -82,6 +120,10 @@ bool BundleImporter::walk()
     m_stoppedAt.clear();
     m_storageFailed = false;
     m_refusal = StrategyLogic::Refusal();
+    m_recordPath.clear();
+    m_record = ImportRecord();
+    m_record.bundle = m_name;
+    m_record.replace = m_mode == BundleImportMode::Replace;
     if (m_apply && !foldersWritable())
         return false;
 
@@ -144,21 +186,21 @@ bool BundleImporter::removeStrategies()
         if (!paths.contains(info.filePath))
             paths.append(info.filePath);
     }
-    const auto listRemoved = [this](const QStringList &removed) {
-        for (const FixedStrategyInfo &info : qAsConst(m_existing)) {
-            if (removed.contains(info.filePath))
-                change(QString(), BundleAction::Remove,
-                       QStringLiteral("fixed strategy %1 %2 (%3)")
-                           .arg(QString::number(info.id), info.name, info.filePath));
-        }
-    };
-    for (int i = 0; i < paths.size(); ++i) {
-        if (m_apply && !m_handler.delFixedStrategyInfoByFilePath(paths.at(i))) {
-            listRemoved(paths.mid(0, i));
-            return stopped(QString(), QStringLiteral("the fixed strategies of %1 were not removed").arg(paths.at(i)));
+    // A file's strategies go together, as the rows show them.
+    QHash<QString, QList<FixedStrategyInfo>> ofFile;
+    for (const FixedStrategyInfo &info : qAsConst(m_existing))
+        ofFile[info.filePath].append(info);
+    for (const QString &path : qAsConst(paths)) {
+        for (const FixedStrategyInfo &info : ofFile.value(path)) {
+            ImportRecord::Removal removal;
+            removal.row = int(m_changes.size());
+            removal.id = info.id;
+            removal.filePath = info.filePath;
+            m_record.removals.append(removal);
+            change(QString(), BundleAction::Remove,
+                   QStringLiteral("fixed strategy %1 %2 (%3)").arg(QString::number(info.id), info.name, info.filePath));
         }
     }
-    listRemoved(paths);
     m_existing.clear();
     return true;
 }
@@ -173,8 +215,10 @@ bool BundleImporter::removeGroups()
     for (const QString &name : qAsConst(names)) {
         if (InstallationLayout::isBuiltInGroup(name) || listed.contains(name))
             continue;
-        if (m_apply && !m_handler.deleteGroup(name, false))
-            return stopped(QString(), QStringLiteral("the group %1 was not removed").arg(name));
+        ImportRecord::GroupRemoval removal;
+        removal.row = int(m_changes.size());
+        removal.name = name;
+        m_record.groupRemovals.append(removal);
         m_groupNames.remove(name);
         change(QString(), BundleAction::Remove, QStringLiteral("group %1").arg(name));
     }
@@ -200,12 +244,11 @@ bool BundleImporter::walkGroups()
                         .arg(name, autoStart));
             continue;
         }
-        if (m_apply) {
-            // The group keeps the creation time it has in the bundle.
-            const QString message = m_handler.addGroupCreatedAt(name, m_document.groups.at(i).createTime);
-            if (!message.isEmpty())
-                return stopped(at, message, Cause::Explained);
-        }
+        ImportRecord::Group group;
+        group.at = at;
+        group.row = int(m_changes.size());
+        group.group = m_document.groups.at(i);
+        m_record.groups.append(group);
         m_groupNames.insert(name);
         change(at, BundleAction::Add, QStringLiteral("group %1").arg(name));
     }
@@ -233,10 +276,8 @@ bool BundleImporter::walkStrategies()
         }
         const QString wanted = info.name;
         if (m_names.value(info.filePath).contains(wanted)) {
-            // The plug-in's rule, over the names the walk knows of when it
-            // changes nothing.
-            info.name = m_apply ? m_handler.GetDefaultFixedStrategyName(info.filePath)
-                                : FixedStrategyRegistry::defaultName(info.filePath, m_names.value(info.filePath));
+            // The plug-in's rule, over the names the walk knows of.
+            info.name = FixedStrategyRegistry::defaultName(info.filePath, m_names.value(info.filePath));
             if (info.name.isEmpty()) {
                 problem(BundleText::member(at, QStringLiteral("name")),
                         QStringLiteral("the name %1 is taken for %2, whose file name gives no other")
@@ -244,8 +285,11 @@ bool BundleImporter::walkStrategies()
                 continue;
             }
         }
-        if (m_apply && !addStrategy(at, info))
-            return false;
+        ImportRecord::Strategy strategy;
+        strategy.at = at;
+        strategy.row = int(m_changes.size());
+        strategy.info = info;
+        m_record.strategies.append(strategy);
         m_names[info.filePath].append(info.name);
         const QString where = QStringLiteral("(%1, group %2)").arg(info.filePath, info.group);
         if (info.name == wanted)
@@ -254,29 +298,6 @@ bool BundleImporter::walkStrategies()
             change(at, BundleAction::Rename,
                    QStringLiteral("%1 as %2 %3: the file has a fixed strategy named %1").arg(wanted, info.name, where));
     }
-    return true;
-}
-
-// Adds one strategy; its copy index comes with a change of the new record.
-bool BundleImporter::addStrategy(const QString &at, const FixedStrategyInfo &info)
-{
-    if (!m_handler.addFixedStrategy(info.filePath, info.name, info.group, info.extraInfo, 1))
-        return stopped(at, QStringLiteral("the fixed strategy %1 (%2) was not added").arg(info.name, info.filePath));
-    if (info.copyIndex == 0)
-        return true;
-    // New ids are above every stored one: the new record is the last,
-    // unless the id sequence misbehaved.
-    FixedStrategyInfo added = m_handler.getLastFixedStrategyInfo();
-    if (added.filePath != info.filePath || added.name != info.name) {
-        for (const FixedStrategyInfo &other : m_handler.getFixedStrategyList()) {
-            if (other.filePath == info.filePath && other.name == info.name)
-                added = other;
-        }
-    }
-    FixedStrategyInfo changed = info;
-    changed.id = added.id;
-    if (added.id < 1 || !m_handler.modifyFixedStrategyInfo(int(added.id), changed))
-        return stopped(at, QStringLiteral("the copy index of %1 (%2) was not set").arg(info.name, info.filePath));
     return true;
 }
 
@@ -290,8 +311,11 @@ bool BundleImporter::walkLocks()
             change(at, BundleAction::Keep, QStringLiteral("%1 is locked already").arg(path));
             continue;
         }
-        if (m_apply && !m_handler.changeFileLockState(path, true))
-            return stopped(at, QStringLiteral("the local database did not take the lock of %1").arg(path), Cause::Storage);
+        ImportRecord::Lock lock;
+        lock.at = at;
+        lock.row = int(m_changes.size());
+        lock.filePath = path;
+        m_record.locks.append(lock);
         locked.insert(path);
         change(at, BundleAction::Add, QStringLiteral("lock %1").arg(path));
     }
@@ -311,15 +335,11 @@ bool BundleImporter::walkInstances()
                    QStringLiteral("instance %1 is there already; kept as it is").arg(info.instanceId));
             continue;
         }
-        if (m_apply) {
-            if (!m_handler.addInstanceRunMode(info.instanceId, info.runMode, info.fundAccount, info.returnRegInfo))
-                return stopped(at, QStringLiteral("the instance %1 was not registered").arg(info.instanceId));
-            if (info.startTime.isValid()
-                && !m_handler.setInstanceStartEndTime(info.instanceId, info.startTime, info.endTime))
-                return stopped(
-                    at, QStringLiteral("the local database did not take the times of instance %1").arg(info.instanceId),
-                    Cause::Storage);
-        }
+        ImportRecord::Instance instance;
+        instance.at = at;
+        instance.row = int(m_changes.size());
+        instance.info = info;
+        m_record.instances.append(instance);
         change(at, BundleAction::Add,
                QStringLiteral("instance %1%2")
                    .arg(info.instanceId, info.startTime.isValid() ? QStringLiteral(" with its times") : QString()));
@@ -339,17 +359,11 @@ bool BundleImporter::walkDays()
             change(at, BundleAction::Keep, QStringLiteral("the day %1 is there already; kept as it is").arg(which));
             continue;
         }
-        if (m_apply) {
-            m_handler.addBackTestInitCashInfo(day.instanceId, day.date, day.initialFunds);
-            // The start's refusal, if any, is the cause: the end call clears it.
-            const StrategyLogic::Refusal started = StrategyLogic::lastRefusal();
-            m_handler.addBackTestInitCashEndInfo(day.instanceId, day.date, day.endFunds);
-            if (!m_handler.queryBackTestCashInfo(day.instanceId, day.date, initial, end)
-                || initial != day.initialFunds || end != day.endFunds) {
-                return stopped(at, QStringLiteral("the day %1 was not recorded").arg(which), Cause::Unexplained,
-                               started.isRefused() ? started : StrategyLogic::lastRefusal());
-            }
-        }
+        ImportRecord::Day recorded;
+        recorded.at = at;
+        recorded.row = int(m_changes.size());
+        recorded.day = day;
+        m_record.days.append(recorded);
         change(at, BundleAction::Add, QStringLiteral("the day %1").arg(which));
     }
     return true;
@@ -359,37 +373,32 @@ bool BundleImporter::walkDays()
 bool BundleImporter::walkValues()
 {
     StrategyFileLogicHandler &f = m_handler;
-    return setValue(
-               QStringLiteral("lastProduct"), QStringLiteral("product"), m_document.lastProduct,
-               [&f] { return f.getLastProduct(); }, [&f](const QString &v) { f.setLastProduct(v); })
-        && setValue(
-               QStringLiteral("lastFundAccount"), QStringLiteral("fund account"), m_document.lastFundAccount,
-               [&f] { return f.getLastFundaccount(); }, [&f](const QString &v) { f.setLastFundaccount(v); })
-        && setValue(
-               QStringLiteral("pythonPath"), QStringLiteral("Python path"), m_document.pythonPath,
-               [&f] { return f.getPYInstallPath(); }, [&f](const QString &v) { f.setPYInstallPath(v); });
+    walkValue(QStringLiteral("lastProduct"), QStringLiteral("product"), m_document.lastProduct, f.getLastProduct());
+    walkValue(QStringLiteral("lastFundAccount"), QStringLiteral("fund account"), m_document.lastFundAccount,
+              f.getLastFundaccount());
+    walkValue(QStringLiteral("pythonPath"), QStringLiteral("Python path"), m_document.pythonPath,
+              f.getPYInstallPath());
+    return true;
 }
 
-bool BundleImporter::setValue(const QString &key, const QString &what, const QString &value,
-                              const std::function<QString()> &get, const std::function<void(const QString &)> &set)
+void BundleImporter::walkValue(const QString &key, const QString &what, const QString &value, const QString &current)
 {
     if (value.isEmpty())
-        return true;
+        return;
     const QString at = BundleText::member(QString(), key);
-    const QString current = get();
     if (!current.isEmpty()) {
         change(at, BundleAction::Keep,
                current == value ? QStringLiteral("the %1 is %2 already").arg(what, current)
                                 : QStringLiteral("the %1 stays %2").arg(what, current));
-        return true;
+        return;
     }
-    if (m_apply) {
-        set(value);
-        if (get() != value)
-            return stopped(at, QStringLiteral("the %1 was not set").arg(what));
-    }
+    ImportRecord::Value recorded;
+    recorded.at = at;
+    recorded.row = int(m_changes.size());
+    recorded.key = key;
+    recorded.value = value;
+    m_record.values.append(recorded);
     change(at, BundleAction::Set, QStringLiteral("the %1 %2").arg(what, value));
-    return true;
 }
 
 void BundleImporter::change(const QString &pointer, BundleAction action, const QString &detail)
@@ -406,21 +415,5 @@ bool BundleImporter::notWritable(const QString &message)
 {
     m_ending = Ending::NotWritable;
     m_message = message;
-    return false;
-}
-
-bool BundleImporter::stopped(const QString &pointer, const QString &message, Cause cause)
-{
-    return stopped(pointer, message, cause, StrategyLogic::lastRefusal());
-}
-
-bool BundleImporter::stopped(const QString &pointer, const QString &message, Cause cause,
-                             const StrategyLogic::Refusal &refusal)
-{
-    m_ending = Ending::Stopped;
-    m_stoppedAt = pointer;
-    m_storageFailed = cause == Cause::Storage;
-    m_refusal = refusal;
-    m_message = cause == Cause::Unexplained ? withReason(message, refusal) : message;
     return false;
 }

@@ -2,6 +2,7 @@
 #define BUNDLEIMPORTER_H
 
 #include "bundle/bundledocument.h"
+#include "bundle/importrecord.h"
 
 #include <StrategyLogic/strategybundle.h>
 
@@ -13,12 +14,13 @@
 
 class StrategyFileLogicHandler;
 
-// Applies a checked bundle to the plug-in object through its own changing
-// methods, or walks through it without changing anything, to find what
-// would change and what could not be applied. Both walks take the same
-// steps in the same order: groups, fixed strategies, locks, instances,
-// days, the remembered values; with Replace the backups and removals come
-// first. A step that fails ends the walk there; what came before it stays.
+// Walks through a checked bundle against the plug-in object's state to find
+// what the import would change and what could not be applied, in order:
+// groups, fixed strategies, locks, instances, days, the remembered values;
+// with Replace the backups and removals first. apply() walks again, makes
+// the backups, writes the changes found to an import record (ImportRecord)
+// and makes them through the plug-in's own changing methods (ImportReplay),
+// so that a process that dies part way leaves the rest to the next start.
 // Thread: any, as the plug-in's methods it calls; one walk at a time.
 class BundleImporter
 {
@@ -29,7 +31,7 @@ public:
     // How the last walk ended.
     enum class Ending {
         Done,        // every step was taken (or, planned, could be)
-        Stopped,     // a step failed after others changed something
+        Stopped,     // a step failed after others changed something; the record stays
         NotWritable, // a folder or a backup could not be written before anything changed
     };
 
@@ -39,6 +41,8 @@ public:
     // Walks through the import and makes every change; call it after a
     // plan() without problems.
     void apply();
+    // The bundle's file or name, for the record.
+    void setName(const QString &name) { m_name = name; }
 
     Ending ending() const { return m_ending; }
     const QList<StrategyLogic::BundleChange> &changes() const { return m_changes; }
@@ -55,6 +59,8 @@ public:
     StrategyLogic::Refusal refusal() const { return m_refusal; }
     // The backups made (apply) or to be made (plan), in order.
     QStringList backups() const { return m_backups; }
+    // Stopped: the record of the import, which the next start finishes.
+    QString recordPath() const { return m_recordPath; }
 
 private:
     bool walk();
@@ -65,33 +71,24 @@ private:
     bool removeGroups();
     bool walkGroups();
     bool walkStrategies();
-    bool addStrategy(const QString &at, const FixedStrategyInfo &info);
     bool walkLocks();
     bool walkInstances();
     bool walkDays();
     bool walkValues();
-    bool setValue(const QString &key, const QString &what, const QString &value,
-                  const std::function<QString()> &get, const std::function<void(const QString &)> &set);
+    void walkValue(const QString &key, const QString &what, const QString &value, const QString &current);
 
     void change(const QString &pointer, StrategyLogic::BundleAction action, const QString &detail);
     void problem(const QString &pointer, const QString &message);
     bool notWritable(const QString &message);
-    // What the message of a step that failed says.
-    enum class Cause {
-        Unexplained, // which step: the plug-in's reason for refusing it is added
-        Explained,   // why, in the plug-in's own words
-        Storage,     // that the local database did not take it
-    };
-    // Ends the walk at a step that failed; `refusal` is the plug-in's.
-    bool stopped(const QString &pointer, const QString &message, Cause cause = Cause::Unexplained);
-    bool stopped(const QString &pointer, const QString &message, Cause cause, const StrategyLogic::Refusal &refusal);
 
     StrategyFileLogicHandler &m_handler;
     const BundleDocument &m_document;
     StrategyLogic::BundleImportMode m_mode;
+    QString m_name;
 
     // The state of one walk.
-    bool m_apply = false;
+    bool m_apply = false; // the backups are made
+    ImportRecord m_record; // the changes found
     QList<FixedStrategyInfo> m_existing;   // the user's strategies before the import (after Replace's removal)
     QSet<QString> m_groupNames;            // the groups there, and those the walk adds
     QHash<QString, QStringList> m_names;   // the names taken for each file, and those the walk adds
@@ -103,6 +100,7 @@ private:
     QString m_stoppedAt;
     bool m_storageFailed = false;
     StrategyLogic::Refusal m_refusal;
+    QString m_recordPath;
 };
 
 #endif // BUNDLEIMPORTER_H

@@ -41,6 +41,7 @@ BundleImportResult refused(BundleImportResult result, const QList<BundleProblem>
 BundleImportResult importDocument(BundleImportResult result, const BundleDocument &document, bool dryRun)
 {
     BundleImporter importer(StrategyFileLogicHandler::instance(), document, result.mode);
+    importer.setName(result.file);
     importer.plan();
     if (!importer.problems().isEmpty())
         return refused(result, importer.problems());

@@ -2,6 +2,7 @@
 
 #include "doctor/doctorsurvey.h"
 #include "doctor/doctortext.h"
+#include "bundle/importrecord.h"
 #include "registry/groupchangerecord.h"
 
 using StrategyLogic::DoctorSeverity;
@@ -29,6 +30,33 @@ void GroupChangeCheck::run(DoctorSurvey &survey)
         survey.add(QStringLiteral("group-change-unreadable"), DoctorSeverity::Error,
                    QStringLiteral("the record of an interrupted group change cannot be read (%1): the next start "
                                   "keeps it aside without finishing the change")
+                       .arg(error),
+                   path);
+        break;
+    }
+    checkImport(survey);
+}
+
+void GroupChangeCheck::checkImport(DoctorSurvey &survey)
+{
+    const QString path = survey.userDir + QLatin1Char('/') + QLatin1String(ImportRecord::FileName);
+    ImportRecord record;
+    QString error;
+    switch (ImportRecord::read(path, &record, &error)) {
+    case ImportRecord::Missing:
+        break;
+    case ImportRecord::Read:
+        survey.groupsFileChangeable = false;
+        survey.add(QStringLiteral("import-pending"), DoctorSeverity::Warning,
+                   QStringLiteral("the import of %1 was interrupted; the next start finishes it")
+                       .arg(DoctorText::quoted(record.bundle)),
+                   path);
+        break;
+    case ImportRecord::Damaged:
+        survey.groupsFileChangeable = false;
+        survey.add(QStringLiteral("import-record-unreadable"), DoctorSeverity::Error,
+                   QStringLiteral("the record of an interrupted import cannot be read (%1): the next start keeps "
+                                  "it aside without finishing the import")
                        .arg(error),
                    path);
         break;

@@ -55,7 +55,8 @@ void LeftoverFilesCheck::checkTemporaryFiles(DoctorSurvey &survey)
     if (!survey.userDir.isEmpty())
         places.append({survey.userDir,
                        {QLatin1String(FixedStrategyFile::FileName), QLatin1String(GroupsFile::FileName),
-                        QLatin1String(GroupChangeRecord::FileName)}});
+                        QLatin1String(GroupChangeRecord::FileName),
+                        QLatin1String(InstallationLayout::ImportRecordFile)}});
     for (const auto &[folder, names] : qAsConst(places)) {
         const QRegularExpression leftover = temporaryNames(names);
         QStringList found;

@@ -1,5 +1,6 @@
 #include <StrategyLogic/strategyfilelogichandler.h>
 
+#include "bundle/importreplay.h"
 #include "facade/refusals.h"
 #include "facade/strategyfilelogichandler_p.h"
 #include "registry/groupchangerecord.h"
@@ -166,6 +167,10 @@ void StrategyFileLogicHandler::initialize()
         d->m_lastFundaccount = account;
     }
     d->m_initialized = true;
+    // An import that a process did not finish is finished before anyone
+    // sees the state it left.
+    if (d->m_userFolderUsable)
+        ImportReplay::finishInterrupted(*this, folder);
     d->m_workThread.setObjectName(WorkThreadName);
     moveToThread(&d->m_workThread);
     d->m_workThread.start(QThread::InheritPriority);
@@ -274,7 +279,8 @@ void StrategyFileLogicHandlerPrivate::removeLeftoverTemporaryFiles()
     if (m_userFolderUsable)
         places.append({folder + QLatin1String("/work/") + q->getCurUserId(),
                        {QLatin1String(FixedStrategyFile::FileName), QLatin1String(GroupsFile::FileName),
-                        QLatin1String(GroupChangeRecord::FileName)}});
+                        QLatin1String(GroupChangeRecord::FileName),
+                        QLatin1String(InstallationLayout::ImportRecordFile)}});
     for (const auto &[dir, names] : qAsConst(places)) {
         if (!QFileInfo(dir).isDir())
             continue;

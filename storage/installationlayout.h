@@ -24,6 +24,8 @@ inline constexpr char WorkFolder[] = "work";
 inline constexpr char DataFile[] = "SarvekFixStrategy.dat";
 inline constexpr char GroupsFile[] = "SarvekFixedStrategyGroups.txt";
 inline constexpr char GroupChangeFile[] = "SarvekFixedStrategyGroups.redo";
+// An import being applied (ImportRecord), beside the groups file.
+inline constexpr char ImportRecordFile[] = "SarvekStrategyImport.redo";
 inline constexpr char HistoryFile[] = "history.jsonl";
 inline constexpr char OlderHistoryFile[] = "history.1.jsonl";
 

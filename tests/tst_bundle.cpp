@@ -595,33 +595,39 @@ private slots:
     void stopsPartWay_data()
     {
         QTest::addColumn<QStringList>("seed");
+        QTest::addColumn<bool>("groupsFile"); // else the data file is blocked
         QTest::addColumn<QString>("stoppedAt");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("changesBefore");
-        QTest::newRow("a group not written") << QStringList() << "/groups/0"
+        QTest::newRow("a group not written") << QStringList() << true << "/groups/0"
                                              << QString::fromUtf8("保存失败：文件无法写入，修改未保存！") << 0;
         QTest::newRow("a strategy not written")
-            << QStringList{"group 趋势"} << "/fixedStrategies/0"
+            << QStringList{"group 趋势"} << false << "/fixedStrategies/0"
             << "the fixed strategy abc (D:/s/abc.py) was not added: the data file could not be written; the change "
                "stays in memory"
             << 2;
     }
 
     // A file that refuses a change part way stops the import there; what
-    // came before stays, and the plug-in's reason comes along.
+    // came before stays, the plug-in's reason comes along, and the import's
+    // record stays for the next start to finish it.
     void stopsPartWay()
     {
         QFETCH(QStringList, seed);
+        QFETCH(bool, groupsFile);
         QFETCH(QString, stoppedAt);
         QFETCH(QString, message);
         QFETCH(int, changesBefore);
         QVERIFY(reset());
         QVERIFY(this->seed(seed));
-        BundleImportResult result;
-        {
-            FileSizeLimit limit(8);
-            result = StrategyLogic::importBundleText(QByteArray(BaseBundle).replace("1024", newInstanceId().toUtf8()));
-        }
+        const QString blocked = groupsFile ? files().groupsFile : files().dataFile;
+        const QString record = files().userFolder + QStringLiteral("/SarvekStrategyImport.redo");
+        // A folder in the file's place: every other file can be written.
+        QVERIFY((!QFile::exists(blocked) || QFile::remove(blocked)) && QDir().mkdir(blocked));
+        const BundleImportResult result
+            = StrategyLogic::importBundleText(QByteArray(BaseBundle).replace("1024", newInstanceId().toUtf8()));
+        const bool recorded = QFile::exists(record);
+        QVERIFY(QDir(blocked).removeRecursively() && QFile::remove(record));
         QCOMPARE(result.outcome, BundleImportResult::Stopped);
         QCOMPARE(result.stoppedAt, stoppedAt);
         QCOMPARE(result.message, message);
@@ -629,6 +635,7 @@ private slots:
         QCOMPARE(result.refusal.code, StrategyLogic::RefusalCode::NotWritable);
         QVERIFY(!result.storageFailed);
         QVERIFY(result.backups.isEmpty());
+        QVERIFY(recorded);
     }
 
     // Only so much is read: a device without end is refused; a file that

@@ -25,6 +25,11 @@
 /// A change made by another thread while an import runs may make one of its
 /// steps fail, which stops it there (BundleImportResult::Stopped).
 ///
+/// An import is one change: it records what it is about to change in the
+/// user's folder before the first change and removes the record once all is
+/// stored, and initialize() finishes an import that a process did not, so
+/// that the data folder shows the state before an import or after all of it.
+///
 /// Results are values; their messages are in English.
 
 namespace StrategyLogic {
@@ -102,7 +107,9 @@ struct BundleImportResult
         NothingToChange, ///< the data folder holds everything of the bundle already: nothing was changed
         Applied,         ///< every change of `changes` was made
         /// A step failed part way, at `stoppedAt`: the changes before it
-        /// (in `changes`) are made, the backups are kept (`backups`).
+        /// (in `changes`) are made, the rest stays recorded in the data
+        /// folder and the next initialize() makes it; the backups are kept
+        /// (`backups`).
         Stopped,
         /// The installation folder, the user's folder or a backup could not
         /// be written (see `message`): nothing was changed.

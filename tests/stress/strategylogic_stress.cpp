@@ -2,7 +2,7 @@
 // need too many processes, for the unit tests. Each one runs the real
 // command-line host (and the dblocker helper) in installation folders of
 // its own below a temporary folder, disturbs it the way a user's machine
-// does (kill -9, six processes at once, a database locked by another
+// does (kill -9, an import killed, six processes at once, a database locked by another
 // program, signals, a full disk, a read-only folder) and then checks what a
 // restart finds on disk.
 //
@@ -564,6 +564,132 @@ QString killDuringRewrites(Experiment &e)
                kills, insideWrite, outsidePrefix, failedRestarts, refused, leftovers, setAside, hung, early);
 }
 
+// What a start shows of a folder, for the import experiment: its export
+// without the time of the export, and the fixed strategies' ids as their
+// ranks (every run draws ids from the same sequence).
+QString exportedState(const Home &home, const QString &file)
+{
+    const Result r = home.run({"export", file});
+    if (!r.exited(0))
+        return "export failed: " + r.describe();
+    QFile f(file);
+    f.open(QIODevice::ReadOnly);
+    QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+    o.remove("exportedAt");
+    QJsonArray strategies = o.value("fixedStrategies").toArray();
+    for (int i = 0; i < strategies.size(); ++i) {
+        QJsonObject s = strategies.at(i).toObject();
+        s.insert("id", i + 1);
+        strategies.replace(i, s);
+    }
+    o.insert("fixedStrategies", strategies);
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+// A bundle of `strategies` fixed strategies (some copies of one file, so
+// that copy indexes are set), three groups, locks, instances with times,
+// days and a remembered product.
+QByteArray importBundle(int strategies)
+{
+    QJsonArray list, locks, instances, days;
+    for (int i = 0; i < strategies; ++i) {
+        const QString file = fmt("D:/b/s%1.py", i / 3);
+        list.append(QJsonObject{{"id", i + 1}, {"name", fmt("s%1", i)}, {"filePath", file},
+                                {"group", fmt("组%1", i % 3)}, {"extraInfo", fmt("e%1", i)}, {"copyIndex", i % 3}});
+        if (i % 20 == 0)
+            locks.append(file);
+    }
+    for (int i = 0; i < 20; ++i) {
+        const QString id = QString::number(5000 + i);
+        instances.append(QJsonObject{{"instanceId", id}, {"runMode", 2}, {"fundAccount", "880001"},
+                                     {"returnRegInfo", "ok"}, {"startTime", "2026-12-01T09:30:00"},
+                                     {"endTime", "2026-12-01T15:00:00"}});
+        days.append(QJsonObject{{"instanceId", id}, {"date", "2026-12-01"}, {"initialFunds", 1000 + i},
+                                {"endFunds", 1100.5 + i}});
+    }
+    QJsonArray groups;
+    for (int g = 0; g < 3; ++g)
+        groups.append(QJsonObject{{"name", fmt("组%1", g)}, {"createTime", "2026-01-02T03:04:05"}});
+    groups.append(QJsonObject{{"name", DefaultGroup}, {"createTime", QJsonValue()}});
+    const QJsonObject o{{"format", "strategylogic-bundle"}, {"version", 1}, {"exportedAt", "2026-12-07T09:30:00"},
+                        {"user", "demo01"}, {"fixedStrategies", list}, {"groups", groups}, {"locks", locks},
+                        {"instances", instances}, {"backtestDays", days}, {"lastProduct", "P001"},
+                        {"lastFundAccount", ""}, {"runMode", 0}, {"pythonPath", "/opt/py"}};
+    return QJsonDocument(o).toJson();
+}
+
+// strategyctl import --merge or --replace killed with SIGKILL at a random
+// moment of its run. A restart (which finishes an interrupted import) must
+// show the state before the import or after all of it; a merge run again
+// afterwards must give the state of one merge.
+QString killDuringImports(Experiment &e)
+{
+    int runs = 0, befores = 0, afters = 0, other = 0, rerunsOff = 0, early = 0;
+    const QString bundle = e.dir.filePath("bundle.json");
+    const QString stateFile = e.dir.filePath("state.json");
+    QFile out(bundle);
+    if (!out.open(QIODevice::WriteOnly) || out.write(importBundle(60)) < 0)
+        return "cannot write the bundle";
+    out.close();
+    const Home seeded = e.home("seeded");
+    const Result seed = seeded.run({"shell"}, "group add 旧组\nstrategy add D:/o/s.py s --group 旧组 --count 2\n"
+                                              "strategy add D:/o/old.py old\nlock on D:/o/old.py\n"
+                                              "instance add 5000 1 --account 1\n");
+    if (!seed.exited(0))
+        return "cannot seed the folder: " + seed.describe();
+    struct Mode { const char *name; QString before, after; qint64 micros = 0; } modes[] = {{"--merge"}, {"--replace"}};
+    for (Mode &mode : modes) {
+        const Home before = e.home(fmt("before%1", mode.name));
+        const Home after = e.home(fmt("after%1", mode.name));
+        copyTree(seeded.path + "/.", before.path);
+        copyTree(seeded.path + "/.", after.path);
+        mode.before = exportedState(before, stateFile);
+        QElapsedTimer timer;
+        timer.start();
+        const Result whole = after.run({"import", mode.name, bundle});
+        mode.micros = timer.nsecsElapsed() / 1000;
+        if (!whole.exited(0))
+            return fmt("import %1 failed: %2", mode.name, whole.describe());
+        mode.after = exportedState(after, stateFile);
+    }
+    for (int round = 0; !e.deadline.hasExpired(); ++round) {
+        const Mode &mode = modes[round % 2];
+        const Home home = e.home(fmt("round-%1", round));
+        copyTree(seeded.path + "/.", home.path);
+        QProcess import;
+        home.start(import, {"import", mode.name, bundle}, {}, true);
+        QThread::usleep(e.random.between(0, int(qMin<qint64>(mode.micros * 6 / 5, 20000000))));
+        const bool alive = import.state() != QProcess::NotRunning;
+        import.kill();
+        finish(import, 10000);
+        ++runs;
+        early += !alive;
+        const QString seen = exportedState(home, stateFile);
+        if (seen == mode.before) {
+            ++befores;
+        } else if (seen == mode.after) {
+            ++afters;
+        } else {
+            e.fail(fmt("round %1 (%2): the restart shows neither the state before nor after the import; files in %3",
+                       round, mode.name, home.path),
+                   &other);
+            continue;
+        }
+        if (qstrcmp(mode.name, "--merge") == 0) {
+            home.run({"import", mode.name, bundle});
+            if (exportedState(home, stateFile) != mode.after)
+                e.fail(fmt("round %1: the merge run again gives another state than one merge; files in %2", round,
+                           home.path),
+                       &rerunsOff);
+        }
+        if (other == 0 && rerunsOff == 0)
+            QDir(home.path).removeRecursively();
+    }
+    return fmt("%1 runs, %2 states other than before or after (%3 before, %4 after, %5 ended before the kill), "
+               "%6 merges run again that differ from one merge",
+               runs, other, befores, afters, early, rerunsOff);
+}
+
 // Six one-shot `strategy add ... --count 50` on one folder, started at
 // once. A process that answered 0 stored all its records, one that
 // answered otherwise stored none. Every other round passes --wait 0, so
@@ -924,7 +1050,8 @@ int main(int argc, char **argv)
     // take theirs and about 15 s of fixed cost, which leaves room for a
     // slower machine within the budget.
     const struct { const char *name, *title; int budgetPercent; QString (*run)(Experiment &); } experiments[] = {
-        {"kill", "kill -9 during rewrites", 60, killDuringRewrites},
+        {"kill", "kill -9 during rewrites", 48, killDuringRewrites},
+        {"import", "import killed", 12, killDuringImports},
         {"writers", "6 concurrent one-shot writers", 7, concurrentWriters},
         {"shells", "6 concurrent shells adding 20 groups each", 5, concurrentShells},
         {"dblock", "database held by another program (exclusive, immediate)", 0, databaseHeldElsewhere},

@@ -79,10 +79,12 @@ void printChanges(CommandContext &c, const QJsonObject &answer, const QList<Stra
     c.out.printLine(last);
 }
 
-// A step that failed part way: what came before it stays.
+// A step that failed part way: what came before it stays, and the next
+// start of the plug-in makes the rest.
 int stopped(CommandContext &c, const BundleImportResult &result)
 {
-    QString note = QStringLiteral("strategyctl import: stopped at %1; the changes before it are made")
+    QString note = QStringLiteral("strategyctl import: stopped at %1; the changes before it are made, and the "
+                                  "rest is made at the next start")
                        .arg(result.stoppedAt.isEmpty()
                                 ? QStringLiteral("the removal of the user's strategies and groups")
                                 : result.stoppedAt);
