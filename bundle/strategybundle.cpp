@@ -153,22 +153,45 @@ QList<BundleProblem> StrategyLogic::checkBundle(const QByteArray &text)
     return problems;
 }
 
+namespace {
+// Reads up to the limit only: the file may be a device or a pipe without
+// end. False with the answer of an unreadable file.
+bool readBundle(const QString &path, QByteArray *bytes, BundleImportResult *result)
+{
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        *bytes = file.read(BundleDocument::MaxBytes + 1);
+    if (file.isOpen() && file.error() == QFileDevice::NoError)
+        return true;
+    result->outcome = BundleImportResult::Unreadable;
+    result->file = path;
+    result->message = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    return false;
+}
+} // namespace
+
+BundleImportResult StrategyLogic::checkBundleFile(const QString &path, QByteArray *text)
+{
+    BundleImportResult result;
+    result.file = path;
+    text->clear();
+    if (!readBundle(path, text, &result))
+        return result;
+    const QList<BundleProblem> problems = checkBundle(*text);
+    if (!problems.isEmpty())
+        return refused(result, problems);
+    result.outcome = BundleImportResult::Checked;
+    return result;
+}
+
 BundleImportResult StrategyLogic::importBundle(const QString &path, BundleImportMode mode, bool dryRun)
 {
     QMutexLocker locker(&s_bundleMutex);
-    QFile file(path);
     QByteArray bytes;
-    // Read up to the limit only: the file may be a device or a pipe without end.
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.read(BundleDocument::MaxBytes + 1);
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-        BundleImportResult result;
-        result.outcome = BundleImportResult::Unreadable;
-        result.mode = mode;
-        result.file = path;
-        result.message = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    BundleImportResult result;
+    result.mode = mode;
+    if (!readBundle(path, &bytes, &result))
         return result;
-    }
     return importText(bytes, mode, dryRun, path);
 }
 

@@ -115,6 +115,9 @@ struct BundleImportResult
         /// be written (see `message`): nothing was changed.
         NotWritable,
         NotInitialised, ///< the plug-in is not initialised: nothing was changed
+        /// checkBundleFile(): the document itself can be imported (the data
+        /// folder may still stand in its way); nothing was changed.
+        Checked,
     };
 
     Outcome outcome = Refused;                      ///< how the import ended
@@ -175,6 +178,14 @@ STRATEGYLOGIC_EXPORT QList<BundleProblem> checkBundle(const QByteArray &text);
 STRATEGYLOGIC_EXPORT BundleImportResult importBundle(const QString &path,
                                                      BundleImportMode mode = BundleImportMode::Merge,
                                                      bool dryRun = false);
+
+/// Reads the bundle `path` as importBundle() does and checks the document
+/// alone, as checkBundle() does; needs no plug-in, thread-safe. A host reads
+/// and checks a bundle with it before it starts the plug-in (which holds the
+/// data folder), then imports `*text` with importBundleText(), which checks
+/// it again against the data folder. Outcome Unreadable, Refused (with
+/// `problems` and `message` as importBundle() gives them), or Checked.
+STRATEGYLOGIC_EXPORT BundleImportResult checkBundleFile(const QString &path, QByteArray *text);
 
 /// The same for a bundle's bytes; `name` stands for the bundle in the
 /// messages.

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class Output;
 class StrategyFileLogicHandler;
 
 // The commands of strategyctl: one small handler each, registered by the
@@ -38,6 +39,10 @@ public:
         // A check of the parsed words beyond their types (which options go
         // together): an error text for a usage error, or empty.
         std::function<QString(const ParsedCommand &)> check;
+        // Work a one-shot command does before the data folder is taken (an
+        // import reads and checks its document): an exit status, Success
+        // to go on.
+        std::function<int(const ParsedCommand &, Output &)> prepare;
 
         QString name() const { return words.join(QLatin1Char(' ')); }
         // "PATH NAME [--group G] [--extra TEXT] [--count N]"

@@ -141,6 +141,11 @@ int Dispatch::runCommand(const CommandTable::Command &command, const ParsedComma
         ZqApplicationDir::setPath(folder);
         return finish(out, m_commands.run(command, parsed, nullptr, out, false));
     }
+    if (command.prepare && !options.isShell()) {
+        const int prepared = command.prepare(parsed, out);
+        if (prepared != CommandContext::Success)
+            return finish(out, prepared);
+    }
     const int taken = takeFolder(folder, command, options.isShell(), options.waitSeconds(), out);
     if (taken != CommandContext::Success)
         return taken;

@@ -17,6 +17,14 @@ using StrategyLogic::BundleImportMode;
 using StrategyLogic::BundleImportResult;
 
 namespace {
+// The bundle a one-shot import read and checked before the data folder was
+// taken.
+struct CheckedBundle
+{
+    QString file;
+    QByteArray text;
+} s_checked;
+
 const QStringList ChangeKeys{QStringLiteral("pointer"), QStringLiteral("action"), QStringLiteral("detail")};
 
 int exportBundle(CommandContext &c)
@@ -36,7 +44,7 @@ int exportBundle(CommandContext &c)
     return CommandContext::Success;
 }
 
-int refuseProblems(CommandContext &c, const BundleImportResult &result)
+int refuseProblems(Output &out, const BundleImportResult &result)
 {
     QJsonArray list;
     QString text = result.message + QLatin1Char(':');
@@ -48,12 +56,12 @@ int refuseProblems(CommandContext &c, const BundleImportResult &result)
             + Output::text(QString(problem.pointer.isEmpty() ? QStringLiteral("(the document)") : problem.pointer))
             + QStringLiteral(": ") + problem.message;
     }
-    if (c.out.isJson())
-        c.out.printJson(QJsonObject{{QStringLiteral("error"),
+    if (out.isJson())
+        out.printJson(QJsonObject{{QStringLiteral("error"),
                                      QJsonObject{{QStringLiteral("kind"), QStringLiteral("refused")},
                                                  {QStringLiteral("message"), result.message},
                                                  {QStringLiteral("problems"), list}}}});
-    c.out.printError(text);
+    out.printError(text);
     return CommandContext::Refused;
 }
 
@@ -101,10 +109,17 @@ int importBundle(CommandContext &c)
     const BundleImportMode mode
         = c.parser.isSet(QStringLiteral("replace")) ? BundleImportMode::Replace : BundleImportMode::Merge;
     const QString modeName = mode == BundleImportMode::Replace ? QStringLiteral("replace") : QStringLiteral("merge");
-    const BundleImportResult result = StrategyLogic::importBundle(CommandContext::localFile(c.args.at(0)), mode,
-                                                                  c.parser.isSet(QStringLiteral("dry-run")));
+    const QString file = CommandContext::localFile(c.args.at(0));
+    const bool dryRun = c.parser.isSet(QStringLiteral("dry-run"));
+    // The document read and checked before the data folder was taken is
+    // imported, and checked again against the folder.
+    const BundleImportResult result = s_checked.file == file
+        ? StrategyLogic::importBundleText(s_checked.text, mode, dryRun, file)
+        : StrategyLogic::importBundle(file, mode, dryRun);
+    s_checked = {};
     switch (result.outcome) {
-    case BundleImportResult::Refused: return refuseProblems(c, result);
+    case BundleImportResult::Checked:
+    case BundleImportResult::Refused: return refuseProblems(c.out, result);
     case BundleImportResult::Unreadable: return c.refuse(result.message);
     case BundleImportResult::DryRun:
         printChanges(c, {{QStringLiteral("dryRun"), true}, {QStringLiteral("mode"), modeName}}, result.changes,
@@ -122,6 +137,22 @@ int importBundle(CommandContext &c)
     printChanges(c, {{QStringLiteral("ok"), true}, {QStringLiteral("mode"), modeName}}, result.changes,
                  QStringLiteral("ok"));
     return CommandContext::Success;
+}
+
+// Reading and checking the document needs no data folder: a one-shot
+// import holds the folder only while it applies what it checked.
+int checkBeforeFolder(const ParsedCommand &parsed, Output &out)
+{
+    const QString file = CommandContext::localFile(parsed.args.value(0));
+    QByteArray text;
+    const BundleImportResult result = StrategyLogic::checkBundleFile(file, &text);
+    switch (result.outcome) {
+    case BundleImportResult::Checked: s_checked = {file, text}; return CommandContext::Success;
+    case BundleImportResult::Unreadable:
+        out.printFailure(QStringLiteral("refused"), result.message);
+        return CommandContext::Refused;
+    default: return refuseProblems(out, result);
+    }
 }
 
 OptionSpec flag(const QString &name, const QString &description)
@@ -152,6 +183,7 @@ void registerBundleCommands(CommandTable &table)
         "changed unless all of it can be applied. docs/bundle.md says what each mode does.");
     importCommand.db = DbAccess::Writes;
 
+    importCommand.prepare = checkBeforeFolder;
     importCommand.check = [](const ParsedCommand &parsed) {
         return parsed.options.contains(QStringLiteral("merge")) && parsed.options.contains(QStringLiteral("replace"))
             ? QStringLiteral("--merge and --replace exclude each other")
