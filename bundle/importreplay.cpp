@@ -1,5 +1,7 @@
 #include "bundle/importreplay.h"
 
+#include "facade/strategyfilelogichandler_p.h"
+#include "registry/fixedstrategyregistry.h"
 #include "services/strategycompilercommerfuncs.h"
 #include "storage/setasidefile.h"
 #include "storage/strategylogging.h"
@@ -45,8 +47,32 @@ void ImportReplay::reached()
 
 bool ImportReplay::run()
 {
-    return removeStrategies() && removeGroups() && addGroups() && addStrategies() && lockFiles()
-        && registerInstances() && recordDays() && setValues();
+    {
+        // The data file is written once for all the strategies.
+        FixedStrategyRegistry::WriteHold hold;
+        if (!removeStrategies() || !removeGroups() || !addGroups() || !addStrategies())
+            return false;
+    }
+    if (!writeStrategies())
+        return false;
+    return lockFiles() && registerInstances() && recordDays() && setValues();
+}
+
+bool ImportReplay::writeStrategies()
+{
+    if (m_record.removals.isEmpty() && m_record.strategies.isEmpty())
+        return true;
+    if (StrategyFileLogicHandlerPrivate::writeDataFile(m_handler, "ImportReplay::writeStrategies"))
+        return true;
+    // Neither the removals nor the strategies are stored.
+    ImportRecord::Step first;
+    if (!m_record.removals.isEmpty())
+        first = m_record.removals.first();
+    else
+        first = m_record.strategies.first();
+    return stopped(first, first.at.isEmpty()
+                              ? QStringLiteral("the fixed strategies of the import were not stored")
+                              : QStringLiteral("the fixed strategies from %1 on were not stored").arg(first.at));
 }
 
 bool ImportReplay::storePending()

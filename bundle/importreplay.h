@@ -62,6 +62,7 @@ private:
     bool removeGroups();
     bool addGroups();
     bool addStrategies();
+    bool writeStrategies();
     bool lockFiles();
     bool registerInstances();
     bool recordDays();

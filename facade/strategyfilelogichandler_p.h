@@ -43,6 +43,13 @@ public:
     // methods. writeDataFile(): the registry's write, a failure refused as
     // `function`'s unless it is null (a refusal of its own came first).
     bool writeDataFile(const char *function);
+    // The data file of `handler` written now (after a
+    // FixedStrategyRegistry::WriteHold), refused as `function`'s when it
+    // cannot be.
+    static bool writeDataFile(StrategyFileLogicHandler &handler, const char *function)
+    {
+        return handler.d->writeDataFile(function);
+    }
     void refuseUnwritten(const char *function, const QString &what);
     // The answer of a group method that answers a message, or a bool.
     QString groupAnswer(const char *function, const QString &names, const QString &message);

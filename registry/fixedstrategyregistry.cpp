@@ -92,8 +92,17 @@ QStringList FixedStrategyRegistry::load(const QVector<FixedStrategyInfo> &record
     return groups;
 }
 
+namespace {
+thread_local int t_writeHolds = 0;
+} // namespace
+
+FixedStrategyRegistry::WriteHold::WriteHold() { ++t_writeHolds; }
+FixedStrategyRegistry::WriteHold::~WriteHold() { --t_writeHolds; }
+
 bool FixedStrategyRegistry::writeDataFile()
 {
+    if (t_writeHolds > 0)
+        return true;
     if (!StrategySqlite::instance().writeFixedStrategyInfoToFile(m_userFolder))
         return false;
     m_history.stored(ChangeHistory::Strategies);

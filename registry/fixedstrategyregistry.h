@@ -41,7 +41,22 @@ public:
     QStringList load(const QVector<FixedStrategyInfo> &records);
     // Rewrites the data file when the store holds changes; false when it
     // could not be written (the store stays dirty and the next call retries).
+    // Called on a thread where a WriteHold lives, it leaves the file to a
+    // later call and answers true.
     bool writeDataFile();
+
+    // While one lives, writeDataFile() on its thread writes nothing: an
+    // import, whose record holds every change it makes, writes the file
+    // once after its last strategy instead of once for each. Calls on other
+    // threads write as ever (and so write the held changes too).
+    class WriteHold
+    {
+    public:
+        WriteHold();
+        ~WriteHold();
+        WriteHold(const WriteHold &) = delete;
+        WriteHold &operator=(const WriteHold &) = delete;
+    };
 
     // Records with a name, in ascending id.
     QList<FixedStrategyInfo> list();

@@ -603,8 +603,8 @@ private slots:
                                              << QString::fromUtf8("保存失败：文件无法写入，修改未保存！") << 0;
         QTest::newRow("a strategy not written")
             << QStringList{"group 趋势"} << false << "/fixedStrategies/0"
-            << "the fixed strategy abc (D:/s/abc.py) was not added: the data file could not be written; the change "
-               "stays in memory"
+            << "the fixed strategies from /fixedStrategies/0 on were not stored: the data file could not be written; "
+               "the change stays in memory"
             << 2;
     }
 
