@@ -7,7 +7,9 @@
 // FOLDER is the installation folder and working directory. With TABLE,
 // that table is dropped through a connection of the helper's own once the
 // plug-in has started, as another program could drop it while the plug-in
-// runs. Prints "lock 1" when the lock was taken, "lock 0" when refused.
+// runs. Prints "lock 1" when the lock was taken, "lock 0" when refused,
+// then "times 1" or "times 0": whether the plug-in took the times
+// 2026-12-01T09:30/15:00 UTC of instance 66, which the database may hold.
 
 #include <StrategyLogic/strategyfilelogichandler.h>
 
@@ -39,6 +41,8 @@ int main(int argc, char **argv)
     plugin.addBackTestInitCashInfo("77", QDate(2026, 12, 1), 100);
     plugin.addBackTestInitCashEndInfo("77", QDate(2026, 12, 1), 105.5);
     std::printf("lock %d\n", plugin.changeFileLockState("D:/s/a.py", true) ? 1 : 0);
+    const QDateTime start(QDate(2026, 12, 1), QTime(9, 30), Qt::UTC), end(QDate(2026, 12, 1), QTime(15, 0), Qt::UTC);
+    std::printf("times %d\n", plugin.setInstanceStartEndTime("66", start, end) ? 1 : 0);
     std::fflush(stdout);
     plugin.exit();
     return 0;
