@@ -109,36 +109,54 @@ bool openAndCheckIntegrity(DoctorSurvey &survey, ZqMemSqliteMgr &db, const QStri
     return true;
 }
 
-void checkTable(DoctorSurvey &survey, ZqMemSqliteMgr &db, const StrategySchema::Table &table, const QString &path)
+// What fixInstallation() does with a table it rebuilds.
+QString rebuildFix(const QString &table, const QString &kept)
+{
+    return QStringLiteral("keep the %1 aside as %2_damaged_<yyyyMMdd_HHmmss>, create the table and copy into it the "
+                          "rows that fit")
+        .arg(kept, table);
+}
+
+void checkTable(DoctorSurvey &survey, ZqMemSqliteMgr &db, const StrategySchema::Table &table, const QString &path,
+                bool repairable)
 {
     const QString name = QLatin1String(table.name);
-    QStringList present;
-    if (!StrategySchema::columnsOf(db, table.name, &present))
+    const StrategySchema::TableState state = StrategySchema::stateOf(db, table);
+    switch (state.kind) {
+    case StrategySchema::TableState::Unknown:
+    case StrategySchema::TableState::Sound:
         return;
-    if (present.isEmpty()) {
+    case StrategySchema::TableState::Missing:
         survey.add(QStringLiteral("db-missing-table"), DoctorSeverity::Warning,
                    QStringLiteral("%1 has no table %2; the next start creates it, empty").arg(databaseName(), name),
-                   path);
-        return;
+                   path, repairable ? QStringLiteral("create the table") : QString());
+        break;
+    case StrategySchema::TableState::NotATable:
+        survey.add(QStringLiteral("db-table-replaced"), DoctorSeverity::Error,
+                   QStringLiteral("%1 holds %2 named %3 where its table belongs: no row can be written there and no "
+                                  "start creates the table; rows the plug-in could not write wait in %4")
+                       .arg(databaseName(), QLatin1String(state.objectType == QLatin1String("index") ? "an " : "a ") + state.objectType, name,
+                            QLatin1String(InstallationLayout::PendingJournalFile)),
+                   path, repairable ? rebuildFix(name, state.objectType) : QString());
+        break;
+    case StrategySchema::TableState::LacksColumns:
+        if (!state.lacking.isEmpty())
+            survey.add(QStringLiteral("db-missing-column"), DoctorSeverity::Error,
+                       QStringLiteral("the table %1 lacks the column(s) %2, which no start adds: its rows cannot be "
+                                      "written or read")
+                           .arg(name, state.lacking.join(QLatin1String(", "))),
+                       path, repairable ? rebuildFix(name, QStringLiteral("old table")) : QString());
+        if (!state.addedAtStart.isEmpty())
+            survey.add(QStringLiteral("db-missing-column"), DoctorSeverity::Warning,
+                       QStringLiteral("the table %1 of an older version lacks the column(s) %2; the next start adds them")
+                           .arg(name, state.addedAtStart.join(QLatin1String(", "))),
+                       path);
+        if (state.lacking.isEmpty())
+            return; // the start's own migration
+        break;
     }
-    QStringList addedAtStart;
-    QStringList lacking;
-    for (const StrategySchema::Column &column : table.columns) {
-        if (present.contains(QLatin1String(column.name)))
-            continue;
-        (column.addedAtStart() ? addedAtStart : lacking).append(QLatin1String(column.name));
-    }
-    if (!lacking.isEmpty())
-        survey.add(QStringLiteral("db-missing-column"), DoctorSeverity::Error,
-                   QStringLiteral("the table %1 lacks the column(s) %2, which no start adds: its rows cannot be "
-                                  "written or read")
-                       .arg(name, lacking.join(QLatin1String(", "))),
-                   path);
-    if (!addedAtStart.isEmpty())
-        survey.add(QStringLiteral("db-missing-column"), DoctorSeverity::Warning,
-                   QStringLiteral("the table %1 of an older version lacks the column(s) %2; the next start adds them")
-                       .arg(name, addedAtStart.join(QLatin1String(", "))),
-                   path);
+    if (repairable)
+        survey.damagedTables.append(name);
 }
 
 void checkLegacyTable(DoctorSurvey &survey, ZqMemSqliteMgr &db, const QString &path)
@@ -188,9 +206,12 @@ void DatabaseCheck::run(DoctorSurvey &survey)
     if (!mayBeDatabase(survey, path))
         return;
     ZqMemSqliteMgr db;
+    const int before = survey.findings.size();
     if (!openAndCheckIntegrity(survey, db, path))
         return;
+    // A database whose integrity check failed is not rebuilt from here.
+    const bool repairable = survey.findings.size() == before;
     for (const StrategySchema::Table &table : StrategySchema::tables())
-        checkTable(survey, db, table, path);
+        checkTable(survey, db, table, path, repairable);
     checkLegacyTable(survey, db, path);
 }

@@ -43,6 +43,11 @@ struct DoctorSurvey
 
     QStringList staleTemporaryFiles; // absolute paths
 
+    // The tables of sarvek.db that are missing, or cannot take rows (a view
+    // or an index in their place, columns no start adds), in StrategySchema
+    // order; empty when the database's integrity check failed.
+    QStringList damagedTables;
+
     void add(const QString &id, StrategyLogic::DoctorSeverity severity, const QString &message, const QString &path,
              const QString &fix = QString());
     // `fix` for a finding whose repair rewrites the groups file; empty while

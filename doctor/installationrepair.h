@@ -10,7 +10,8 @@ struct DoctorSurvey;
 // survey was taken under it. Every file changed is first copied to a dated
 // backup (DatedBackup); a repair whose backup or write fails leaves its
 // file as it was and appends its reason to `failures`; a repair made
-// appends to `repairs`. The data file and the database are never changed.
+// appends to `repairs`. The data file is never changed; of the database,
+// only a table that is missing or cannot take rows is rebuilt.
 class InstallationRepair
 {
 public:
@@ -19,6 +20,14 @@ public:
     // Puts the default group back into the groups file and adds the groups
     // that records name, in one rewrite of the file.
     static void completeGroups(const DoctorSurvey &survey, StrategyLogic::DoctorFixResult *result);
+    // Rebuilds the survey's damaged tables of sarvek.db in one transaction,
+    // after a dated backup of the file: the object in a table's place (a
+    // table lacking columns, a view, an index) is kept aside as
+    // "<table>_damaged_<yyyyMMdd_HHmmss>", the table is created from
+    // StrategySchema, and the rows of the old table or view that fit (their
+    // key not NULL and not taken) are copied in by the columns of the same
+    // names. A missing table is only created.
+    static void rebuildTables(const DoctorSurvey &survey, StrategyLogic::DoctorFixResult *result);
     // Removes the temporary files a killed writer left.
     static void removeTemporaryFiles(const DoctorSurvey &survey, StrategyLogic::DoctorFixResult *result);
 };

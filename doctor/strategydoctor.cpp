@@ -71,6 +71,7 @@ DoctorFixResult StrategyLogic::fixInstallation(const QString &appDir)
         InstallationRepair::raiseIdSequence(survey, &result);
     if ((survey.defaultGroupMissing || !survey.missingGroups.isEmpty()) && survey.groupsFileChangeable)
         InstallationRepair::completeGroups(survey, &result);
+    InstallationRepair::rebuildTables(survey, &result);
     InstallationRepair::removeTemporaryFiles(survey, &result);
     ZqFolderLock::release(folder);
     for (const DoctorRepair &repair : qAsConst(result.repairs))

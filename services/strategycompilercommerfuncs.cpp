@@ -4,6 +4,7 @@
 #include "storage/installationlayout.h"
 #include "storage/setasidefile.h"
 #include "storage/shutdownroutine.h"
+#include "storage/strategyschema.h"
 #include "storage/strategylogging.h"
 #include "storage/strategysqlite.h"
 
@@ -110,9 +111,14 @@ bool StrategyCompilerCommerFuncs::finish()
                 QThread::msleep(100);
         }
         if (code != 0) {
-            const QString reason = code < 0 ? QStringLiteral("the database is closed")
-                                            : QStringLiteral("%1 (%2)").arg(ZqMemSqliteMgr::errorText(code)).arg(code);
-            kept = keepPendingInJournal(reason);
+            // A table that cannot take rows (a view in its place, columns
+            // it lacks) is no passing state like a busy database: its rows
+            // are said not to be stored, and the reason names it.
+            const QStringList damaged = code > 0 ? damagedTables() : QStringList();
+            const QString reason = !damaged.isEmpty() ? damaged.join(QLatin1String("; "))
+                                   : code < 0 ? QStringLiteral("the database is closed")
+                                              : QStringLiteral("%1 (%2)").arg(ZqMemSqliteMgr::errorText(code)).arg(code);
+            kept = keepPendingInJournal(reason, damaged);
         }
     } else if (StrategySqlite::isInstanceAlive()) {
         flushAll(); // a journal of an earlier run, if the database takes it now; else it stays as it is
@@ -135,7 +141,27 @@ QString StrategyCompilerCommerFuncs::journalPath() const
     return PendingJournal::path(m_folder);
 }
 
-bool StrategyCompilerCommerFuncs::keepPendingInJournal(const QString &reason)
+QStringList StrategyCompilerCommerFuncs::damagedTables()
+{
+    bool instances = pendingInstanceCount() > 0, cash = pendingCashCount() > 0;
+    {
+        QMutexLocker journal(&m_journalLock);
+        instances = instances || !m_journalInstances.isEmpty();
+        cash = cash || !m_journalCash.isEmpty();
+    }
+    QStringList damaged;
+    StrategySqlite &store = StrategySqlite::instance();
+    for (const auto &table : {std::make_pair(instances, StrategySchema::InstancesTable),
+                              std::make_pair(cash, StrategySchema::DayCashTable)}) {
+        const QString fault = table.first ? store.tableFault(table.second) : QString();
+        if (!fault.isEmpty())
+            damaged.append(QStringLiteral("the table %1 of %2 cannot take rows (%3)")
+                               .arg(QLatin1String(table.second), QLatin1String(InstallationLayout::DatabaseFile), fault));
+    }
+    return damaged;
+}
+
+bool StrategyCompilerCommerFuncs::keepPendingInJournal(const QString &reason, const QStringList &damaged)
 {
     QMutexLocker flushing(&m_flushMutex);
     PendingJournal::Rows rows;
@@ -167,9 +193,15 @@ bool StrategyCompilerCommerFuncs::keepPendingInJournal(const QString &reason)
                             << instances.size() << "instance rows and" << cash.size() << "day-cash rows are not stored";
         return false;
     }
-    SL_WARNING << "StrategyCompilerCommerFuncs::shutdown" << QStringLiteral("the database cannot be written (%1):").arg(reason)
-               << rows.instances.size() << "instance rows and" << rows.dayCash.size() << "day-cash rows kept in"
-               << journalPath() << "for the next start";
+    if (!damaged.isEmpty())
+        SL_UNSAVED << "StrategyCompilerCommerFuncs::shutdown" << QStringLiteral("%1:").arg(reason)
+                   << rows.instances.size() << "instance rows and" << rows.dayCash.size() << "day-cash rows kept in"
+                   << journalPath()
+                   << "for the next start; a repair of the installation rebuilds the table (strategyctl doctor --fix)";
+    else
+        SL_WARNING << "StrategyCompilerCommerFuncs::shutdown" << QStringLiteral("the database cannot be written (%1):").arg(reason)
+                   << rows.instances.size() << "instance rows and" << rows.dayCash.size() << "day-cash rows kept in"
+                   << journalPath() << "for the next start";
     // The journal holds them now; a later flush of this process replays it.
     {
         QMutexLocker journal(&m_journalLock);

@@ -130,7 +130,13 @@ private:
     // Takes a journal left by an earlier run: its rows are shown at once and
     // written before any newer row.
     void loadJournal();
-    bool keepPendingInJournal(const QString &reason);
+    // `damaged`: the tables at fault, in words (damagedTables()); their
+    // rows are then reported as not stored (strategylogic.unsaved).
+    bool keepPendingInJournal(const QString &reason, const QStringList &damaged = QStringList());
+    // The tables of the rows waiting here or in the journal that cannot
+    // take rows at all (StrategySqlite::tableFault()), each as "the table
+    // <name> of sarvek.db cannot take rows (<fault>)".
+    QStringList damagedTables();
     QString journalPath() const;
     // Writes m_pyInstallPath to the ini file; true once the file holds it.
     bool writePythonPathLocked();

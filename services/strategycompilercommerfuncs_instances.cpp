@@ -2,7 +2,9 @@
 // StrategyCompilerCommerFuncs.
 
 #include "strategycompilercommerfuncs.h"
+#include "storage/sqltext.h"
 #include "storage/strategylogging.h"
+#include "storage/strategyschema.h"
 
 #include "storage/strategysqlite.h"
 
@@ -137,7 +139,26 @@ bool StrategyCompilerCommerFuncs::setInstanceStartEndTime(QString instanceId, QD
             }
         }
     }
-    return StrategySqlite::instance().setInstanceStartEndTime(instanceId, startTime, endTime);
+    StrategySqlite &store = StrategySqlite::instance();
+    if (store.setInstanceStartEndTime(instanceId, startTime, endTime))
+        return true;
+    // The table cannot take the times (a view in its place, columns it
+    // lacks): the row waits with them for the flush, and the journal, as a
+    // new row does.
+    if (!SqlText::isPlainDecimal(instanceId) || store.tableFault(StrategySchema::InstancesTable).isEmpty())
+        return false;
+    InstanceInfo info;
+    {
+        QReadLocker locker(&m_instanceLock);
+        auto it = m_instanceMap.constFind(instanceId);
+        if (it == m_instanceMap.cend())
+            return false;
+        info = it.value();
+    }
+    QWriteLocker locker(&m_pendingInstanceLock);
+    if (!m_pendingInstanceMap.contains(instanceId))
+        m_pendingInstanceMap.insert(instanceId, info);
+    return true;
 }
 
 QList<ZParamData> StrategyCompilerCommerFuncs::getInstanceParams(const QString &instanceId)

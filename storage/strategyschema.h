@@ -51,6 +51,31 @@ public:
         const char *createdLine;     // logged after the statement succeeded
         const char *notCreatedLine;  // logged, with the SQLite result code, after it failed
         QVector<Column> columns;     // every column the plug-in reads or writes, in table order
+        QVector<const char *> key;   // the primary key's columns
+    };
+
+    // What stands in `db` under a table's name, against the table as
+    // stated here.
+    struct TableState
+    {
+        enum Kind {
+            Unknown,     // the database did not answer (busy, not a database, ...)
+            Sound,       // a table with every column
+            Missing,     // nothing of that name
+            NotATable,   // a view or an index of that name
+            LacksColumns // a table without some of the columns
+        };
+        Kind kind = Unknown;
+        QString objectType;       // NotATable: "view", "index"
+        QStringList lacking;      // LacksColumns: those no start adds
+        QStringList addedAtStart; // LacksColumns: those a start adds
+        QStringList absent;       // LacksColumns: both, in table order
+        // Whether the plug-in's statements fail on it: anything but Sound
+        // and Unknown.
+        bool isDamaged() const { return kind == Missing || kind == NotATable || kind == LacksColumns; }
+        // The fault in words, for log lines and findings: "there is no such
+        // table", "a view stands in its place", "it lacks the column(s) a, b".
+        QString fault() const;
     };
 
     // The three tables, in the order a start creates them.
@@ -61,6 +86,10 @@ public:
     // empty when there is no such table. False when the database did not
     // answer (busy, not a database, ...).
     static bool columnsOf(ZqMemSqliteMgr &db, const char *table, QStringList *names);
+    // The state of `table` in `db`.
+    static TableState stateOf(ZqMemSqliteMgr &db, const Table &table);
+    // The table of that name; nullptr for none of the three.
+    static const Table *table(const char *name);
 };
 
 #endif // STRATEGYSCHEMA_H

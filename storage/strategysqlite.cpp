@@ -107,6 +107,29 @@ bool StrategySqlite::isDatabaseOpen() const
     return m_dbMgr && m_dbMgr->getConn().isOpen();
 }
 
+QString StrategySqlite::tableFault(const char *table)
+{
+    const StrategySchema::Table *stated = StrategySchema::table(table);
+    if (!stated || !isDatabaseOpen())
+        return QString();
+    const StrategySchema::TableState state = StrategySchema::stateOf(*m_dbMgr, *stated);
+    return state.isDamaged() ? state.fault() : QString();
+}
+
+void StrategySqlite::warnIfLockTableDamaged(int code)
+{
+    constexpr int SqliteError = 1; // what SQLite answers for a missing table or column, or a view
+    if (code != SqliteError)
+        return;
+    const QString fault = tableFault(StrategySchema::FileLocksTable);
+    if (!fault.isEmpty())
+        SL_WARNING << "StrategySqlite::changeFileLock"
+                   << QStringLiteral("the table %1 of %2 cannot take the change (%3); a repair of the installation "
+                                     "rebuilds it (strategyctl doctor --fix)")
+                          .arg(QLatin1String(StrategySchema::FileLocksTable),
+                               QLatin1String(InstallationLayout::DatabaseFile), fault);
+}
+
 void StrategySqlite::cretateDataBase()
 {
     const QString dbName = databasePath();
@@ -233,8 +256,10 @@ bool StrategySqlite::addStrategyFileInfo(QString filePath)
         QStringLiteral("INSERT INTO strategyfileinfo (file_Path )values('%1'); ").arg(SqlText::quoted(filePath));
     int err = 0;
     m_dbMgr->execDML(sql.toUtf8().constData(), err);
-    if (err != 0)
+    if (err != 0) {
         SL_INFO << "insert data to strategyfileinfo failure! reason:" << err;
+        warnIfLockTableDamaged(err);
+    }
     return err == 0;
 }
 
@@ -250,6 +275,7 @@ bool StrategySqlite::delStrategyFileInfo(QString filePath)
         return true;
     }
     SL_INFO << err;
+    warnIfLockTableDamaged(err);
     return false;
 }
 

@@ -61,6 +61,11 @@ public:
     QString databasePath() const;
     QString simuDatabasePath() const;
     bool isDatabaseOpen() const;
+    // Why `table` (one of StrategySchema's) cannot take rows, in words
+    // (StrategySchema::TableState::fault()): no such table, a view or an
+    // index in its place, columns it lacks. Empty when the table is sound or
+    // the database does not answer.
+    QString tableFault(const char *table);
 
     // Locked strategy files (table strategyfileinfo).
     bool addStrategyFileInfo(QString filePath);
@@ -127,6 +132,9 @@ private:
     // its rows are read after the mutex is released.
     CppSQLite3Query runSimuQuery(const QString &sql);
     void backupFixStrategyInfo();
+    // After a lock statement failed with `code`: a warning when the table
+    // itself is at fault.
+    void warnIfLockTableDamaged(int code);
 
     // `replacing`: the caller updates a row that is there already, so that
     // meeting it is no failure worth more than a debug line.

@@ -230,6 +230,10 @@ private slots:
             "drop table instance_info; create table instance_info(instance_id varchar(120) primary key, run_mode varchar(4))");
         row("column no start adds", {"db-missing-column:error"}, none,
             "drop table strategyfileinfo; create table strategyfileinfo(path varchar(120))");
+        row("view in a table's place", {"db-table-replaced:error"}, none,
+            "drop table instance_info; create view instance_info as select 1 as instance_id");
+        row("index in a table's place", {"db-table-replaced:error"}, none,
+            "drop table backtest_daycash; create index BACKTEST_DAYCASH on strategyfileinfo(file_path)");
         row("columns in upper case", {}, none,
             "drop table strategyfileinfo; create table strategyfileinfo(FILE_PATH varchar(120) primary key)");
         row("legacy table", {"db-legacy-table:warning"}, none,

@@ -86,9 +86,14 @@ STRATEGYLOGIC_EXPORT QList<DoctorFinding> checkInstallation(const QString &appDi
 /// Makes the safe repairs of checkInstallation()'s findings: raises the id
 /// sequence above the highest stored id, puts the default group
 /// (defaultGroupName()) back into the groups file and adds the groups the
-/// records name, and
-/// removes temporary files left by a writer that was killed. Nothing else
-/// is changed; in particular the data file and the database never are.
+/// records name,
+/// removes temporary files left by a writer that was killed, and rebuilds a
+/// table of `sarvek.db` that is missing or cannot take rows (a view or an
+/// index in its place, columns no start adds): the object in its place is
+/// kept in the database as "<table>_damaged_<yyyyMMdd_HHmmss>", the table
+/// is created and the rows of the old table or view that fit are copied
+/// in, all in one transaction. Nothing else is changed; in particular the
+/// data file never is.
 ///
 /// Takes the installation folder's lock (ZqFolderLock) for the repairs,
 /// trying once: while another process holds it, or the plug-in of this
