@@ -134,8 +134,9 @@ bool BundleImporter::walk()
     if (m_mode == BundleImportMode::Replace && !clear())
         return false;
     m_names.clear();
+    m_nextSuffix.clear();
     for (const FixedStrategyInfo &info : qAsConst(m_existing))
-        m_names[info.filePath].append(info.name);
+        m_names[info.filePath].insert(info.name);
     return walkGroups() && walkStrategies() && walkLocks() && walkInstances() && walkDays() && walkValues();
 }
 
@@ -182,9 +183,12 @@ bool BundleImporter::backUp(const QString &path, const QDateTime &when)
 bool BundleImporter::removeStrategies()
 {
     QStringList paths;
+    QSet<QString> seen;
     for (const FixedStrategyInfo &info : qAsConst(m_existing)) {
-        if (!paths.contains(info.filePath))
+        if (!seen.contains(info.filePath)) {
+            seen.insert(info.filePath);
             paths.append(info.filePath);
+        }
     }
     // A file's strategies go together, as the rows show them.
     QHash<QString, QList<FixedStrategyInfo>> ofFile;
@@ -259,25 +263,28 @@ bool BundleImporter::walkStrategies()
 {
     // A strategy the data folder had before, equal in every field but the
     // id, is there already: importing a bundle twice adds nothing.
-    QList<FixedStrategyInfo> unmatched = m_existing;
+    // Each strategy there matches one of the bundle's, the first in id order.
+    const auto fields = [](const FixedStrategyInfo &s) {
+        return QStringList{s.filePath, s.name, s.group, s.extraInfo, QString::number(s.copyIndex)}.join(QChar(0));
+    };
+    QHash<QString, QList<qint64>> unmatched;
+    for (const FixedStrategyInfo &info : qAsConst(m_existing))
+        unmatched[fields(info)].append(info.id);
     for (int i = 0; i < m_document.strategies.size(); ++i) {
         const QString at = pointerOf("fixedStrategies", i);
         FixedStrategyInfo info = m_document.strategies.at(i);
-        const auto same = std::find_if(unmatched.begin(), unmatched.end(), [&](const FixedStrategyInfo &other) {
-            return other.filePath == info.filePath && other.name == info.name && other.group == info.group
-                && other.extraInfo == info.extraInfo && other.copyIndex == info.copyIndex;
-        });
-        if (same != unmatched.end()) {
+        const auto same = unmatched.find(fields(info));
+        if (same != unmatched.end() && !same->isEmpty()) {
             change(at, BundleAction::Keep,
                    QStringLiteral("%1 (%2) is there already as fixed strategy %3")
-                       .arg(info.name, info.filePath, QString::number(same->id)));
-            unmatched.erase(same);
+                       .arg(info.name, info.filePath, QString::number(same->takeFirst())));
             continue;
         }
         const QString wanted = info.name;
         if (m_names.value(info.filePath).contains(wanted)) {
             // The plug-in's rule, over the names the walk knows of.
-            info.name = FixedStrategyRegistry::defaultName(info.filePath, m_names.value(info.filePath));
+            info.name = FixedStrategyRegistry::defaultName(info.filePath, m_names.value(info.filePath),
+                                                           &m_nextSuffix[info.filePath]);
             if (info.name.isEmpty()) {
                 problem(BundleText::member(at, QStringLiteral("name")),
                         QStringLiteral("the name %1 is taken for %2, whose file name gives no other")
@@ -290,7 +297,7 @@ bool BundleImporter::walkStrategies()
         strategy.row = int(m_changes.size());
         strategy.info = info;
         m_record.strategies.append(strategy);
-        m_names[info.filePath].append(info.name);
+        m_names[info.filePath].insert(info.name);
         const QString where = QStringLiteral("(%1, group %2)").arg(info.filePath, info.group);
         if (info.name == wanted)
             change(at, BundleAction::Add, QStringLiteral("%1 %2").arg(info.name, where));

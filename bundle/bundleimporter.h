@@ -91,7 +91,8 @@ private:
     ImportRecord m_record; // the changes found
     QList<FixedStrategyInfo> m_existing;   // the user's strategies before the import (after Replace's removal)
     QSet<QString> m_groupNames;            // the groups there, and those the walk adds
-    QHash<QString, QStringList> m_names;   // the names taken for each file, and those the walk adds
+    QHash<QString, QSet<QString>> m_names; // the names taken for each file, and those the walk adds
+    QHash<QString, qint64> m_nextSuffix;   // where the search for a default name goes on, by file
     QList<StrategyLogic::BundleChange> m_changes;
     QList<StrategyLogic::BundleProblem> m_problems;
     QStringList m_backups;

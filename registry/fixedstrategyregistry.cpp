@@ -165,10 +165,17 @@ QString FixedStrategyRegistry::defaultName(const QString &filePath)
 
 QString FixedStrategyRegistry::defaultName(const QString &filePath, const QStringList &taken)
 {
+    return defaultName(filePath, QSet<QString>(taken.cbegin(), taken.cend()), nullptr);
+}
+
+QString FixedStrategyRegistry::defaultName(const QString &filePath, const QSet<QString> &taken, qint64 *from)
+{
     const QString base = ZqPath::baseName(filePath);
     if (!taken.contains(base))
         return base;
-    for (qint64 n = 1;; ++n) {
+    qint64 first = 1;
+    qint64 &n = from ? *from : first;
+    for (n = qMax<qint64>(n, 1);; ++n) {
         const QString candidate = base + QString::number(n);
         if (!taken.contains(candidate))
             return candidate;

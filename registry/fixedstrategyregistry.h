@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMap>
 #include <QReadWriteLock>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -71,6 +72,10 @@ public:
     // The same rule over the names `taken` for the file: for a walk that
     // changes nothing and keeps its own list (an import's dry run).
     static QString defaultName(const QString &filePath, const QStringList &taken);
+    // The same over a set; the search for a free suffix starts at `*from`
+    // (1 when null or below) and leaves it at the suffix tried last, so that
+    // a walk that only adds names asks again from there instead of from 1.
+    static QString defaultName(const QString &filePath, const QSet<QString> &taken, qint64 *from);
 
     enum class AddResult { Added, NameTaken, IdRejected };
     // One copy of an add, under the lock from the name check to the maps:
