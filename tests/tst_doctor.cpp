@@ -35,6 +35,7 @@ const QString User = QStringLiteral("work/demo01/");
 const QString DataFile = User + QLatin1String(Layout::DataFile);
 const QString GroupsFile = User + QLatin1String(Layout::GroupsFile);
 const QString ChangeRecord = User + QLatin1String(Layout::GroupChangeFile);
+const QString ImportRecord = User + QLatin1String(Layout::ImportRecordFile);
 const QString IdSequenceFile = QStringLiteral("ids/") + QLatin1String(Layout::IdService) + QLatin1String(".seq");
 const QString Database = QLatin1String(Layout::DatabaseFile);
 
@@ -251,6 +252,11 @@ private slots:
         row("interrupted group change", {"group-change-pending:warning"},
             put(ChangeRecord, R"({"operation":"delete","group":"趋势","withStrategies":true})" "\n"));
         row("damaged group change record", {"group-change-unreadable:error"}, put(ChangeRecord, "{\"operation\":"));
+        row("interrupted import", {"import-pending:warning"},
+            put(ImportRecord, R"({"format":"strategylogic-import","version":1,"bundle":"/b.json","mode":"merge"})" "\n"));
+        row("damaged import record", {"import-record-unreadable:error"}, put(ImportRecord, "{\"format\":"));
+        row("leftover import record copy", {"stale-temporary-files:warning"}, put(ImportRecord + ".k9Lm2n", "{"), {},
+            user);
         row("file kept aside", {"set-aside-files:warning"}, put(DataFile + ".unreadable-20261201-093000", Record1), {}, user);
         row("database kept aside", {"set-aside-files:warning"}, put(Database + ".unreadable-20261201-093000", "x"), {}, ".");
         row("leftover temporary file", {"stale-temporary-files:warning"}, put(GroupsFile + ".a1B2c3", "默认分组;-1"), {},
