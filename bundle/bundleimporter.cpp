@@ -65,14 +65,8 @@ void BundleImporter::apply()
     ImportReplay::resetSteps();
     if (!walk())
         return;
-    if (!m_problems.isEmpty()) {
-        // Another thread changed the data folder since the plan.
-        m_ending = Ending::Stopped;
-        m_message = QStringLiteral("the data folder changed while the import was checked: %1: %2")
-                        .arg(m_problems.first().pointer, m_problems.first().message);
-        m_changes.clear();
+    if (!m_problems.isEmpty()) // another thread changed the data folder since the plan
         return;
-    }
     ImportReplay::reached();
     const QString path = ImportRecord::pathFor(ZqApplicationDir::path(), m_handler.getCurUserId());
     QString error;

@@ -39,7 +39,8 @@ public:
     // would do, problems() what stands in the way in this data folder.
     void plan();
     // Walks through the import and makes every change; call it after a
-    // plan() without problems.
+    // plan() without problems. Changes nothing when the walk finds
+    // problems after all (another thread changed the data folder).
     void apply();
     // The bundle's file or name, for the record.
     void setName(const QString &name) { m_name = name; }

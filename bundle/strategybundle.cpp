@@ -57,6 +57,8 @@ BundleImportResult importDocument(BundleImportResult result, const BundleDocumen
         return result;
     }
     importer.apply();
+    if (!importer.problems().isEmpty())
+        return refused(result, importer.problems());
     result.changes = importer.changes();
     result.backups = importer.backups();
     switch (importer.ending()) {
