@@ -14,7 +14,8 @@
 // Takes a bundle's JSON values into a BundleDocument and notes every
 // problem of them, each at its JSON pointer, in the order of the document:
 // what is missing, of the wrong type or out of range, texts the data file,
-// the groups file or the database cannot hold, and what no single member
+// the groups file or the database cannot hold, times they would not give
+// back as they are (read in this machine's time zone), and what no single member
 // shows (records given twice, groups not listed, built-in groups given a
 // time). When the format or the version is not this one, nothing else is
 // checked. Thread: any; one object per document.
@@ -42,6 +43,11 @@ private:
     void readDays(const QJsonObject &doc, BundleDocument *document);
     void crossCheck(const BundleDocument &document);
     void checkGroups(const BundleDocument &document, QHash<QString, int> *groups);
+
+    // Problems for values the stores would not give back as they are.
+    void instanceTimesKept(const InstanceInfo &info, const QString &at);
+    void groupTimeKept(const QDateTime &created, const QString &at);
+    static QString notGivenBack(const QDateTime &time, qint64 msecs, const QString &store);
 
     void problem(const QString &pointer, const QString &message);
     void notEmpty(const QJsonObject &o, const QString &at, const QString &key, const QString &message);
