@@ -153,7 +153,9 @@ STRATEGYLOGIC_EXPORT QByteArray bundleText();
 /// The problems of a bundle's text on its own, as an import reports them
 /// before it looks at the data folder: text that is not UTF-8 or not JSON,
 /// an unknown format or version, missing members, wrong types, texts the
-/// files cannot hold, ids and records given twice, ... (docs/bundle.md).
+/// files cannot hold, times they would not give back (in this process's
+/// time zone), ids and records given twice, ... (docs/bundle.md). Takes
+/// time in proportion to the length of `text`.
 /// Empty for a document an import could apply, unless the data folder
 /// stands in its way (a built-in group it lacks, a name taken without
 /// another). Needs no plug-in; thread-safe.
