@@ -520,9 +520,8 @@ double bundleChild(const QString &scenario, const QString &folder, int strategie
     if (scenario == QLatin1String("bundleread")) {
         QJsonValue root;
         QList<StrategyLogic::BundleProblem> problems;
-        const double ms = timeMs([&] {
-            StrictJsonReader(QString::fromUtf8(bytes)).read(&root, &problems);
-        });
+        BundleProblems noted(&problems);
+        const double ms = timeMs([&] { StrictJsonReader(QString::fromUtf8(bytes)).read(&root, &noted); });
         const int read = root.toObject().value(QStringLiteral("fixedStrategies")).toArray().size();
         return problems.isEmpty() && read == strategies ? ms : -1;
     }

@@ -44,7 +44,7 @@ QString timeText(const QDateTime &time)
 }
 } // namespace
 
-BundleDocumentReader::BundleDocumentReader(QList<StrategyLogic::BundleProblem> *problems)
+BundleDocumentReader::BundleDocumentReader(BundleProblems *problems)
     : m_problems(problems)
 {
 }
@@ -226,7 +226,7 @@ QString BundleDocumentReader::notGivenBack(const QDateTime &time, qint64 msecs, 
 void BundleDocumentReader::problem(const QString &pointer, const QString &message)
 {
     if (!m_quiet)
-        m_problems->append({pointer, message});
+        m_problems->add(pointer, message);
 }
 
 void BundleDocumentReader::notEmpty(const QJsonObject &o, const QString &at, const QString &key,

@@ -2,6 +2,7 @@
 #define BUNDLEDOCUMENTREADER_H
 
 #include "bundle/bundledocument.h"
+#include "bundle/bundleproblems.h"
 
 #include <QDate>
 #include <QHash>
@@ -22,7 +23,7 @@
 class BundleDocumentReader
 {
 public:
-    explicit BundleDocumentReader(QList<StrategyLogic::BundleProblem> *problems);
+    explicit BundleDocumentReader(BundleProblems *problems);
 
     void read(const QJsonValue &root, BundleDocument *document);
 
@@ -62,7 +63,7 @@ private:
     QDateTime time(const QJsonObject &o, const QString &pointer, const QString &key, bool nullable);
     QDate date(const QJsonObject &o, const QString &pointer, const QString &key);
 
-    QList<StrategyLogic::BundleProblem> *m_problems;
+    BundleProblems *m_problems;
     // While a record that is not an object stands as one of default values:
     // its members are not reported missing.
     bool m_quiet = false;

@@ -23,7 +23,7 @@ StrictJsonReader::StrictJsonReader(const QString &text)
 {
 }
 
-bool StrictJsonReader::read(QJsonValue *value, QList<StrategyLogic::BundleProblem> *problems)
+bool StrictJsonReader::read(QJsonValue *value, BundleProblems *problems)
 {
     m_problems = problems;
     m_pos = 0;
@@ -59,9 +59,8 @@ bool StrictJsonReader::fail(const QString &what)
             ++column;
         }
     }
-    m_problems->append({pointer(),
-                        QStringLiteral("not JSON: %1 at line %2, column %3")
-                            .arg(what, QString::number(line), QString::number(column))});
+    m_problems->addLast(pointer(), QStringLiteral("not JSON: %1 at line %2, column %3")
+                                   .arg(what, QString::number(line), QString::number(column)));
     return false;
 }
 
@@ -281,8 +280,10 @@ bool StrictJsonReader::parseObject(QJsonValue *out, int depth)
             if (!twice)
                 names.insert(name);
         }
-        if (twice)
-            m_problems->append({pointer(), QStringLiteral("the member is given twice")});
+        if (twice && m_problems->keeps())
+            m_problems->add(pointer(), QStringLiteral("the member is given twice"));
+        else if (twice)
+            m_problems->skip();
         else
             members.append({name, value});
         m_path.removeLast();

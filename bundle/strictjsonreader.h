@@ -1,7 +1,7 @@
 #ifndef STRICTJSONREADER_H
 #define STRICTJSONREADER_H
 
-#include <StrategyLogic/strategybundle.h>
+#include "bundle/bundleproblems.h"
 
 #include <QJsonValue>
 #include <QList>
@@ -33,7 +33,7 @@ public:
     // False, with a problem, for text that is not JSON (its line and
     // column in the message); members given twice are added to `problems`
     // either way.
-    bool read(QJsonValue *value, QList<StrategyLogic::BundleProblem> *problems);
+    bool read(QJsonValue *value, BundleProblems *problems);
 
 private:
     // One step of the path from the document to the value being read: a
@@ -66,7 +66,7 @@ private:
     int m_size = 0;
     int m_pos = 0;
     QVector<Step> m_path;
-    QList<StrategyLogic::BundleProblem> *m_problems = nullptr;
+    BundleProblems *m_problems = nullptr;
 };
 
 #endif // STRICTJSONREADER_H

@@ -77,6 +77,13 @@ private slots:
         row("member twice at the top", user + ",", user + ", \"user\": \"x\",", {"/user: the member is given twice"});
         row("member twice with ~ and /", "\"runMode\": 0,", "\"runMode\": 0, \"a/b~c\": 1, \"a/b~c\": 2,",
             {"/a~1b~0c: the member is given twice"});
+        // The problems stop at 4 Mi characters: a long member name spelled in
+        // each pointer would otherwise make them many times the document.
+        const QByteArray longName(1024 * 1024, 'y');
+        const QString twice = "/" + QString::fromLatin1(longName) + "/a: the member is given twice";
+        row("problems past the bound counted, not listed", "\"runMode\": 0,",
+            "\"runMode\": 0, \"" + longName + "\": {" + QByteArray("\"a\": 0, ").repeated(6) + "\"a\": 0},",
+            {twice, twice, twice, twice, ": 2 more problems are not listed: the list stops at 4194304 characters"});
         row("escapes in a pointer of an error", "\"runMode\": 0,", "\"runMode\": 0, \"~/\": [tru],",
             {"/~0~1/0: not JSON: unexpected t at line 26, column 26"});
 
