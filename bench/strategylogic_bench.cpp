@@ -21,6 +21,10 @@
 //   memory100k     peak resident memory of a process whose plug-in holds a
 //                  user of 100,000 fixed strategies, minus that of one holding
 //                  an empty user. Goal: at most 40 MB.
+//   dryrun100k     importBundle() with the dry run of a bundle of 100,000 fixed
+//                  strategies (and 10,000 instances and days) into an empty
+//                  data folder, the read and check of the document included (in
+//                  a fresh process each run). Goal: at most 5000 ms.
 //
 // A row over its goal is marked OVER; the program still ends with status 0
 // (it reports, it does not judge).
@@ -32,7 +36,11 @@
 // command for strategyctl) and the peak resident memory of that process
 // (getrusage of a small launcher's child, so the bench's own memory is not
 // counted). The growth per decade is time(10N) / time(N); above 13 the row is
-// marked as growing faster than linearly.
+// marked as growing faster than linearly. Then the bundle rows at 10k and
+// 100k fixed strategies (N / 10 instances and days; above 64 MiB a document
+// is refused, so not at 1M): bundle read (the text decoded and read as JSON),
+// bundle check (checkBundle(), read and checked) and bundle dry run (as
+// dryrun100k).
 //
 // Time zone: the bench leaves TZ as the environment has it and never sets it.
 // The client runs with TZ unset, which is the case to measure (glibc then
@@ -45,7 +53,9 @@
 //                    each point 3 times (1M: once).
 //        strategylogic_bench --prepare-start DIR   (then --child initialize DIR 10000 DIR/ids, to profile)
 
+#include <StrategyLogic/strategybundle.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
+#include "bundle/strictjsonreader.h"
 #include "storage/fixedstrategyfile.h"
 #include "storage/atomicfile.h"
 #include "storage/installationlayout.h"
@@ -458,6 +468,89 @@ double baselineStart(const QString &app, size_t expected)
     });
 }
 
+// A bundle of `strategies` fixed strategies (four copies of each file, in
+// three groups), strategies / 10 instances with their times and as many
+// backtest days, laid out as export writes it.
+void writeBundle(const QString &path, int strategies)
+{
+    QByteArray out = "{\n    \"format\": \"strategylogic-bundle\",\n    \"version\": 1,\n"
+                     "    \"exportedAt\": \"2026-12-07T09:30:00\",\n    \"user\": \"demo01\",\n"
+                     "    \"fixedStrategies\": [\n";
+    out.reserve(strategies * 200);
+    const char *groups[] = {"默认分组", "趋势跟踪", "套利"};
+    for (int i = 1; i <= strategies; ++i) {
+        out += "        {\"id\": " + QByteArray::number(i) + ", \"name\": \"策略" + QByteArray::number(i)
+            + "\", \"filePath\": \"D:/strategies/group" + QByteArray::number(i % 50) + "/strategy_"
+            + QByteArray::number((i + 3) / 4) + ".py\", \"group\": \"" + groups[i % 3] + "\", \"extraInfo\": \""
+            + (i % 2 ? "{\\\"param\\\":" + QByteArray::number(i) + "}" : QByteArray()) + "\", \"copyIndex\": "
+            + QByteArray::number((i - 1) % 4) + (i < strategies ? "},\n" : "}\n");
+    }
+    out += "    ],\n    \"groups\": [\n        {\"name\": \"套利\", \"createTime\": \"2026-01-05T10:00:00\"},\n"
+           "        {\"name\": \"趋势跟踪\", \"createTime\": \"2026-01-05T10:00:01\"},\n"
+           "        {\"name\": \"默认分组\", \"createTime\": null}\n    ],\n    \"locks\": [],\n    \"instances\": [\n";
+    const int rows = strategies / 10;
+    for (int n = 0; n < rows; ++n)
+        out += "        {\"instanceId\": \"" + QByteArray::number(100000 + n) + "\", \"runMode\": 2, \"fundAccount\": \"88"
+            + QByteArray::number(n % 100) + "\", \"returnRegInfo\": \"ok\", \"startTime\": \"2026-12-01T09:30:00\", "
+            "\"endTime\": \"2026-12-01T15:00:00\"}" + (n + 1 < rows ? ",\n" : "\n");
+    out += "    ],\n    \"backtestDays\": [\n";
+    for (int n = 0; n < rows; ++n)
+        out += "        {\"instanceId\": \"" + QByteArray::number(100000 + n) + "\", \"date\": \"2026-12-01\", "
+            "\"initialFunds\": 1000000, \"endFunds\": 1012000.5}" + (n + 1 < rows ? ",\n" : "\n");
+    out += "    ],\n    \"lastProduct\": \"P001\",\n    \"lastFundAccount\": \"\",\n    \"runMode\": 0,\n"
+           "    \"pythonPath\": \"\"\n}\n";
+    QString error;
+    if (!AtomicFile::replace(path, out, &error))
+        qFatal("cannot write the bundle: %s", qPrintable(error));
+}
+
+QString bundlePath(const QString &folder)
+{
+    return folder + QStringLiteral("/bundle.json");
+}
+
+// The bundle scenarios of a child: the time of reading, checking or a dry
+// run of the bundle of `strategies` in `folder`, or -1.
+double bundleChild(const QString &scenario, const QString &folder, int strategies)
+{
+    QFile file(bundlePath(folder));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = file.readAll();
+    if (scenario == QLatin1String("bundleread")) {
+        QJsonValue root;
+        QList<StrategyLogic::BundleProblem> problems;
+        BundleProblems noted(&problems);
+        const double ms = timeMs([&] { StrictJsonReader(QString::fromUtf8(bytes)).read(&root, &noted); });
+        const int read = root.toObject().value(QStringLiteral("fixedStrategies")).toArray().size();
+        return problems.isEmpty() && read == strategies ? ms : -1;
+    }
+    if (scenario == QLatin1String("bundlecheck")) {
+        QList<StrategyLogic::BundleProblem> problems;
+        const double ms = timeMs([&] { problems = StrategyLogic::checkBundle(bytes); });
+        return problems.isEmpty() ? ms : -1;
+    }
+    // The dry run, into the empty data folder of `folder`.
+    const QString app = folder + QStringLiteral("/app");
+    QDir().mkpath(app);
+    ZqApplicationDir::setPath(app);
+    QDir::setCurrent(folder);
+    StrategyFileLogicHandler &plugin = StrategyFileLogicHandler::instance();
+    plugin.initialize();
+    StrategyLogic::BundleImportResult result;
+    const double ms = timeMs([&] {
+        result = StrategyLogic::importBundle(bundlePath(folder), StrategyLogic::BundleImportMode::Merge, true);
+    });
+    plugin.exit();
+    const int expected = strategies + 2 + 2 * (strategies / 10) + 1; // two groups new, the product set
+    if (result.outcome != StrategyLogic::BundleImportResult::DryRun || result.changes.size() < expected) {
+        std::fprintf(stderr, "the dry run of %d strategies answered %d with %d changes\n", strategies,
+                     int(result.outcome), int(result.changes.size()));
+        return -1;
+    }
+    return ms;
+}
+
 // ---- Child processes ------------------------------------------------------
 
 // Launcher mode, before anything else is set up so that it stays small:
@@ -589,7 +682,13 @@ int childMain(const QString &scenario, const QString &app, int records)
     QDir::setCurrent(app);
     const QString user = QString::fromLatin1(DemoUser);
     double ms = 0;
-    if (scenario == QLatin1String("load") || scenario == QLatin1String("rewrite")) {
+    if (scenario.startsWith(QLatin1String("bundle"))) {
+        ms = bundleChild(scenario, app, records);
+        if (ms < 0) {
+            std::fprintf(stderr, "%s of %d strategies failed\n", qPrintable(scenario), records);
+            return 1;
+        }
+    } else if (scenario == QLatin1String("load") || scenario == QLatin1String("rewrite")) {
         StrategySqlite store;
         QList<FixedStrategyInfo> loaded;
         const double loadMs = timeMs([&] { loaded = store.LoadFixedStrategyInfo(user); });
@@ -707,6 +806,22 @@ Row benchMemory(const Bench &bench, int runs)
             QStringLiteral("MB"), stat(fullMb), Stat(), 40.0};
 }
 
+Row benchDryRun(const Bench &bench, int runs)
+{
+    const QString folder = bench.root + QStringLiteral("/dryrun100k");
+    QDir().mkpath(folder);
+    writeBundle(bundlePath(folder), 100000);
+    std::vector<double> ours;
+    for (int i = 0; i < runs; ++i)
+        ours.push_back(bench.childMs(bench.child(QStringLiteral("bundledryrun"), folder, 100000)));
+    QDir(folder).removeRecursively();
+    return {QStringLiteral("dryrun100k"),
+            QStringLiteral("none, the goal is a bound: importBundle() dry run of a 100k-strategy bundle (%1 MB) into "
+                           "an empty data folder, the read and check included")
+                .arg(double(100000) * 190 / 1e6, 0, 'f', 0),
+            QStringLiteral("ms"), stat(ours), Stat(), 5000.0};
+}
+
 struct ScalePoint
 {
     int records = 0;
@@ -757,6 +872,38 @@ std::vector<ScaleRow> benchScale(const Bench &bench, const std::vector<int> &siz
             row.points.push_back(point);
         }
         QDir(app).removeRecursively();
+    }
+    return rows;
+}
+
+// The bundle rows: read, check and dry run of bundles of N strategies.
+std::vector<ScaleRow> benchBundleScale(const Bench &bench, const std::vector<int> &sizes)
+{
+    std::vector<ScaleRow> rows{
+        {QStringLiteral("bundle read"), QStringLiteral("the JSON of a bundle of N strategies read into values"), {}},
+        {QStringLiteral("bundle check"), QStringLiteral("checkBundle() of a bundle of N strategies: read and checked"), {}},
+        {QStringLiteral("bundle dry run"),
+         QStringLiteral("importBundle() dry run of a bundle of N strategies into an empty data folder"), {}}};
+    const QStringList scenarios{QStringLiteral("bundleread"), QStringLiteral("bundlecheck"),
+                                QStringLiteral("bundledryrun")};
+    for (int n : sizes) {
+        const QString folder = bench.root + QStringLiteral("/bundle%1").arg(n);
+        QDir().mkpath(folder);
+        writeBundle(bundlePath(folder), n);
+        for (size_t r = 0; r < rows.size(); ++r) {
+            std::vector<double> times;
+            ScalePoint point;
+            point.records = n;
+            for (int i = 0; i < 3; ++i) {
+                const ChildRun run = bench.child(scenarios.at(int(r)), folder, n);
+                times.push_back(bench.childMs(run));
+                point.peakMb = std::max(point.peakMb, run.peakMb);
+                QDir(folder + QStringLiteral("/app")).removeRecursively();
+            }
+            point.ms = stat(times);
+            rows[r].points.push_back(point);
+        }
+        QDir(folder).removeRecursively();
     }
     return rows;
 }
@@ -922,11 +1069,13 @@ int main(int argc, char **argv)
 
     QList<Row> rows;
     rows << benchLoad(root.path(), runs) << benchWrite(root.path(), runs) << benchFlush(root.path(), runs)
-         << benchInitialize(bench, runs) << benchMemory(bench, runs);
+         << benchInitialize(bench, runs) << benchMemory(bench, runs) << benchDryRun(bench, runs);
     std::vector<int> sizes{1000, 10000, 100000};
     if (!quick)
         sizes.push_back(1000000);
-    const std::vector<ScaleRow> scale = benchScale(bench, sizes);
+    std::vector<ScaleRow> scale = benchScale(bench, sizes);
+    for (ScaleRow &row : benchBundleScale(bench, {10000, 100000}))
+        scale.push_back(std::move(row));
     const double seconds = double(total.elapsed()) / 1000.0;
 
     if (json)

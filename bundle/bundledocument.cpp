@@ -24,9 +24,9 @@ BundleDocument BundleDocument::read(const QByteArray &bytes, QList<StrategyLogic
     if (text.startsWith(QChar(0xfeff)))
         text.remove(0, 1);
     QJsonValue root;
-    if (!StrictJsonReader(text).read(&root, problems))
-        return document;
-    BundleDocumentReader reader(problems);
-    reader.read(root, &document);
+    BundleProblems noted(problems);
+    if (StrictJsonReader(text).read(&root, &noted))
+        BundleDocumentReader(&noted).read(root, &document);
+    noted.finish();
     return document;
 }

@@ -25,9 +25,26 @@ bool isPlainDecimal(const QString &id)
     id.toLongLong(&ok);
     return ok && digits.match(id).hasMatch();
 }
+
+// Whether the local time `time` comes back as itself from `msecs` since
+// the epoch, made a local time again as the stores read it. It does not
+// where this machine's time zone answers the two ways differently (Britain
+// in 1970, a year it kept summer time).
+bool givesBack(const QDateTime &time, qint64 msecs)
+{
+    const QDateTime back = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toLocalTime();
+    return back.date() == time.date() && back.time() == time.time();
+}
+
+// A local time as a bundle writes it.
+QString timeText(const QDateTime &time)
+{
+    const QDateTime local = time.toLocalTime();
+    return local.toString(local.time().msec() != 0 ? BundleDocument::TimeFormatMs : BundleDocument::TimeFormat);
+}
 } // namespace
 
-BundleDocumentReader::BundleDocumentReader(QList<StrategyLogic::BundleProblem> *problems)
+BundleDocumentReader::BundleDocumentReader(BundleProblems *problems)
     : m_problems(problems)
 {
 }
@@ -108,6 +125,8 @@ void BundleDocumentReader::readGroups(const QJsonObject &doc, BundleDocument *do
         group.name = text(o, at, QStringLiteral("name"), Kept::Groups);
         const QDateTime created = time(o, at, QStringLiteral("createTime"), true);
         group.createTime = created.isValid() ? created.toSecsSinceEpoch() : -1;
+        if (created.isValid() && !InstallationLayout::isBuiltInGroup(group.name))
+            groupTimeKept(created, member(at, QStringLiteral("createTime")));
         document->groups.append(group);
     });
 }
@@ -135,6 +154,8 @@ void BundleDocumentReader::readInstances(const QJsonObject &doc, BundleDocument 
             problem(member(at, QStringLiteral("startTime")),
                     QStringLiteral("times are kept only for an instance whose id is a plain decimal number, not %1")
                         .arg(shown(info.instanceId)));
+        else if (info.startTime.isValid() && info.endTime.isValid())
+            instanceTimesKept(info, at);
         document->instances.append(info);
     });
 }
@@ -152,10 +173,60 @@ void BundleDocumentReader::readDays(const QJsonObject &doc, BundleDocument *docu
     });
 }
 
+// The local database keeps an instance's times as milliseconds since the
+// epoch in text and reads them back only when the end's text is longer than
+// four characters (StrategySqlite::readAllInstances: shorter ones are the
+// empty or placeholder values of old rows): an end from -999 to 9999
+// milliseconds, within a second before to ten seconds after
+// 1970-01-01T00:00:00 UTC, would come back as no times at all.
+void BundleDocumentReader::instanceTimesKept(const InstanceInfo &info, const QString &at)
+{
+    const qint64 end = info.endTime.toMSecsSinceEpoch();
+    const QString endAt = member(at, QStringLiteral("endTime"));
+    if (end > -1000 && end < 10000) {
+        problem(endAt, QStringLiteral("%1 is an end time the local database cannot keep: less than 1 second before to "
+                                      "less than 10 seconds after 1970-01-01T00:00:00 UTC, it reads the times back "
+                                      "as none")
+                           .arg(shown(timeText(info.endTime))));
+        return;
+    }
+    const QString startAt = member(at, QStringLiteral("startTime"));
+    const qint64 start = info.startTime.toMSecsSinceEpoch();
+    if (!givesBack(info.startTime, start))
+        problem(startAt, notGivenBack(info.startTime, start, QStringLiteral("local database")));
+    if (!givesBack(info.endTime, end))
+        problem(endAt, notGivenBack(info.endTime, end, QStringLiteral("local database")));
+}
+
+// The groups file keeps a group's creation time as whole seconds since the
+// epoch, and a group is given the time of its creation when the time it is
+// given is not above 0 (StrategyGroups::add).
+void BundleDocumentReader::groupTimeKept(const QDateTime &created, const QString &at)
+{
+    const qint64 msecs = created.toMSecsSinceEpoch();
+    if (msecs < 1000)
+        problem(at, QStringLiteral("%1 is before 1970-01-01T00:00:01 UTC, which the groups file cannot keep: the "
+                                   "group would be given the time of the import")
+                        .arg(shown(timeText(created))));
+    else if (created.time().msec() != 0)
+        problem(at, QStringLiteral("%1 has milliseconds, which the groups file cannot keep: it keeps whole seconds")
+                        .arg(shown(timeText(created))));
+    else if (!givesBack(created, msecs))
+        problem(at, notGivenBack(created, msecs, QStringLiteral("groups file")));
+}
+
+QString BundleDocumentReader::notGivenBack(const QDateTime &time, qint64 msecs, const QString &store)
+{
+    const QString given = time.toString(time.time().msec() != 0 ? BundleDocument::TimeFormatMs : BundleDocument::TimeFormat);
+    return QStringLiteral("%1 is a local time this machine's time zone does not give back (it reads back as %2), "
+                          "which the %3 cannot keep")
+        .arg(shown(given), shown(timeText(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC))), store);
+}
+
 void BundleDocumentReader::problem(const QString &pointer, const QString &message)
 {
     if (!m_quiet)
-        m_problems->append({pointer, message});
+        m_problems->add(pointer, message);
 }
 
 void BundleDocumentReader::notEmpty(const QJsonObject &o, const QString &at, const QString &key,

@@ -2,6 +2,7 @@
 #define BUNDLEDOCUMENTREADER_H
 
 #include "bundle/bundledocument.h"
+#include "bundle/bundleproblems.h"
 
 #include <QDate>
 #include <QHash>
@@ -14,14 +15,15 @@
 // Takes a bundle's JSON values into a BundleDocument and notes every
 // problem of them, each at its JSON pointer, in the order of the document:
 // what is missing, of the wrong type or out of range, texts the data file,
-// the groups file or the database cannot hold, and what no single member
+// the groups file or the database cannot hold, times they would not give
+// back as they are (read in this machine's time zone), and what no single member
 // shows (records given twice, groups not listed, built-in groups given a
 // time). When the format or the version is not this one, nothing else is
 // checked. Thread: any; one object per document.
 class BundleDocumentReader
 {
 public:
-    explicit BundleDocumentReader(QList<StrategyLogic::BundleProblem> *problems);
+    explicit BundleDocumentReader(BundleProblems *problems);
 
     void read(const QJsonValue &root, BundleDocument *document);
 
@@ -43,6 +45,11 @@ private:
     void crossCheck(const BundleDocument &document);
     void checkGroups(const BundleDocument &document, QHash<QString, int> *groups);
 
+    // Problems for values the stores would not give back as they are.
+    void instanceTimesKept(const InstanceInfo &info, const QString &at);
+    void groupTimeKept(const QDateTime &created, const QString &at);
+    static QString notGivenBack(const QDateTime &time, qint64 msecs, const QString &store);
+
     void problem(const QString &pointer, const QString &message);
     void notEmpty(const QJsonObject &o, const QString &at, const QString &key, const QString &message);
     bool take(const QJsonObject &o, const QString &pointer, const QString &key, QJsonValue *value);
@@ -56,7 +63,7 @@ private:
     QDateTime time(const QJsonObject &o, const QString &pointer, const QString &key, bool nullable);
     QDate date(const QJsonObject &o, const QString &pointer, const QString &key);
 
-    QList<StrategyLogic::BundleProblem> *m_problems;
+    BundleProblems *m_problems;
     // While a record that is not an object stands as one of default values:
     // its members are not reported missing.
     bool m_quiet = false;

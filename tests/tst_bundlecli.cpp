@@ -120,6 +120,106 @@ private slots:
         QVERIFY(folderContents(folder, {"sarvek.lock"}) == before);
     }
 
+    void timesAtTheEdges_data()
+    {
+        QTest::addColumn<QByteArray>("tz");
+        QTest::addColumn<QString>("end");     // the instance's start and end time
+        QTest::addColumn<QString>("created"); // the group's creation time
+        QTest::addColumn<QStringList>("problems"); // none: imported, and exported again as they were
+        const QString ends = "/instances/0/endTime: %1 is an end time the local database cannot keep: less than 1 "
+                             "second before to less than 10 seconds after 1970-01-01T00:00:00 UTC, it reads the times "
+                             "back as none";
+        const QString before = "/groups/0/createTime: %1 is before 1970-01-01T00:00:01 UTC, which the groups file "
+                               "cannot keep: the group would be given the time of the import";
+        const QString kept = "2026-12-01T15:00:00";
+        QTest::newRow("UTC, the epoch") << QByteArray("UTC") << "1970-01-01T00:00:00" << "1970-01-01T00:00:00"
+                                        << QStringList{before.arg("1970-01-01T00:00:00"), ends.arg("1970-01-01T00:00:00")};
+        QTest::newRow("UTC, 9 seconds after") << QByteArray("UTC") << "1970-01-01T00:00:09" << "1900-01-01T00:00:00"
+                                              << QStringList{before.arg("1900-01-01T00:00:00"), ends.arg("1970-01-01T00:00:09")};
+        QTest::newRow("UTC, the last millisecond refused") << QByteArray("UTC") << "1970-01-01T00:00:09.999"
+                                                           << "1970-01-01T00:00:00.999"
+                                                           << QStringList{before.arg("1970-01-01T00:00:00.999"),
+                                                                          ends.arg("1970-01-01T00:00:09.999")};
+        QTest::newRow("UTC, a millisecond before") << QByteArray("UTC") << "1969-12-31T23:59:59.999" << kept
+                                                   << QStringList{ends.arg("1969-12-31T23:59:59.999")};
+        QTest::newRow("UTC, just under a second before") << QByteArray("UTC") << "1969-12-31T23:59:59.001" << kept
+                                                         << QStringList{ends.arg("1969-12-31T23:59:59.001")};
+        QTest::newRow("UTC, 10 seconds after, and a group 1 second after") << QByteArray("UTC") << "1970-01-01T00:00:10"
+                                                                           << "1970-01-01T00:00:01" << QStringList();
+        QTest::newRow("UTC, 1 second before") << QByteArray("UTC") << "1969-12-31T23:59:59" << kept << QStringList();
+        QTest::newRow("UTC, long before") << QByteArray("UTC") << "1900-01-01T00:00:00.500" << kept << QStringList();
+        QTest::newRow("Shanghai, the epoch is 08:00") << QByteArray("Asia/Shanghai") << "1970-01-01T08:00:09"
+                                                      << "1970-01-01T08:00:00"
+                                                      << QStringList{before.arg("1970-01-01T08:00:00"),
+                                                                     ends.arg("1970-01-01T08:00:09")};
+        QTest::newRow("Shanghai, kept around the epoch") << QByteArray("Asia/Shanghai") << "1970-01-01T08:00:10"
+                                                         << "1970-01-01T08:00:01" << QStringList();
+        QTest::newRow("Shanghai, local midnight") << QByteArray("Asia/Shanghai") << "1970-01-01T00:00:00" << kept
+                                                  << QStringList();
+        QTest::newRow("New York, the epoch is 19:00") << QByteArray("America/New_York") << "1969-12-31T19:00:05"
+                                                      << "1969-12-31T19:00:01"
+                                                      << QStringList{ends.arg("1969-12-31T19:00:05")};
+        QTest::newRow("group time with milliseconds")
+            << QByteArray("UTC") << kept << "2026-12-01T09:00:00.500"
+            << QStringList{"/groups/0/createTime: 2026-12-01T09:00:00.500 has milliseconds, which the groups file "
+                           "cannot keep: it keeps whole seconds"};
+        // Britain kept summer time through 1970: the local time of an instant
+        // and the instant of a local time disagree by an hour there.
+        QTest::newRow("London in 1970")
+            << QByteArray("Europe/London") << "1970-01-01T00:00:10" << "1970-01-01T00:00:01"
+            << QStringList{"/groups/0/createTime: 1970-01-01T00:00:01 is a local time this machine's time zone does "
+                           "not give back (it reads back as 1970-01-01T01:00:01), which the groups file cannot keep",
+                           "/instances/0/startTime: 1970-01-01T00:00:10 is a local time this machine's time zone does "
+                           "not give back (it reads back as 1970-01-01T01:00:10), which the local database cannot keep",
+                           "/instances/0/endTime: 1970-01-01T00:00:10 is a local time this machine's time zone does "
+                           "not give back (it reads back as 1970-01-01T01:00:10), which the local database cannot keep"};
+    }
+
+    // An instance's times and a group's creation time that the local
+    // database or the groups file would not give back are refused, in the
+    // time zone strategyctl runs in; those just inside come back from a new
+    // process as they went in.
+    void timesAtTheEdges()
+    {
+        QFETCH(QByteArray, tz);
+        QFETCH(QString, end);
+        QFETCH(QString, created);
+        QFETCH(QStringList, problems);
+        QProcessEnvironment env = m_home.processEnvironment();
+        env.insert(QStringLiteral("TZ"), QString::fromLatin1(tz));
+        const QString folder = newFolder();
+        const auto ctl = [&](const QStringList &args) {
+            return runProcess(QStringLiteral(STRATEGYCTL_PATH), QStringList{"--home", folder, "--json"} + args, env,
+                              m_files.path());
+        };
+        const QJsonObject group{{"name", "g"}, {"createTime", created}};
+        const QJsonObject instance{{"instanceId", "4096"}, {"runMode", 2},       {"fundAccount", ""},
+                                   {"returnRegInfo", ""},  {"startTime", end}, {"endTime", end}};
+        QJsonObject doc = QJsonDocument::fromJson(Bad).object();
+        doc["fixedStrategies"] = QJsonArray();
+        doc["backtestDays"] = QJsonArray();
+        doc["groups"] = QJsonArray{group};
+        doc["instances"] = QJsonArray{instance};
+        const QString file = m_files.filePath(QStringLiteral("edges.json"));
+        QVERIFY(writeFile(file, QJsonDocument(doc).toJson()));
+
+        const ProcessResult imported = ctl({"import", file});
+        if (!problems.isEmpty()) {
+            CHECK_EXIT(imported, 1);
+            QStringList found;
+            for (const QJsonValue &p : QJsonDocument::fromJson(imported.out).object()["error"].toObject()["problems"].toArray())
+                found << p["pointer"].toString() + ": " + p["message"].toString();
+            QCOMPARE(found, problems);
+            return;
+        }
+        CHECK_EXIT(imported, 0);
+        const QString out = m_files.filePath(QStringLiteral("edges-out.json"));
+        CHECK_EXIT(ctl({"export", out}), 0);
+        const QJsonObject exported = QJsonDocument::fromJson(readFile(out)).object();
+        QCOMPARE(exported["instances"].toArray(), QJsonArray{instance});
+        QCOMPARE(exported["groups"].toArray().first().toObject(), group);
+    }
+
     // A replace under --json lists its backups, which name no pointer; both
     // --merge and --replace is a usage error; a bundle that cannot be
     // written is an io failure.

@@ -15,6 +15,14 @@ void row(const char *name, const QByteArray &from, const QByteArray &to, const Q
 {
     QTest::newRow(name) << from << to << problems;
 }
+
+// The local time, in this machine's time zone, of `msecs` after
+// 1970-01-01T00:00:00 UTC, as a bundle writes it.
+QString local(qint64 msecs)
+{
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(msecs);
+    return time.toString(msecs % 1000 ? "yyyy-MM-ddTHH:mm:ss.zzz" : "yyyy-MM-ddTHH:mm:ss");
+}
 } // namespace
 
 class tst_BundleDocument : public QObject
@@ -52,6 +60,14 @@ private slots:
         row("unknown escape", user, "\"user\": \"de\\qmo01\"", {"/user: not JSON: an unknown escape at line 5, column 17"});
         row("deeply nested", user, "\"user\": " + QByteArray(100, '[') + QByteArray(100, ']'),
             {"/user" + QString("/0").repeated(64) + ": not JSON: values nested more than 64 deep at line 5, column 77"});
+        row("number with a leading zero", "\"runMode\": 0", "\"runMode\": 01", {": not JSON: ',' or '}' expected at line 26, column 17"});
+        row("number ending in a point", "\"runMode\": 0", "\"runMode\": 1.", {": not JSON: ',' or '}' expected at line 26, column 17"});
+        row("number without an exponent", "\"runMode\": 0", "\"runMode\": 1e+", {": not JSON: ',' or '}' expected at line 26, column 17"});
+        row("minus alone", "\"runMode\": 0", "\"runMode\": -", {"/runMode: not JSON: a malformed number at line 26, column 16"});
+        row("numbers in every form", "\"runMode\": 0", "\"runMode\": -0.5e+1, \"x\": [0, -0, 1E2, 1e-400, 10.25E-1]", {});
+        row("a fraction and an exponent read", lastId, "\"id\": 1.75E1", {"/fixedStrategies/1/id: expected a whole number, not 17.5"});
+        row("\\u with a 0x prefix", user, "\"user\": \"\\u0x41\"", {"/user: not JSON: \\u without four hexadecimal digits at line 5, column 16"});
+        row("\\u in both cases", user, "\"user\": \"\\u00e9\\u00C9\"", {});
         row("nested to the limit", user, "\"user\": " + QByteArray(64, '[') + QByteArray(64, ']'),
             {"/user: expected a text, not an array"});
 
@@ -61,6 +77,13 @@ private slots:
         row("member twice at the top", user + ",", user + ", \"user\": \"x\",", {"/user: the member is given twice"});
         row("member twice with ~ and /", "\"runMode\": 0,", "\"runMode\": 0, \"a/b~c\": 1, \"a/b~c\": 2,",
             {"/a~1b~0c: the member is given twice"});
+        // The problems stop at 4 Mi characters: a long member name spelled in
+        // each pointer would otherwise make them many times the document.
+        const QByteArray longName(1024 * 1024, 'y');
+        const QString twice = "/" + QString::fromLatin1(longName) + "/a: the member is given twice";
+        row("problems past the bound counted, not listed", "\"runMode\": 0,",
+            "\"runMode\": 0, \"" + longName + "\": {" + QByteArray("\"a\": 0, ").repeated(6) + "\"a\": 0},",
+            {twice, twice, twice, twice, ": 2 more problems are not listed: the list stops at 4194304 characters"});
         row("escapes in a pointer of an error", "\"runMode\": 0,", "\"runMode\": 0, \"~/\": [tru],",
             {"/~0~1/0: not JSON: unexpected t at line 26, column 26"});
 
@@ -166,6 +189,48 @@ private slots:
         row("time with milliseconds", "\"endTime\": \"2026-12-01T15:00:00\"", "\"endTime\": \"2026-12-01T15:00:00.250\"", {});
         row("one time only", "\"endTime\": \"2026-12-01T15:00:00\"", "\"endTime\": null",
             {"/instances/0/endTime: startTime and endTime are both set or both null"});
+        // Times the local database and the groups file would not give back,
+        // around 1970-01-01T00:00:00 UTC in this machine's time zone.
+        const QByteArray end = "\"endTime\": \"2026-12-01T15:00:00\"";
+        const auto endAt = [](qint64 msecs) -> QByteArray { return "\"endTime\": \"" + local(msecs).toUtf8() + '"'; };
+        const auto ends = [](qint64 msecs) -> QString {
+            return "/instances/0/endTime: " + local(msecs)
+                + " is an end time the local database cannot keep: less than 1 second before to less than 10 "
+                  "seconds after 1970-01-01T00:00:00 UTC, it reads the times back as none";
+        };
+        // Qt names some instants before the epoch wrongly in zones whose
+        // offset has changed since (Pacific/Kiritimati): rows only for those
+        // this machine's zone gives back.
+        const auto named = [](qint64 msecs) {
+            return QDateTime::fromString(local(msecs), "yyyy-MM-ddTHH:mm:ss.zzz").toMSecsSinceEpoch() == msecs
+                || QDateTime::fromString(local(msecs), "yyyy-MM-ddTHH:mm:ss").toMSecsSinceEpoch() == msecs;
+        };
+        row("end time at the epoch", end, endAt(0), {ends(0)});
+        row("end time just under 10 seconds after", end, endAt(9999), {ends(9999)});
+        row("end time 10 seconds after", end, endAt(10000), {});
+        if (named(-999))
+            row("end time just under 1 second before", end, endAt(-999), {ends(-999)});
+        if (named(-1000))
+            row("end time 1 second before", end, endAt(-1000), {});
+        row("start time at the epoch", "\"startTime\": \"2026-12-01T09:30:00\"",
+            "\"startTime\": \"" + local(0).toUtf8() + '"', {});
+        const QByteArray created = "\"createTime\": \"2020-12-01T09:00:00\"";
+        const auto createdAt = [](qint64 msecs) -> QByteArray { return "\"createTime\": \"" + local(msecs).toUtf8() + '"'; };
+        const auto before = [](const QString &time) -> QString {
+            return "/groups/0/createTime: " + time
+                + " is before 1970-01-01T00:00:01 UTC, which the groups file cannot keep: the group would be given "
+                  "the time of the import";
+        };
+        row("group created at the epoch", created, createdAt(0), {before(local(0))});
+        row("group created just under 1 second after", created, createdAt(999), {before(local(999))});
+        row("group created 1 second after", created, createdAt(1000), {});
+        row("group created in 1900", created, "\"createTime\": \"1900-01-01T00:00:00\"", {before("1900-01-01T00:00:00")});
+        row("group created with milliseconds", created, "\"createTime\": \"2020-12-01T09:00:00.001\"",
+            {"/groups/0/createTime: 2020-12-01T09:00:00.001 has milliseconds, which the groups file cannot keep: it "
+             "keeps whole seconds"});
+        row("built-in group created in 1900, one problem", "\"默认分组\", \"createTime\": null",
+            "\"默认分组\", \"createTime\": \"1900-01-01T00:00:00\"",
+            {"/groups/1/createTime: 默认分组 is a built-in group: its createTime is null"});
         row("times of a text id", instanceId, "\"instanceId\": \"bt-1\", \"runMode\"",
             {"/instances/0/startTime: times are kept only for an instance whose id is a plain decimal number, not bt-1"});
     }

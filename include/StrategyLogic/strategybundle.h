@@ -129,7 +129,9 @@ struct BundleImportResult
     /// that failed and, where known, why; NotWritable: the folder or file and
     /// why, "...; nothing was changed". Empty for DryRun and Applied.
     QString message;
-    QList<BundleProblem> problems; ///< Refused: every problem, in the order of the document
+    /// Refused: every problem, in the order of the document; past 4 Mi
+    /// characters of them, a last one that says how many more there are.
+    QList<BundleProblem> problems;
     /// DryRun: the changes the import would make; Applied: those it made;
     /// Stopped: those made before the step that failed; NothingToChange:
     /// the records kept.
@@ -163,7 +165,10 @@ STRATEGYLOGIC_EXPORT QByteArray bundleText();
 /// The problems of a bundle's text on its own, as an import reports them
 /// before it looks at the data folder: text that is not UTF-8 or not JSON,
 /// an unknown format or version, missing members, wrong types, texts the
-/// files cannot hold, ids and records given twice, ... (docs/bundle.md).
+/// files cannot hold, times they would not give back (in this process's
+/// time zone), ids and records given twice, ... (docs/bundle.md); past 4 Mi
+/// characters of them, a last one that says how many more there are. Takes
+/// time in proportion to the length of `text`.
 /// Empty for a document an import could apply, unless the data folder
 /// stands in its way (a built-in group it lacks, a name taken without
 /// another). Needs no plug-in; thread-safe.
