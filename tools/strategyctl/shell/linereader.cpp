@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
@@ -245,9 +246,10 @@ bool LineReader::open(QString *error)
     return true;
 }
 
-void LineReader::start(LineHandler line, EndHandler end)
+void LineReader::start(LineHandler line, TooLongHandler tooLong, EndHandler end)
 {
     m_line = std::move(line);
+    m_tooLong = std::move(tooLong);
     m_end = std::move(end);
     if (!m_terminal) {
         m_reader = std::thread([this] { readPiped(); });
@@ -295,8 +297,9 @@ void LineReader::readPiped()
     // Reads stdin itself rather than through std::cin: a blocked read
     // could not be left when a signal stops the shell before the input ends.
     const int wake = m_wake[0];
-    QByteArray pending;
-    char chunk[4096];
+    QByteArray pending;    // the line read so far, at most MaxLineBytes
+    bool skipping = false; // the rest of a line over the bound is read away
+    std::vector<char> chunk(64 * 1024);
     for (;;) {
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
@@ -308,14 +311,33 @@ void LineReader::readPiped()
             return; // the shell is going: no more input is wanted
         if (fds[0].revents == 0)
             continue;
-        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof(chunk));
+        const ssize_t n = ::read(STDIN_FILENO, chunk.data(), chunk.size());
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
             break;
-        pending.append(chunk, int(n));
-        for (int end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
-            m_line(QString::fromUtf8(pending.constData(), end));
+        // Each byte is looked at once: the line break is searched for in
+        // what came, never again in what is pending.
+        const char *at = chunk.data();
+        const char *const end = at + n;
+        while (at < end) {
+            const char *lineBreak = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
+            const char *const stop = lineBreak ? lineBreak : end;
+            if (skipping) {
+                skipping = !lineBreak;
+            } else if (qint64(pending.size()) + (stop - at) > MaxLineBytes) {
+                pending.clear();
+                m_tooLong(MaxLineBytes);
+                skipping = !lineBreak;
+            } else {
+                pending.append(at, int(stop - at));
+                if (lineBreak) {
+                    m_line(QString::fromUtf8(pending));
+                    pending.clear();
+                }
+            }
+            at = lineBreak ? lineBreak + 1 : end;
+        }
     }
     if (!pending.isEmpty())
         m_line(QString::fromUtf8(pending));
