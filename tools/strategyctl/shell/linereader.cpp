@@ -29,6 +29,8 @@ struct Editing
     bool ended = false;       // stdin ended or failed
     bool lineReady = false;   // onEditedLine() was called
     bool endTyped = false;    // ... for Ctrl-D on an empty line
+    bool tooLong = false;     // the line went over MaxEditedLineBytes
+    bool acceptLine = false;  // readKey() gives Return next, ending that line
     QByteArray line;
 };
 Editing *s_editing = nullptr;
@@ -83,6 +85,10 @@ bool readByte(unsigned char *byte)
 // as UTF-8, as piped lines are. -1 when no key comes.
 extern "C" int readKey(FILE *)
 {
+    if (s_editing->acceptLine) {
+        s_editing->acceptLine = false;
+        return '\r';
+    }
     unsigned char byte = 0;
     if (!readByte(&byte))
         return -1;
@@ -205,6 +211,19 @@ bool waitUntilRun(Editing &editing)
         stop = bytes.contains('q');
     }
     return stop;
+}
+
+// Reader thread: reads away the rest of a line that went over the bound,
+// up to its Return or line break, keeping none of it. False when the input
+// ends or a byte comes on the wake pipe first.
+bool skipRestOfLine()
+{
+    unsigned char byte = 0;
+    while (readByte(&byte)) {
+        if (byte == '\r' || byte == '\n')
+            return true;
+    }
+    return false;
 }
 
 // Reader thread: what came on the wake pipe while a key was awaited. True
@@ -387,15 +406,30 @@ bool LineReader::editLines(bool *prompting)
             *prompting = true;
         }
         rl_callback_read_char(); // one key, or none when readKey() found none
+        if (!editing.lineReady && !editing.tooLong && rl_end > MaxEditedLineBytes) {
+            // Over the bound: the rest is read away, then Return ends the
+            // line in libedit, which lets go of it.
+            editing.tooLong = true;
+            if (skipRestOfLine()) {
+                editing.acceptLine = true;
+                rl_callback_read_char();
+            }
+        }
         if (editing.lineReady) {
             editing.lineReady = false;
             // libedit has put the terminal back to normal for the line.
             if (editing.endTyped)
                 return false;
             *prompting = false;
-            if (!editing.line.trimmed().isEmpty())
-                add_history(editing.line.constData());
-            m_line(QString::fromUtf8(editing.line));
+            const bool tooLong = editing.tooLong || editing.line.size() > MaxEditedLineBytes;
+            editing.tooLong = false;
+            if (tooLong) {
+                m_tooLong(MaxEditedLineBytes);
+            } else {
+                if (!editing.line.trimmed().isEmpty())
+                    add_history(editing.line.constData());
+                m_line(QString::fromUtf8(editing.line));
+            }
             if (waitUntilRun(editing))
                 return true;
             if (editing.ended)

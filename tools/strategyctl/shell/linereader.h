@@ -21,7 +21,8 @@
 // (`tooLong`) as soon as it passes the bound, drops what it has of it, reads
 // the rest of it away without keeping it and goes on with the next line.
 // libedit re-encodes the whole line at every key, so an edited line costs
-// time in the square of its length: its bound is smaller.
+// time in the square of its length, and past 1 KiB it uses a buffer it has
+// let go of (libedit 3.1-20221030): the edited line's bound stays below.
 //
 // Thread: the main thread calls every function; the handlers given to
 // start() run on the reader thread. stop() (and the destructor) end the
@@ -37,8 +38,8 @@ public:
     // The longest line read from a pipe or a file, in bytes of UTF-8
     // without its line break: 1 MiB.
     static constexpr int MaxLineBytes = 1 << 20;
-    // The longest line edited on a terminal, in bytes of UTF-8: 4 KiB.
-    static constexpr int MaxEditedLineBytes = 4096;
+    // The longest line edited on a terminal, in bytes of UTF-8.
+    static constexpr int MaxEditedLineBytes = 1000;
 
     LineReader() = default;
     ~LineReader();

@@ -109,10 +109,11 @@ void Shell::pump()
 int Shell::runLine(const Line &line)
 {
     if (line.tooLongLimit > 0) {
-        const QString size = line.tooLongLimit % (1 << 20) == 0 ? QStringLiteral("%1 MiB").arg(line.tooLongLimit >> 20)
-                                                                 : QStringLiteral("%1 KiB").arg(line.tooLongLimit >> 10);
+        const QString size = line.tooLongLimit % (1 << 20) == 0
+                                 ? QStringLiteral(" (%1 MiB)").arg(line.tooLongLimit >> 20)
+                                 : QString();
         m_out.printFailure(QStringLiteral("usage"),
-                           QStringLiteral("strategyctl shell: a line longer than %1 bytes (%2) was skipped")
+                           QStringLiteral("strategyctl shell: a line longer than %1 bytes%2 was skipped")
                                .arg(line.tooLongLimit)
                                .arg(size));
         return CommandContext::UsageError;
