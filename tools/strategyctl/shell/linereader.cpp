@@ -31,6 +31,7 @@ struct Editing
     bool endTyped = false;    // ... for Ctrl-D on an empty line
     bool tooLong = false;     // the line went over MaxEditedLineBytes
     bool acceptLine = false;  // readKey() gives Return next, ending that line
+    QByteArray ahead;         // read past a skipped line: the keys that come next
     QByteArray line;
 };
 Editing *s_editing = nullptr;
@@ -57,6 +58,11 @@ extern "C" void onTerminalSignal(int signalNumber)
 // the wake pipe. False at the end of stdin, on an error or on a wake byte.
 bool readByte(unsigned char *byte)
 {
+    if (!s_editing->ahead.isEmpty()) {
+        *byte = static_cast<unsigned char>(s_editing->ahead.at(0));
+        s_editing->ahead.remove(0, 1);
+        return true;
+    }
     for (;;) {
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {s_editing->wake, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
@@ -140,6 +146,8 @@ QByteArray takeWakeBytes(int wake)
 // line buffer. Left there, libedit's raw mode would turn it into a NUL key.
 bool endOfInputWaiting()
 {
+    if (s_editing && !s_editing->ahead.isEmpty())
+        return false;
     pollfd in = {STDIN_FILENO, POLLIN, 0};
     int waiting = 0;
     if (::poll(&in, 1, 0) != 1 || ::ioctl(STDIN_FILENO, FIONREAD, &waiting) != 0 || waiting != 0)
@@ -218,12 +226,38 @@ bool waitUntilRun(Editing &editing)
 // ends or a byte comes on the wake pipe first.
 bool skipRestOfLine()
 {
-    unsigned char byte = 0;
-    while (readByte(&byte)) {
-        if (byte == '\r' || byte == '\n')
-            return true;
+    Editing &editing = *s_editing;
+    std::vector<char> chunk(64 * 1024);
+    QByteArray seen = editing.ahead;
+    editing.ahead.clear();
+    for (;;) {
+        for (int i = 0; i < seen.size(); ++i) {
+            if (seen.at(i) == '\r' || seen.at(i) == '\n') {
+                editing.ahead = seen.mid(i + 1);
+                return true;
+            }
+        }
+        seen.clear();
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {editing.wake, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            editing.ended = true;
+            return false;
+        }
+        if (fds[1].revents != 0) {
+            editing.interrupted = true;
+            return false;
+        }
+        const ssize_t n = ::read(STDIN_FILENO, chunk.data(), chunk.size());
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0) {
+            editing.ended = true;
+            return false;
+        }
+        seen = QByteArray(chunk.data(), int(n));
     }
-    return false;
 }
 
 // Reader thread: what came on the wake pipe while a key was awaited. True
