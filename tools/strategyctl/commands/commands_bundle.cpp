@@ -103,7 +103,8 @@ int importBundle(CommandContext &c)
                                                                   c.parser.isSet(QStringLiteral("dry-run")));
     switch (result.outcome) {
     case BundleImportResult::Refused: return refuseProblems(c, result);
-    case BundleImportResult::Unreadable: return c.refuse(result.message);
+    // Like a FILE that cannot be read at all (a folder, a read error): a usage error.
+    case BundleImportResult::Unreadable: return c.usage(result.message);
     case BundleImportResult::DryRun:
         printChanges(c, {{QStringLiteral("dryRun"), true}, {QStringLiteral("mode"), modeName}}, result.changes,
                      QStringLiteral("dry run: nothing was changed"));
