@@ -385,7 +385,7 @@ void LineReader::readPiped()
             } else {
                 pending.append(at, int(stop - at));
                 if (lineBreak) {
-                    m_line(QString::fromUtf8(pending));
+                    m_line(QString::fromUtf8(pending.constData(), pending.size()));
                     pending.clear();
                 }
             }
@@ -393,7 +393,7 @@ void LineReader::readPiped()
         }
     }
     if (!pending.isEmpty())
-        m_line(QString::fromUtf8(pending));
+        m_line(QString::fromUtf8(pending.constData(), pending.size()));
     m_end();
 }
 
