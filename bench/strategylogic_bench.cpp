@@ -25,6 +25,12 @@
 //                  strategies (and 10,000 instances and days) into an empty
 //                  data folder, the read and check of the document included (in
 //                  a fresh process each run). Goal: at most 5000 ms.
+//   shell10mb      `strategyctl shell` fed a 10 MB unknown command between
+//                  two commands, the whole process (its answer is a usage
+//                  error, the line being over the 1 MiB bound). Goal: at
+//                  most 1000 ms.
+//   shell1mb       the same with an unknown command just under the bound,
+//                  which is run and answered. Goal: at most 1000 ms.
 //
 // A row over its goal is marked OVER; the program still ends with status 0
 // (it reports, it does not judge).
@@ -604,8 +610,10 @@ struct ChildRun
     double peakMb = 0;
 };
 
-// Runs PROGRAM ARGS through the launcher (a fresh copy of this program).
-ChildRun runChild(const QString &resultPath, const QString &program, const QStringList &args, bool quiet)
+// Runs PROGRAM ARGS through the launcher (a fresh copy of this program),
+// its stdin from the file `input` when one is named.
+ChildRun runChild(const QString &resultPath, const QString &program, const QStringList &args, bool quiet,
+                  const QString &input = QString())
 {
     std::vector<QByteArray> words{QFile::encodeName(QCoreApplication::applicationFilePath()), QByteArray("--spawn"),
                                   QFile::encodeName(resultPath), QByteArray(quiet ? "quiet" : "keep"),
@@ -627,6 +635,12 @@ ChildRun runChild(const QString &resultPath, const QString &program, const QStri
         qFatal("fork: %s", std::strerror(errno));
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
+        if (!input.isEmpty()) {
+            const int in = open(QFile::encodeName(input).constData(), O_RDONLY);
+            if (in < 0)
+                _exit(127);
+            dup2(in, STDIN_FILENO);
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -820,6 +834,33 @@ Row benchDryRun(const Bench &bench, int runs)
                            "an empty data folder, the read and check included")
                 .arg(double(100000) * 190 / 1e6, 0, 'f', 0),
             QStringLiteral("ms"), stat(ours), Stat(), 5000.0};
+// `strategyctl shell` fed `lineBytes` bytes of an unknown command between
+// two commands; the whole process, in a fresh folder each run.
+Row benchShellLine(const Bench &bench, int runs, const QString &scenario, int lineBytes)
+{
+    const QString input = bench.root + QStringLiteral("/shell-input");
+    QFile file(input);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write("group add before\n" + QByteArray(lineBytes, 'x') + "\ngroup add after\n") < lineBytes)
+        qFatal("cannot write %s", qPrintable(input));
+    file.close();
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const QString app = bench.root + QStringLiteral("/shell%1").arg(i);
+        QDir().mkpath(app);
+        const ChildRun run = runChild(bench.resultPath(), bench.strategyctl,
+                                      {QStringLiteral("--home"), app, QStringLiteral("shell")}, true, input);
+        if (run.wallMs <= 0)
+            qFatal("%s shell did not run", qPrintable(bench.strategyctl));
+        ms.push_back(run.wallMs);
+        QDir(app).removeRecursively();
+    }
+    QFile::remove(input);
+    return {scenario,
+            QStringLiteral("none, the goal is a bound: the whole process, a %1-byte unknown command between two "
+                           "group add lines")
+                .arg(lineBytes),
+            QStringLiteral("ms"), stat(ms), Stat(), 1000.0};
 }
 
 struct ScalePoint
@@ -1069,7 +1110,9 @@ int main(int argc, char **argv)
 
     QList<Row> rows;
     rows << benchLoad(root.path(), runs) << benchWrite(root.path(), runs) << benchFlush(root.path(), runs)
-         << benchInitialize(bench, runs) << benchMemory(bench, runs) << benchDryRun(bench, runs);
+         << benchInitialize(bench, runs) << benchMemory(bench, runs) << benchDryRun(bench, runs)
+         << benchShellLine(bench, runs, QStringLiteral("shell10mb"), 10 * 1000 * 1000)
+         << benchShellLine(bench, runs, QStringLiteral("shell1mb"), 1000 * 1000);
     std::vector<int> sizes{1000, 10000, 100000};
     if (!quick)
         sizes.push_back(1000000);

@@ -53,6 +53,22 @@ QString leftOutBecause(const BackTestCashInfo &day)
         return QStringLiteral("its return is beyond what a number holds");
     return QString();
 }
+// `fraction` as a percentage with two decimals: plain while it has at most
+// 15 digits before the point, else in scientific notation ("1.23e+310"),
+// its exponent that of `fraction` moved by two, since the product may not
+// fit in a double (a finite day return near 1e308 would otherwise show as
+// "inf").
+QString hundredfold(double fraction)
+{
+    const double scaled = fraction * 100;
+    if (std::isfinite(scaled) && std::fabs(scaled) < 1e15)
+        return QString::number(scaled, 'f', 2);
+    const QString text = QString::number(fraction, 'e', 2); // "-1.23e+308"
+    const int e = text.indexOf(QLatin1Char('e'));
+    const int exponent = text.mid(e + 1).toInt() + 2;
+    return text.left(e) + (exponent < 0 ? QStringLiteral("e-") : QStringLiteral("e+"))
+           + QStringLiteral("%1").arg(std::abs(exponent), 2, 10, QLatin1Char('0'));
+}
 } // namespace
 
 BacktestReport BacktestReport::compute(const QString &instanceId, QList<BackTestCashInfo> days)
@@ -276,7 +292,7 @@ QString BacktestReport::signedPercent(std::optional<double> fraction)
 {
     if (!fraction || !std::isfinite(*fraction))
         return dash();
-    const QString text = QString::number(*fraction * 100, 'f', 2);
+    const QString text = hundredfold(*fraction);
     // Rounding may leave "-0.00": no sign for what shows as nothing.
     if (text.toDouble() == 0)
         return QStringLiteral("0.00%");
@@ -287,7 +303,7 @@ QString BacktestReport::percent(std::optional<double> fraction)
 {
     if (!fraction || !std::isfinite(*fraction))
         return dash();
-    const QString text = QString::number(*fraction * 100, 'f', 2);
+    const QString text = hundredfold(*fraction);
     return (text.toDouble() == 0 ? QStringLiteral("0.00") : text) + QLatin1Char('%');
 }
 

@@ -322,6 +322,14 @@ private slots:
         QTest::newRow("loss rounding to nothing") << "signedPercent" << -0.00001 << "0.00%";
         QTest::newRow("percent rounding to nothing") << "percent" << -0.00001 << "0.00%";
         QTest::newRow("ratio rounding to nothing") << "ratio" << -0.001 << "0.00";
+        // A finite return whose percentage overflows a double, or is too
+        // long for the plain form: scientific notation, never "inf".
+        QTest::newRow("day return near the largest double") << "signedPercent" << 1.5e308 << "+1.50e+310%";
+        QTest::newRow("loss near the largest double") << "signedPercent" << -1.7976931348623157e308 << "-1.80e+310%";
+        QTest::newRow("percent near the largest double") << "percent" << 1e308 << "1.00e+310%";
+        QTest::newRow("percent just too long for the plain form") << "signedPercent" << 1e13 << "+1.00e+15%";
+        QTest::newRow("percent longest in the plain form") << "signedPercent" << 9.99e12 << "+999000000000000.00%";
+        QTest::newRow("tiny percent") << "signedPercent" << 1e-300 << "0.00%";
         QTest::newRow("cents") << "funds" << 998500.5 << "998,500.50";
         QTest::newRow("finer than cents") << "funds" << 102948.50412 << "102,948.50412";
         QTest::newRow("negative amount") << "funds" << -50.0 << "-50";

@@ -133,6 +133,23 @@ private slots:
                                                           << QStringList{"g1"} << "quit takes no arguments";
         QTest::newRow("json failure") << QStringList{"--json", "shell"} << QByteArray("group add 'g1\ngroup add g2\n")
                                       << 2 << QStringList{"g2"} << "missing closing '";
+        // Lines are bounded at 1 MiB: a longer one is skipped with a usage
+        // error, the lines around it run.
+        const QByteArray bound(1 << 20, 'x');
+        const QString skipped = QStringLiteral("a line longer than 1048576 bytes (1 MiB) was skipped");
+        QTest::newRow("10 MB line between two") << shell << "group add g1\n" + QByteArray(10 << 20, 'x') + "\ngroup add g2\n"
+                                                << 2 << QStringList{"g1", "g2"} << skipped;
+        QTest::newRow("line one byte over the bound") << shell << "group add g1\n" + bound + "x\ngroup add g2\n" << 2
+                                                      << QStringList{"g1", "g2"} << skipped;
+        QTest::newRow("line at the bound is answered") << shell << "group add g1\n" + bound + "\ngroup add g2\n" << 2
+                                                       << QStringList{"g1", "g2"} << "unknown command 'xxxx";
+        QTest::newRow("last line over the bound, no line break") << shell << "group add g1\n" + bound + "x" << 2
+                                                                 << QStringList{"g1"} << skipped;
+        QTest::newRow("bail at a line over the bound") << bail << "group add g1\n" + bound + "x\ngroup add g2\n" << 2
+                                                       << QStringList{"g1"} << skipped;
+        QTest::newRow("json line over the bound") << QStringList{"--json", "shell"}
+                                                  << "group add g1\n" + bound + "x\ngroup add g2\n" << 2
+                                                  << QStringList{"g1", "g2"} << skipped;
     }
 
     void pipedSession()
@@ -156,8 +173,7 @@ private slots:
             // Each answer one JSON document; the failure among them.
             for (const QByteArray &line : r.out.trimmed().split('\n'))
                 QVERIFY2(!QJsonDocument::fromJson(line).isNull(), line.constData());
-            const QByteArray failure =
-                "{\"error\":{\"kind\":\"usage\",\"message\":\"strategyctl shell: missing closing '\"}}";
+            const QByteArray failure = "{\"error\":{\"kind\":\"usage\",\"message\":\"strategyctl shell: " + err.toUtf8() + "\"}}";
             QVERIFY2(r.out.contains(failure), qPrintable(r.describe()));
         }
         groups.append(DefaultGroup);
@@ -181,6 +197,15 @@ private slots:
                                               << QStringList();
         QTest::newRow("ctrl-d") << QByteArrayList{"group add g1\n", "group list\n"} << QByteArray("\x04") << 0
                                 << QByteArray("createTime") << QStringList{"g1"};
+        // An edited line is bounded at 1000 bytes: a longer one is skipped
+        // with a usage error, the next line is edited and runs.
+        QTest::newRow("line over the bound") << QByteArrayList{QByteArray(100000, 'x') + "\n", "group add g1\n"}
+                                             << QByteArray("quit\n") << 2
+                                             << QByteArray("strategyctl shell: a line longer than 1000 bytes was skipped")
+                                             << QStringList{"g1"};
+        QTest::newRow("line at the bound is answered") << QByteArrayList{QByteArray(1000, 'x') + "\n", "group add g1\n"}
+                                                       << QByteArray("quit\n") << 2 << QByteArray("unknown command 'xxxx")
+                                                       << QStringList{"g1"};
     }
 
     void terminalSession()

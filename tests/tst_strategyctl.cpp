@@ -165,6 +165,8 @@ private slots:
         failure("comma in name", {"group", "add", "a,b"}, "refused", "分组名称不能包含“,”或“;”！");
         // An effect that would end with a one-shot run is refused there.
         failure("cash init", {"cash", "init", "5", "2026-12-01", "-5.5"}, "refused", "cash day");
+        // A FILE that cannot be read is a usage error, found once the plug-in reads it.
+        QTest::newRow("import a folder") << QStringList{"import", "/"} << 2 << "usage" << "" << "is a directory" << true;
 
         // As text, each line within 80 columns.
         auto alone = [](const char *name, const QStringList &args, int exitCode, const QString &out, const QString &err) {

@@ -151,9 +151,10 @@ public:
     /// "2026-12-01 to 2026-12-07, 5 days", "2026-12-01, 1 day"; empty while
     /// no day counts.
     QString period() const;
-    /// "+1.23%", "-0.50%", "0.00%"; "-" for none.
+    /// "+1.23%", "-0.50%", "0.00%"; "-" for none. A percentage of more than
+    /// 15 digits before the point in scientific notation: "+1.00e+310%".
     static QString signedPercent(std::optional<double> fraction);
-    /// "1.23%"; "-" for none.
+    /// "1.23%"; "-" for none; scientific notation as for signedPercent().
     static QString percent(std::optional<double> fraction);
     /// "1.85"; "-" for none.
     static QString ratio(std::optional<double> value);

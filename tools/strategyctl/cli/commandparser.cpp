@@ -11,10 +11,12 @@
 #include <algorithm>
 
 namespace {
-// A negative number is a value, not an option.
+// A negative number is a value, not an option. The quantifiers are
+// possessive: a long run of digits that is no number is refused without
+// trying each way of splitting it.
 bool looksLikeNumber(const QString &word)
 {
-    static const QRegularExpression number(QStringLiteral("^-(\\d+\\.?\\d*|\\.\\d+)([eE][-+]?\\d+)?$"));
+    static const QRegularExpression number(QStringLiteral("^-(\\d++(\\.\\d*+)?|\\.\\d++)([eE][-+]?\\d++)?$"));
     return number.match(word).hasMatch();
 }
 

@@ -6,6 +6,17 @@
 #include <QVector>
 
 #include <algorithm>
+#include <cstdlib>
+
+namespace {
+// Whether `a` and `b` may be within `allowed` edits: every edit changes the
+// length by one at most, so words of lengths further apart are not compared
+// (a long word against short names costs no more than reading it).
+bool mayBeNear(const QString &a, const QString &b, int allowed)
+{
+    return std::abs(int(a.size()) - int(b.size())) <= allowed;
+}
+} // namespace
 
 int CommandSuggestions::editDistance(const QString &a, const QString &b)
 {
@@ -32,12 +43,14 @@ QStringList CommandSuggestions::commands(const CommandTable &table, const QStrin
         if (command.hidden)
             continue;
         const QString name = command.name();
-        int distance = editDistance(wanted, name);
-        // "strategy ad" is near "strategy add"; "lis" is near "strategy list".
-        if (words.size() == 1 || command.words.size() == 1)
-            distance = std::min(distance, editDistance(words.first(), command.words.last())
-                                              + (command.words.size() > 1 ? 1 : 0));
         const int allowed = std::max(2, int(wanted.size()) / 3);
+        int distance = mayBeNear(wanted, name, allowed) ? editDistance(wanted, name) : allowed + 1;
+        // "strategy ad" is near "strategy add"; "lis" is near "strategy list".
+        if (words.size() == 1 || command.words.size() == 1) {
+            const int extra = command.words.size() > 1 ? 1 : 0;
+            if (mayBeNear(words.first(), command.words.last(), allowed - extra))
+                distance = std::min(distance, editDistance(words.first(), command.words.last()) + extra);
+        }
         if (distance <= allowed)
             scored.append({distance, name});
     }
@@ -58,7 +71,7 @@ QString CommandSuggestions::option(const QList<OptionSpec> &options, const QStri
     // The last near one is named.
     QString hint;
     for (const OptionSpec &option : options) {
-        if (editDistance(name, option.name) <= 2)
+        if (mayBeNear(name, option.name, 2) && editDistance(name, option.name) <= 2)
             hint = QStringLiteral(" (did you mean --%1?)").arg(option.name);
     }
     return hint;

@@ -120,7 +120,8 @@ int importBundle(CommandContext &c)
     switch (result.outcome) {
     case BundleImportResult::Checked:
     case BundleImportResult::Refused: return refuseProblems(c.out, result);
-    case BundleImportResult::Unreadable: return c.refuse(result.message);
+    // Like a FILE that cannot be read at all (a folder, a read error): a usage error.
+    case BundleImportResult::Unreadable: return c.usage(result.message);
     case BundleImportResult::DryRun:
         printChanges(c, {{QStringLiteral("dryRun"), true}, {QStringLiteral("mode"), modeName}}, result.changes,
                      QStringLiteral("dry run: nothing was changed"));
@@ -149,8 +150,11 @@ int checkBeforeFolder(const ParsedCommand &parsed, Output &out)
     switch (result.outcome) {
     case BundleImportResult::Checked: s_checked = {file, text}; return CommandContext::Success;
     case BundleImportResult::Unreadable:
-        out.printFailure(QStringLiteral("refused"), result.message);
-        return CommandContext::Refused;
+        // As the command's own answer would be: a usage error.
+        out.printFailure(QStringLiteral("usage"), QStringLiteral("strategyctl import: %1\nTry 'strategyctl import "
+                                                                 "--help'.")
+                                                      .arg(result.message));
+        return CommandContext::UsageError;
     default: return refuseProblems(out, result);
     }
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
@@ -28,6 +29,9 @@ struct Editing
     bool ended = false;       // stdin ended or failed
     bool lineReady = false;   // onEditedLine() was called
     bool endTyped = false;    // ... for Ctrl-D on an empty line
+    bool tooLong = false;     // the line went over MaxEditedLineBytes
+    bool acceptLine = false;  // readKey() gives Return next, ending that line
+    QByteArray ahead;         // read past a skipped line: the keys that come next
     QByteArray line;
 };
 Editing *s_editing = nullptr;
@@ -54,6 +58,11 @@ extern "C" void onTerminalSignal(int signalNumber)
 // the wake pipe. False at the end of stdin, on an error or on a wake byte.
 bool readByte(unsigned char *byte)
 {
+    if (!s_editing->ahead.isEmpty()) {
+        *byte = static_cast<unsigned char>(s_editing->ahead.at(0));
+        s_editing->ahead.remove(0, 1);
+        return true;
+    }
     for (;;) {
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {s_editing->wake, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
@@ -82,6 +91,10 @@ bool readByte(unsigned char *byte)
 // as UTF-8, as piped lines are. -1 when no key comes.
 extern "C" int readKey(FILE *)
 {
+    if (s_editing->acceptLine) {
+        s_editing->acceptLine = false;
+        return '\r';
+    }
     unsigned char byte = 0;
     if (!readByte(&byte))
         return -1;
@@ -133,6 +146,8 @@ QByteArray takeWakeBytes(int wake)
 // line buffer. Left there, libedit's raw mode would turn it into a NUL key.
 bool endOfInputWaiting()
 {
+    if (s_editing && !s_editing->ahead.isEmpty())
+        return false;
     pollfd in = {STDIN_FILENO, POLLIN, 0};
     int waiting = 0;
     if (::poll(&in, 1, 0) != 1 || ::ioctl(STDIN_FILENO, FIONREAD, &waiting) != 0 || waiting != 0)
@@ -206,6 +221,45 @@ bool waitUntilRun(Editing &editing)
     return stop;
 }
 
+// Reader thread: reads away the rest of a line that went over the bound,
+// up to its Return or line break, keeping none of it. False when the input
+// ends or a byte comes on the wake pipe first.
+bool skipRestOfLine()
+{
+    Editing &editing = *s_editing;
+    std::vector<char> chunk(64 * 1024);
+    QByteArray seen = editing.ahead;
+    editing.ahead.clear();
+    for (;;) {
+        for (int i = 0; i < seen.size(); ++i) {
+            if (seen.at(i) == '\r' || seen.at(i) == '\n') {
+                editing.ahead = seen.mid(i + 1);
+                return true;
+            }
+        }
+        seen.clear();
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {editing.wake, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            editing.ended = true;
+            return false;
+        }
+        if (fds[1].revents != 0) {
+            editing.interrupted = true;
+            return false;
+        }
+        const ssize_t n = ::read(STDIN_FILENO, chunk.data(), chunk.size());
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0) {
+            editing.ended = true;
+            return false;
+        }
+        seen = QByteArray(chunk.data(), int(n));
+    }
+}
+
 // Reader thread: what came on the wake pipe while a key was awaited. True
 // when the shell stops.
 bool takeInterruption(int wake)
@@ -245,9 +299,10 @@ bool LineReader::open(QString *error)
     return true;
 }
 
-void LineReader::start(LineHandler line, EndHandler end)
+void LineReader::start(LineHandler line, TooLongHandler tooLong, EndHandler end)
 {
     m_line = std::move(line);
+    m_tooLong = std::move(tooLong);
     m_end = std::move(end);
     if (!m_terminal) {
         m_reader = std::thread([this] { readPiped(); });
@@ -295,8 +350,9 @@ void LineReader::readPiped()
     // Reads stdin itself rather than through std::cin: a blocked read
     // could not be left when a signal stops the shell before the input ends.
     const int wake = m_wake[0];
-    QByteArray pending;
-    char chunk[4096];
+    QByteArray pending;    // the line read so far, at most MaxLineBytes
+    bool skipping = false; // the rest of a line over the bound is read away
+    std::vector<char> chunk(64 * 1024);
     for (;;) {
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
@@ -308,17 +364,36 @@ void LineReader::readPiped()
             return; // the shell is going: no more input is wanted
         if (fds[0].revents == 0)
             continue;
-        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof(chunk));
+        const ssize_t n = ::read(STDIN_FILENO, chunk.data(), chunk.size());
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
             break;
-        pending.append(chunk, int(n));
-        for (int end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
-            m_line(QString::fromUtf8(pending.constData(), end));
+        // Each byte is looked at once: the line break is searched for in
+        // what came, never again in what is pending.
+        const char *at = chunk.data();
+        const char *const end = at + n;
+        while (at < end) {
+            const char *lineBreak = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
+            const char *const stop = lineBreak ? lineBreak : end;
+            if (skipping) {
+                skipping = !lineBreak;
+            } else if (qint64(pending.size()) + (stop - at) > MaxLineBytes) {
+                pending.clear();
+                m_tooLong(MaxLineBytes);
+                skipping = !lineBreak;
+            } else {
+                pending.append(at, int(stop - at));
+                if (lineBreak) {
+                    m_line(QString::fromUtf8(pending.constData(), pending.size()));
+                    pending.clear();
+                }
+            }
+            at = lineBreak ? lineBreak + 1 : end;
+        }
     }
     if (!pending.isEmpty())
-        m_line(QString::fromUtf8(pending));
+        m_line(QString::fromUtf8(pending.constData(), pending.size()));
     m_end();
 }
 
@@ -365,15 +440,30 @@ bool LineReader::editLines(bool *prompting)
             *prompting = true;
         }
         rl_callback_read_char(); // one key, or none when readKey() found none
+        if (!editing.lineReady && !editing.tooLong && rl_end > MaxEditedLineBytes) {
+            // Over the bound: the rest is read away, then Return ends the
+            // line in libedit, which lets go of it.
+            editing.tooLong = true;
+            if (skipRestOfLine()) {
+                editing.acceptLine = true;
+                rl_callback_read_char();
+            }
+        }
         if (editing.lineReady) {
             editing.lineReady = false;
             // libedit has put the terminal back to normal for the line.
             if (editing.endTyped)
                 return false;
             *prompting = false;
-            if (!editing.line.trimmed().isEmpty())
-                add_history(editing.line.constData());
-            m_line(QString::fromUtf8(editing.line));
+            const bool tooLong = editing.tooLong || editing.line.size() > MaxEditedLineBytes;
+            editing.tooLong = false;
+            if (tooLong) {
+                m_tooLong(MaxEditedLineBytes);
+            } else {
+                if (!editing.line.trimmed().isEmpty())
+                    add_history(editing.line.constData());
+                m_line(QString::fromUtf8(editing.line));
+            }
             if (waitUntilRun(editing))
                 return true;
             if (editing.ended)

@@ -16,6 +16,14 @@
 // SIGCONT and SIGWINCH redraw it. Piped, stdin is read quietly, a last line
 // without a line break included.
 //
+// Lines are bounded: a piped line longer than MaxLineBytes, or an edited one
+// longer than MaxEditedLineBytes, is not handed over; the reader reports it
+// (`tooLong`) as soon as it passes the bound, drops what it has of it, reads
+// the rest of it away without keeping it and goes on with the next line.
+// libedit re-encodes the whole line at every key, so an edited line costs
+// time in the square of its length, and past 1 KiB it uses a buffer it has
+// let go of (libedit 3.1-20221030): the edited line's bound stays below.
+//
 // Thread: the main thread calls every function; the handlers given to
 // start() run on the reader thread. stop() (and the destructor) end the
 // reader thread and wait for it: the terminal is restored then.
@@ -24,6 +32,14 @@ class LineReader
 public:
     using LineHandler = std::function<void(const QString &line)>;
     using EndHandler = std::function<void()>;
+    // A line longer than `limit` bytes was skipped.
+    using TooLongHandler = std::function<void(int limit)>;
+
+    // The longest line read from a pipe or a file, in bytes of UTF-8
+    // without its line break: 1 MiB.
+    static constexpr int MaxLineBytes = 1 << 20;
+    // The longest line edited on a terminal, in bytes of UTF-8.
+    static constexpr int MaxEditedLineBytes = 1000;
 
     LineReader() = default;
     ~LineReader();
@@ -35,9 +51,10 @@ public:
     bool open(QString *error);
     // Whether stdin is a terminal (known after open()).
     bool isTerminal() const { return m_terminal; }
-    // Starts the reader thread: `line` gets each line, `end` is called once
-    // at the end of the input, but not after stop().
-    void start(LineHandler line, EndHandler end);
+    // Starts the reader thread: `line` gets each line, `tooLong` each line
+    // over the bound in its place, `end` is called once at the end of the
+    // input, but not after stop().
+    void start(LineHandler line, TooLongHandler tooLong, EndHandler end);
     // Terminal only: the last line handed over has run.
     void lineDone();
     void stop();
@@ -53,6 +70,7 @@ private:
     bool editLines(bool *prompting);
 
     LineHandler m_line;
+    TooLongHandler m_tooLong;
     EndHandler m_end;
     bool m_terminal = false;
     // The reader thread's wake pipe: 'q' stop, 'd' the line handed over has

@@ -41,8 +41,11 @@ void Shell::start()
     if (m_reader.isTerminal())
         m_out.printError(QStringLiteral("strategyctl shell: type 'help' for commands, 'quit' to leave."));
     m_reader.start(
-        [this](const QString &line) {
-            QMetaObject::invokeMethod(this, [this, line] { enqueue(line); }, Qt::QueuedConnection);
+        [this](const QString &text) {
+            QMetaObject::invokeMethod(this, [this, text] { enqueue({text, 0}); }, Qt::QueuedConnection);
+        },
+        [this](int limit) {
+            QMetaObject::invokeMethod(this, [this, limit] { enqueue({QString(), limit}); }, Qt::QueuedConnection);
         },
         [this] { QMetaObject::invokeMethod(this, [this] { finishInput(); }, Qt::QueuedConnection); });
 }
@@ -60,7 +63,7 @@ void Shell::close()
     m_lines.clear();
 }
 
-void Shell::enqueue(const QString &line)
+void Shell::enqueue(const Line &line)
 {
     if (m_closed)
         return;
@@ -103,9 +106,19 @@ void Shell::pump()
     m_busy = false;
 }
 
-int Shell::runLine(const QString &line)
+int Shell::runLine(const Line &line)
 {
-    const QString trimmed = line.trimmed();
+    if (line.tooLongLimit > 0) {
+        const QString size = line.tooLongLimit % (1 << 20) == 0
+                                 ? QStringLiteral(" (%1 MiB)").arg(line.tooLongLimit >> 20)
+                                 : QString();
+        m_out.printFailure(QStringLiteral("usage"),
+                           QStringLiteral("strategyctl shell: a line longer than %1 bytes%2 was skipped")
+                               .arg(line.tooLongLimit)
+                               .arg(size));
+        return CommandContext::UsageError;
+    }
+    const QString trimmed = line.text.trimmed();
     if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
         return CommandContext::Success;
     QStringList words;

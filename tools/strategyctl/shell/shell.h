@@ -17,7 +17,8 @@ class StrategyFileLogicHandler;
 // (LineReader) hands the lines of stdin to the main thread, which runs them
 // one at a time with the Qt event loop going between them, so timers fire
 // and queued signals arrive. Blank lines and lines starting with '#' are
-// skipped. On a terminal the next prompt comes once the line has run.
+// skipped; a line over the reader's bound is answered with a usage error
+// and not run. On a terminal the next prompt comes once the line has run.
 //
 // The shell ends, quitting the event loop, at the end of the input, on
 // `quit` or `exit`, on SIGINT, SIGTERM or SIGHUP (SignalWatcher) and, with
@@ -37,7 +38,7 @@ public:
     // Starts reading stdin; the lines run once the event loop runs.
     void start();
     // 0 when every command succeeded, else the exit status of the last
-    // command that failed (2 for a line that cannot be split).
+    // command that failed (2 for a line that cannot be split or is too long).
     int status() const { return m_status; }
 
     // Splits a line as a POSIX shell would for plain words and quotes:
@@ -46,14 +47,21 @@ public:
     static bool splitLine(const QString &line, QStringList *words, QString *error);
 
 private:
-    void enqueue(const QString &line);
+    // A line of the input, or in its place the bound it went over.
+    struct Line
+    {
+        QString text;
+        int tooLongLimit = 0; // > 0: a line longer than this many bytes was skipped
+    };
+
+    void enqueue(const Line &line);
     void finishInput();
     void stopOnSignal();
     // No further line runs: those queued are dropped, the shell ends.
     void close();
     void pump();
     // Runs one line; returns its exit status.
-    int runLine(const QString &line);
+    int runLine(const Line &line);
     // Lets every signal already on its way reach the printer.
     void drainEvents();
 
@@ -62,7 +70,7 @@ private:
     Output &m_out;
     EventPrinter *m_printer;
     const bool m_bail;
-    QQueue<QString> m_lines;
+    QQueue<Line> m_lines;
     int m_status = 0;
     bool m_inputDone = false;
     bool m_closed = false;   // quit, a signal or a failure with bail
