@@ -190,11 +190,9 @@ bool BundleImporter::removeStrategies()
         ofFile[info.filePath].append(info);
     for (const QString &path : qAsConst(paths)) {
         for (const FixedStrategyInfo &info : ofFile.value(path)) {
-            ImportRecord::Removal removal;
-            removal.row = int(m_changes.size());
+            ImportRecord::Removal &removal = recordStep(m_record.removals, QString());
             removal.id = info.id;
             removal.filePath = info.filePath;
-            m_record.removals.append(removal);
             change(QString(), BundleAction::Remove,
                    QStringLiteral("fixed strategy %1 %2 (%3)").arg(QString::number(info.id), info.name, info.filePath));
         }
@@ -213,10 +211,7 @@ bool BundleImporter::removeGroups()
     for (const QString &name : qAsConst(names)) {
         if (InstallationLayout::isBuiltInGroup(name) || listed.contains(name))
             continue;
-        ImportRecord::GroupRemoval removal;
-        removal.row = int(m_changes.size());
-        removal.name = name;
-        m_record.groupRemovals.append(removal);
+        recordStep(m_record.groupRemovals, QString()).name = name;
         m_groupNames.remove(name);
         change(QString(), BundleAction::Remove, QStringLiteral("group %1").arg(name));
     }
@@ -242,11 +237,7 @@ bool BundleImporter::walkGroups()
                         .arg(name, autoStart));
             continue;
         }
-        ImportRecord::Group group;
-        group.at = at;
-        group.row = int(m_changes.size());
-        group.group = m_document.groups.at(i);
-        m_record.groups.append(group);
+        recordStep(m_record.groups, at).group = m_document.groups.at(i);
         m_groupNames.insert(name);
         change(at, BundleAction::Add, QStringLiteral("group %1").arg(name));
     }
@@ -286,11 +277,7 @@ bool BundleImporter::walkStrategies()
                 continue;
             }
         }
-        ImportRecord::Strategy strategy;
-        strategy.at = at;
-        strategy.row = int(m_changes.size());
-        strategy.info = info;
-        m_record.strategies.append(strategy);
+        recordStep(m_record.strategies, at).info = info;
         m_names[info.filePath].insert(info.name);
         const QString where = QStringLiteral("(%1, group %2)").arg(info.filePath, info.group);
         if (info.name == wanted)
@@ -312,11 +299,7 @@ bool BundleImporter::walkLocks()
             change(at, BundleAction::Keep, QStringLiteral("%1 is locked already").arg(path));
             continue;
         }
-        ImportRecord::Lock lock;
-        lock.at = at;
-        lock.row = int(m_changes.size());
-        lock.filePath = path;
-        m_record.locks.append(lock);
+        recordStep(m_record.locks, at).filePath = path;
         locked.insert(path);
         change(at, BundleAction::Add, QStringLiteral("lock %1").arg(path));
     }
@@ -336,11 +319,7 @@ bool BundleImporter::walkInstances()
                    QStringLiteral("instance %1 is there already; kept as it is").arg(info.instanceId));
             continue;
         }
-        ImportRecord::Instance instance;
-        instance.at = at;
-        instance.row = int(m_changes.size());
-        instance.info = info;
-        m_record.instances.append(instance);
+        recordStep(m_record.instances, at).info = info;
         change(at, BundleAction::Add,
                QStringLiteral("instance %1%2")
                    .arg(info.instanceId, info.startTime.isValid() ? QStringLiteral(" with its times") : QString()));
@@ -360,11 +339,7 @@ bool BundleImporter::walkDays()
             change(at, BundleAction::Keep, QStringLiteral("the day %1 is there already; kept as it is").arg(which));
             continue;
         }
-        ImportRecord::Day recorded;
-        recorded.at = at;
-        recorded.row = int(m_changes.size());
-        recorded.day = day;
-        m_record.days.append(recorded);
+        recordStep(m_record.days, at).day = day;
         change(at, BundleAction::Add, QStringLiteral("the day %1").arg(which));
     }
     return true;
@@ -393,12 +368,9 @@ void BundleImporter::walkValue(const QString &key, const QString &what, const QS
                                 : QStringLiteral("the %1 stays %2").arg(what, current));
         return;
     }
-    ImportRecord::Value recorded;
-    recorded.at = at;
-    recorded.row = int(m_changes.size());
+    ImportRecord::Value &recorded = recordStep(m_record.values, at);
     recorded.key = key;
     recorded.value = value;
-    m_record.values.append(recorded);
     change(at, BundleAction::Set, QStringLiteral("the %1 %2").arg(what, value));
 }
 

@@ -78,6 +78,15 @@ private:
     bool walkValues();
     void walkValue(const QString &key, const QString &what, const QString &value, const QString &current);
 
+    // A step of the record, for the change row added next.
+    template <typename Step> Step &recordStep(QList<Step> &steps, const QString &at)
+    {
+        Step step;
+        step.at = at;
+        step.row = int(m_changes.size());
+        steps.append(step);
+        return steps.last();
+    }
     void change(const QString &pointer, StrategyLogic::BundleAction action, const QString &detail);
     void problem(const QString &pointer, const QString &message);
     bool notWritable(const QString &message);
