@@ -56,6 +56,14 @@ if(TARGET strategyctl)
     endif()
 endif()
 
+if(TARGET strategydesk)
+    set_target_properties(strategydesk PROPERTIES INSTALL_RPATH "$ORIGIN/${libFromBin}")
+    install(TARGETS strategydesk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES tools/strategydesk/strategydesk.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES tools/strategydesk/strategydesk.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endif()
+
 install(EXPORT StrategyLogicTargets NAMESPACE StrategyLogic:: DESTINATION ${STRATEGYLOGIC_CMAKE_DIR})
 configure_package_config_file(cmake/StrategyLogicConfig.cmake.in
                               ${CMAKE_CURRENT_BINARY_DIR}/StrategyLogicConfig.cmake

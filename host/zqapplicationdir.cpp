@@ -48,3 +48,14 @@ void ZqApplicationDir::setPath(const QString &dir)
     QWriteLocker locker(&state().lock);
     state().overridePath = clean;
 }
+
+QString ZqApplicationDir::defaultDataFolder()
+{
+    const QString fromEnvironment = qEnvironmentVariable("STRATEGYLOGIC_HOME");
+    if (!fromEnvironment.isEmpty())
+        return QFileInfo(fromEnvironment).absoluteFilePath();
+    QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    if (xdg.isEmpty() || QDir::isRelativePath(xdg))
+        xdg = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(xdg + QStringLiteral("/StrategyLogic"));
+}

@@ -16,6 +16,11 @@ public:
     static QString path();
     // An empty path returns to QCoreApplication::applicationDirPath().
     static void setPath(const QString &dir);
+    // The data folder of the reference hosts (strategyctl, strategydesk)
+    // when none is given: $STRATEGYLOGIC_HOME, else
+    // $XDG_DATA_HOME/StrategyLogic, else ~/.local/share/StrategyLogic;
+    // absolute and clean.
+    static QString defaultDataFolder();
 };
 
 #endif // ZQAPPLICATIONDIR_H

@@ -1,5 +1,7 @@
 #include "globaloptions.h"
 
+#include <zqapplicationdir.h>
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -49,11 +51,5 @@ QString GlobalOptions::dataFolder() const
 {
     if (!m_home.isEmpty())
         return QFileInfo(m_home).absoluteFilePath();
-    const QString fromEnvironment = qEnvironmentVariable("STRATEGYLOGIC_HOME");
-    if (!fromEnvironment.isEmpty())
-        return QFileInfo(fromEnvironment).absoluteFilePath();
-    QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
-    if (xdg.isEmpty() || QDir::isRelativePath(xdg))
-        xdg = QDir::homePath() + QStringLiteral("/.local/share");
-    return QDir::cleanPath(xdg + QStringLiteral("/StrategyLogic"));
+    return ZqApplicationDir::defaultDataFolder();
 }

@@ -1,0 +1,33 @@
+#ifndef STRATEGYFILTERPROXY_H
+#define STRATEGYFILTERPROXY_H
+
+#include <QSortFilterProxyModel>
+
+// The strategies the user looks for: those of one group (or all), whose
+// name, file or text holds the filter text (case-insensitive); ids and copy
+// indexes sort as numbers. Thread: GUI.
+class StrategyFilterProxy : public QSortFilterProxyModel
+{
+    Q_OBJECT
+
+public:
+    explicit StrategyFilterProxy(QObject *parent = nullptr);
+
+    QString filterText() const { return m_text; }
+    QString group() const { return m_group; }
+
+public slots:
+    void setFilterText(const QString &text);
+    // An empty name shows every group.
+    void setGroup(const QString &name);
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
+
+private:
+    QString m_text;
+    QString m_group;
+};
+
+#endif // STRATEGYFILTERPROXY_H
