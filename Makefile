@@ -8,7 +8,8 @@ BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 
-PACKAGES      := cmake g++ make pkg-config qtbase5-dev libqt5svg5-dev libsqlite3-dev libedit-dev man-db
+PACKAGES      := cmake g++ make pkg-config qtbase5-dev libqt5svg5-dev libsqlite3-dev libedit-dev man-db \
+                 fonts-wqy-microhei
 DEMO_PACKAGES := sqlite3
 # clang and its sanitizer and libFuzzer runtimes; llvm-symbolizer (llvm-14)
 # names the source lines in sanitizer reports.
@@ -16,7 +17,7 @@ FUZZ_PACKAGES := clang-14 libclang-rt-14-dev llvm-14
 
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all build test stress demo asan bench deps demo-deps clean install consumer docs
+.PHONY: all build test stress demo desk screenshots asan bench deps demo-deps clean install consumer docs
 
 all: build
 
@@ -45,6 +46,17 @@ stress: build
 demo: demo-deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target strategyctl
 	@bash tools/demo.sh $(BUILD)/bin/strategyctl
+
+# The desktop client on a demo folder filled by strategyctl (DESK_HOME to
+# open another folder).
+desk: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target strategyctl strategydesk
+	@bash tools/desk-demo.sh $(BUILD)/bin $(DESK_HOME)
+
+# A picture of each screen of the desktop client, in $(BUILD)/screenshots.
+screenshots: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target strategydesk_screenshots
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/strategydesk_screenshots $(BUILD)/screenshots
 
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DSTRATEGYLOGIC_SANITIZE=ON

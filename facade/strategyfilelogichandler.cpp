@@ -534,6 +534,40 @@ bool StrategyFileLogicHandler::addFixedStrategy(QString filePath, QString name, 
     return result;
 }
 
+StrategyLogic::Refusal StrategyFileLogicHandler::checkFixedStrategy(const QString &filePath, const QString &name,
+                                                                   const QString &group, const QString &extraInfo,
+                                                                   int count)
+{
+    const auto refused = [](RefusalCode code, const QString &reason, const QString &message) {
+        StrategyLogic::Refusal refusal;
+        refusal.code = code;
+        refusal.reason = reason;
+        refusal.message = message;
+        refusal.function = QStringLiteral("StrategyFileLogicHandler::addFixedStrategy");
+        return refusal;
+    };
+    if (!d->m_initialized)
+        return refused(RefusalCode::NotInitialised, QStringLiteral("the plug-in is not initialised"),
+                       Refusals::notInitialisedMessage());
+    if (!d->m_userFolderUsable)
+        return refused(RefusalCode::NotInitialised,
+                       QStringLiteral("the user id cannot name a folder for the fixed strategies"),
+                       Refusals::notInitialisedMessage());
+    if (!canStore(name, filePath, group, extraInfo))
+        return refused(RefusalCode::NotStorable, QLatin1String(UnstorableText), Refusals::notStorableMessage());
+    if (!d->m_groups.whileExists(group, [] {}))
+        return refused(RefusalCode::NoSuchGroup, QStringLiteral("no group named %1").arg(group),
+                       Refusals::noSuchGroupMessage(group));
+    for (int i = 0; i < count; ++i) {
+        const QString copyName = i == 0 ? name : name + QLatin1Char('_') + QString::number(i);
+        if (d->m_registry.contains(filePath, copyName))
+            return refused(RefusalCode::NameTaken,
+                           QStringLiteral("%1 is registered for %2 already").arg(copyName, filePath),
+                           Refusals::nameTakenMessage(copyName));
+    }
+    return StrategyLogic::Refusal();
+}
+
 bool StrategyFileLogicHandler::modifyFixedStrategyInfo(int id, const FixedStrategyInfo &info)
 {
     constexpr char Function[] = "StrategyFileLogicHandler::modifyFixedStrategyInfo";

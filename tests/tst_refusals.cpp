@@ -42,6 +42,41 @@ private slots:
     }
     void cleanupTestCase() { f.exit(); }
 
+    // checkFixedStrategy() answers what addFixedStrategy() would refuse,
+    // with its message, and changes and logs nothing.
+    void checkAnswersWhatAddRefuses_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<RefusalCode>("code");
+        QTest::newRow("a new name") << "D:/r/new.py" << "new" << Default << 3 << RefusalCode::None;
+        QTest::newRow("the name taken") << "D:/r/taken.py" << "taken" << Default << 1 << RefusalCode::NameTaken;
+        QTest::newRow("a copy's name taken") << "D:/r/copies.py" << "d" << Default << 2 << RefusalCode::NameTaken;
+        QTest::newRow("no such group") << "D:/r/new.py" << "new" << "没有的分组" << 1 << RefusalCode::NoSuchGroup;
+        QTest::newRow("a separator in the name") << "D:/r/new.py" << "a,%&b" << Default << 1 << RefusalCode::NotStorable;
+    }
+    void checkAnswersWhatAddRefuses()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, name);
+        QFETCH(QString, group);
+        QFETCH(int, count);
+        QFETCH(RefusalCode, code);
+        const QList<FixedStrategyInfo> before = f.getFixedStrategyList();
+        LogCapture log;
+        const StrategyLogic::Refusal checked = f.checkFixedStrategy(file, name, group, QString(), count);
+        QCOMPARE(checked.code, code);
+        QVERIFY(log.texts().isEmpty());
+        QCOMPARE(f.getFixedStrategyList().size(), before.size());
+        if (code == RefusalCode::None)
+            return;
+        QVERIFY(!f.addFixedStrategy(file, name, group, QString(), count));
+        QCOMPARE(checked.code, StrategyLogic::lastRefusal().code);
+        QCOMPARE(checked.message, StrategyLogic::lastRefusal().message);
+    }
+
     void refusalNamesItsCause_data()
     {
         QTest::addColumn<Call>("call");

@@ -8,6 +8,7 @@
 #include <StrategyLogic/productdata.h>
 #include <StrategyLogic/sarvekgroupinfo.h>
 #include <StrategyLogic/strategylogic_global.h>
+#include <StrategyLogic/strategyrefusal.h>
 
 #include <StrategyHost/zinstancemonitordata.h>
 #include <StrategyHost/zparamdata.h>
@@ -159,6 +160,13 @@ public:
     /// the group does not exist or a copy's name is taken (earlier copies
     /// stay), an id was refused, or the data file could not be written.
     bool addFixedStrategy(QString filePath, QString name, QString group, QString extraInfo, int count);
+    /// What addFixedStrategy() with these values would refuse, found
+    /// without changing anything or logging: code RefusalCode::None when it
+    /// would register them (the id service and the write of the data file
+    /// aside). For a screen that checks a name as the user types it; the
+    /// message is the one addFixedStrategy() would give.
+    StrategyLogic::Refusal checkFixedStrategy(const QString &filePath, const QString &name, const QString &group,
+                                              const QString &extraInfo, int count);
     /// Replaces the fields of the fixed strategy `id` (which keeps its id),
     /// emits signalStrategyModifyed() and writes the data file. False when the
     /// id is not registered or the data file could not be written.

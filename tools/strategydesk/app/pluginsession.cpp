@@ -34,11 +34,10 @@ bool PluginSession::start()
 {
     if (m_started)
         return true;
-    if (!QDir().mkpath(m_dataFolder) || !QDir::setCurrent(m_dataFolder)) {
+    if (!QDir().mkpath(m_dataFolder)) {
         report(QApplication::translate("PluginSession", "%1 cannot be used as the data folder.").arg(m_dataFolder));
         return false;
     }
-    ZqApplicationDir::setPath(m_dataFolder);
     for (;;) {
         ZqFolderLock::Holder holder;
         QString error;
@@ -53,6 +52,14 @@ bool PluginSession::start()
         if (!askRetry(holder.describe()))
             return false;
     }
+    // The folder is the application's folder for the plug-in, and the
+    // working directory, as in the client.
+    if (!QDir::setCurrent(m_dataFolder)) {
+        ZqFolderLock::release(m_dataFolder);
+        report(QApplication::translate("PluginSession", "%1 cannot be used as the data folder.").arg(m_dataFolder));
+        return false;
+    }
+    ZqApplicationDir::setPath(m_dataFolder);
     StrategyFileLogicHandler &handler = plugin();
     handler.initialize();
     // The plug-in holds the folder itself while it is initialised.

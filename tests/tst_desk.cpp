@@ -1,0 +1,234 @@
+// The strategy screens of strategydesk as a user works them: the add
+// dialog checks as the user types, changes go through the plug-in and show
+// in the views and the files, a refusal is shown with the plug-in's
+// message, a change made on another thread reaches the table, and a data
+// folder held by another process names its holder.
+
+#include "app/pluginsession.h"
+#include "editor/codeeditor.h"
+#include "editor/strategyfileview.h"
+#include "models/grouplistmodel.h"
+#include "models/strategyfilterproxy.h"
+#include "models/strategytablemodel.h"
+#include "ui/addstrategydialog.h"
+#include "ui/mainwindow.h"
+
+#include <StrategyLogic/installation.h>
+#include <StrategyLogic/strategyfilelogichandler.h>
+#include "testsupport.h"
+
+#include <zqapplicationdir.h>
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <thread>
+
+class tst_Desk : public QObject
+{
+    Q_OBJECT
+
+    TestHome m_home;
+    QTemporaryDir m_files;
+    std::unique_ptr<PluginSession> m_session;
+    std::unique_ptr<MainWindow> m_window;
+    QString m_shown; // the last message the window showed
+
+    StrategyFileLogicHandler &plugin() { return m_session->plugin(); }
+    QString strategyFile(const QString &name, const QByteArray &text = "print('hi')\n")
+    {
+        const QString path = m_files.filePath(name);
+        writeFile(path, text);
+        return path;
+    }
+    FixedStrategyInfo registered(const QString &filePath, const QString &name)
+    {
+        for (const FixedStrategyInfo &info : plugin().getFixedStrategyList()) {
+            if (info.filePath == filePath && info.name == name)
+                return info;
+        }
+        return FixedStrategyInfo();
+    }
+    void select(qint64 id)
+    {
+        const QModelIndex source = m_window->strategyModel()->index(m_window->strategyModel()->rowOfId(id), 0);
+        const QModelIndex index = m_window->strategyProxy()->mapFromSource(source);
+        m_window->strategyView()->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect
+                                                                      | QItemSelectionModel::Rows);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_home.isValid(), qPrintable(m_home.errorString()));
+        QVERIFY(m_files.isValid());
+        m_session = std::make_unique<PluginSession>(m_home.path());
+        m_session->askRetry = [](const QString &) { return false; };
+        QVERIFY(m_session->start());
+        QCOMPARE(plugin().addGroup(QStringLiteral("趋势")), QString());
+        m_window = std::make_unique<MainWindow>(*m_session);
+        m_window->showMessage = [this](const QString &, const QString &message) { m_shown = message; };
+        m_window->confirm = [](const QString &) { return true; };
+        m_window->show();
+    }
+    void cleanupTestCase()
+    {
+        m_window.reset();
+        m_session->stop();
+    }
+
+    // Chinese names are drawn with a font that has them, not as boxes.
+    void aFontForChinese() { QVERIFY(!QFontDatabase().families(QFontDatabase::SimplifiedChinese).isEmpty()); }
+
+    // What the user types is checked at once; OK waits for values the
+    // plug-in takes, and a refusal says what the plug-in would say.
+    void addDialogChecksAsTyped_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("problem"); // "" accepted; "plug-in" the plug-in's refusal of the add
+        QTest::newRow("a new strategy") << "ok.py" << "趋势一号" << "趋势" << 2 << "";
+        QTest::newRow("the name taken for the file") << "taken.py" << "taken" << "趋势" << 1 << "plug-in";
+        QTest::newRow("a copy's name taken") << "taken.py" << "t" << "趋势" << 2 << "plug-in";
+        QTest::newRow("a separator in the name") << "ok.py" << "a,%&b" << "趋势" << 1 << "plug-in";
+        QTest::newRow("no file") << "" << "n" << "趋势" << 1 << "Choose the strategy file.";
+        QTest::newRow("not a Python file") << "notes.txt" << "n" << "趋势" << 1
+                                           << "A strategy file ends with .py, .pyd or .pyc.";
+        QTest::newRow("a blank in the file name") << "my strategy.py" << "n" << "趋势" << 1
+                                                  << "The file name may hold no blank and none of \\ / : * ? \" < >, "
+                                                     "and its name before the first dot has 1 to 30 characters.";
+        QTest::newRow("no name") << "ok.py" << "" << "趋势" << 1 << "Give the strategy a name.";
+    }
+    void addDialogChecksAsTyped()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, name);
+        QFETCH(QString, group);
+        QFETCH(int, count);
+        QFETCH(QString, problem);
+        const QString taken = strategyFile(QStringLiteral("taken.py"));
+        if (registered(taken, QStringLiteral("taken")).id < 1) {
+            QVERIFY(plugin().addFixedStrategy(taken, QStringLiteral("taken"), StrategyLogic::defaultGroupName(), {}, 1));
+            QVERIFY(plugin().addFixedStrategy(taken, QStringLiteral("t_1"), StrategyLogic::defaultGroupName(), {}, 1));
+        }
+        const QString path = file.isEmpty() ? QString() : m_files.filePath(file);
+        AddStrategyDialog dialog(plugin(), plugin().getAllStrategyGroupNameSorted(), group);
+        dialog.fileEdit()->setText(path);
+        QCOMPARE(dialog.nameEdit()->text(), path.isEmpty() ? QString() : plugin().GetDefaultFixedStrategyName(path));
+        dialog.nameEdit()->setText(name);
+        dialog.countBox()->setValue(count);
+        if (problem == QLatin1String("plug-in")) {
+            // What the add itself answers: the dialog says it before.
+            const int before = plugin().getFixedStrategyList().size();
+            QVERIFY(!plugin().addFixedStrategy(path, name, group, QString(), count));
+            problem = StrategyLogic::lastRefusal().message;
+            QVERIFY(!problem.isEmpty());
+            for (const FixedStrategyInfo &info : plugin().getFixedStrategyList()) {
+                if (plugin().getFixedStrategyList().size() > before && info.filePath == path && info.name == name)
+                    plugin().delFixedStrategyInfoByID(info.id); // an earlier copy that went in
+            }
+        }
+        QCOMPARE(dialog.problem(), problem);
+        QCOMPARE(dialog.buttons()->button(QDialogButtonBox::Ok)->isEnabled(), problem.isEmpty());
+    }
+
+    // An add shows in the table, the group's count and the data file; one
+    // the plug-in refuses shows its message and changes nothing.
+    void addShowsInViewsAndFile()
+    {
+        const QString path = strategyFile(QStringLiteral("added.py"));
+        const int rows = m_window->strategyModel()->rowCount();
+        QVERIFY(m_window->addStrategyWith(path, QStringLiteral("新策略"), QStringLiteral("趋势"), QStringLiteral("x"), 2));
+        QCOMPARE(m_window->strategyModel()->rowCount(), rows + 2);
+        const QByteArray data = readFile(StrategyLogic::installationFiles(m_home.path(), plugin().getCurUserId()).dataFile);
+        QVERIFY(data.contains(QStringLiteral("新策略_1,%&%1").arg(path).toUtf8()));
+        const GroupListModel *groups = m_window->groupModel();
+        QCOMPARE(groups->data(groups->index(groups->rowOfGroup(QStringLiteral("趋势"))), GroupListModel::CountRole).toInt(),
+                 m_window->strategyModel()->groupCounts().value(QStringLiteral("趋势")));
+
+        m_shown.clear();
+        QVERIFY(!m_window->addStrategyWith(path, QStringLiteral("新策略"), QStringLiteral("没有的分组"), {}, 1));
+        QCOMPARE(m_shown, StrategyLogic::lastRefusal().message);
+        QCOMPARE(m_window->strategyModel()->rowCount(), rows + 2);
+    }
+
+    // Locking the file makes the editor read-only and says why; unlocking
+    // lets it be edited again.
+    void lockTurnsTheEditorReadOnly()
+    {
+        const QString path = strategyFile(QStringLiteral("lockme.py"), "x = 1\n");
+        QVERIFY(m_window->addStrategyWith(path, QStringLiteral("lockme"), QStringLiteral("趋势"), {}, 1));
+        select(registered(path, QStringLiteral("lockme")).id);
+        QCOMPARE(m_window->fileView()->filePath(), path);
+        QVERIFY(!m_window->fileView()->editor()->isReadOnly());
+        m_window->toggleLockOfSelected();
+        QVERIFY(plugin().getFileLockState(path));
+        QVERIFY(m_window->fileView()->editor()->isReadOnly());
+        QVERIFY(!m_window->fileView()->notice().isEmpty());
+        m_window->toggleLockOfSelected();
+        QVERIFY(!plugin().getFileLockState(path));
+        QVERIFY(!m_window->fileView()->editor()->isReadOnly());
+    }
+
+    // Strategies dropped onto a group move there.
+    void dropOntoAGroupMoves()
+    {
+        const QString path = strategyFile(QStringLiteral("dragged.py"));
+        QVERIFY(m_window->addStrategyWith(path, QStringLiteral("dragged"), StrategyLogic::defaultGroupName(), {}, 2));
+        StrategyTableModel *strategies = m_window->strategyModel();
+        const FixedStrategyInfo first = registered(path, QStringLiteral("dragged"));
+        const FixedStrategyInfo second = registered(path, QStringLiteral("dragged_1"));
+        std::unique_ptr<QMimeData> mime(strategies->mimeData(
+            {strategies->index(strategies->rowOfId(first.id), 0), strategies->index(strategies->rowOfId(second.id), 1)}));
+        GroupListModel *groups = m_window->groupModel();
+        const QModelIndex target = groups->index(groups->rowOfGroup(QStringLiteral("趋势")));
+        QVERIFY(groups->canDropMimeData(mime.get(), Qt::MoveAction, -1, -1, target));
+        QVERIFY(groups->dropMimeData(mime.get(), Qt::MoveAction, -1, -1, target));
+        QTRY_COMPARE(plugin().getFixedStrateyInfoByID(int(first.id)).group, QStringLiteral("趋势"));
+        QCOMPARE(plugin().getFixedStrateyInfoByID(int(second.id)).group, QStringLiteral("趋势"));
+        QCOMPARE(strategies->infoAt(strategies->rowOfId(first.id)).group, QStringLiteral("趋势"));
+    }
+
+    // A change made on another thread reaches the table through the
+    // plug-in's queued signal.
+    void aChangeOnAnotherThreadShows()
+    {
+        const int rows = m_window->strategyModel()->rowCount();
+        std::thread other([this] {
+            plugin().addFixedStrategy(QStringLiteral("D:/other/thread.py"), QStringLiteral("远方"),
+                                      StrategyLogic::defaultGroupName(), {}, 1);
+        });
+        other.join();
+        QTRY_COMPARE(m_window->strategyModel()->rowCount(), rows + 1);
+    }
+
+    // A data folder held by another process: the user is told who holds
+    // it and nothing is started.
+    void aHeldFolderNamesItsHolder()
+    {
+        const QString folder = m_home.filePath(QStringLiteral("held"));
+        QVERIFY(QDir().mkpath(folder));
+        QProcess holder;
+        holder.start(helperPath(QStringLiteral("folderholder")), {folder});
+        QVERIFY(holder.waitForReadyRead(20000) && holder.readLine() == "held\n");
+        PluginSession other(folder);
+        QStringList asked;
+        other.askRetry = [&](const QString &who) {
+            asked.append(who);
+            return asked.size() < 2; // retry once, then quit
+        };
+        QVERIFY(!other.start());
+        QCOMPARE(asked.size(), 2);
+        QVERIFY2(asked.first().contains(QString::number(holder.processId())), qPrintable(asked.first()));
+        QVERIFY(!other.isStarted());
+        holder.write("\n");
+        QVERIFY(holder.waitForFinished(20000));
+        // Nothing of the held folder was taken up.
+        QCOMPARE(ZqApplicationDir::path(), m_home.path());
+    }
+};
+
+QTEST_MAIN(tst_Desk)
+#include "tst_desk.moc"

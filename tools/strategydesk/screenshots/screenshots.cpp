@@ -1,0 +1,131 @@
+// A picture of each screen of strategydesk, for a person to look at: fills
+// a demo data folder through the plug-in, opens the screens and saves each
+// with QWidget::grab().
+//
+//   strategydesk_screenshots OUTPUT_FOLDER
+//
+// Run with QT_QPA_PLATFORM=offscreen where there is no display.
+
+#include "app/pluginsession.h"
+#include "editor/strategyfileview.h"
+#include "models/strategyfilterproxy.h"
+#include "models/strategytablemodel.h"
+#include "ui/addstrategydialog.h"
+#include "ui/mainwindow.h"
+
+#include <StrategyLogic/installation.h>
+#include <StrategyLogic/strategyfilelogichandler.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+bool save(QWidget &widget, const QString &folder, const QString &name)
+{
+    QApplication::processEvents();
+    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+    const bool saved = widget.grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+    return saved;
+}
+
+void writeStrategy(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text);
+}
+
+void select(MainWindow &window, qint64 id)
+{
+    const int row = window.strategyModel()->rowOfId(id);
+    const QModelIndex index = window.strategyProxy()->mapFromSource(window.strategyModel()->index(row, 0));
+    window.strategyView()->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect
+                                                               | QItemSelectionModel::Rows);
+    window.strategyView()->scrollTo(index);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("strategydesk-screenshots"));
+    QApplication::setApplicationDisplayName(QStringLiteral("StrategyDesk"));
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: strategydesk_screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QString out = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    QDir().mkpath(out);
+    if (QFontDatabase().families(QFontDatabase::SimplifiedChinese).isEmpty())
+        std::fprintf(stderr, "strategydesk_screenshots: no font for Simplified Chinese: names show as boxes\n");
+
+    QTemporaryDir home;
+    qputenv("STRATEGYLOGIC_ID_DIR", QFile::encodeName(home.filePath(QStringLiteral("ids"))));
+    const QString folder = home.filePath(QStringLiteral("data"));
+    const QString files = home.filePath(QStringLiteral("strategies"));
+    QDir().mkpath(files);
+    writeStrategy(files + QStringLiteral("/ma_cross.py"),
+                  "# Moving-average cross: long when the fast average crosses above the slow one.\n"
+                  "import numpy as np\n\nFAST, SLOW = 5, 20\n\n\ndef signal(closes):\n"
+                  "    \"\"\"1 to hold, 0 to stay out.\"\"\"\n    if len(closes) < SLOW:\n        return 0\n"
+                  "    fast = np.mean(closes[-FAST:])\n    slow = np.mean(closes[-SLOW:])\n"
+                  "    return 1 if fast > slow else 0\n");
+    writeStrategy(files + QStringLiteral("/grid.py"),
+                  "# Grid trading between two prices.\nLOW, HIGH, STEPS = 3.20, 3.80, 6\n\n\n@staticmethod\n"
+                  "def levels():\n    step = (HIGH - LOW) / STEPS\n"
+                  "    return [round(LOW + i * step, 3) for i in range(STEPS + 1)]\n");
+
+    PluginSession session(folder);
+    session.askRetry = [](const QString &) { return false; };
+    if (!session.start())
+        return 3;
+    StrategyFileLogicHandler &plugin = session.plugin();
+    const QString defaultGroup = StrategyLogic::defaultGroupName();
+    for (const QString &group : {QStringLiteral("趋势"), QStringLiteral("震荡"), QStringLiteral("动量")})
+        plugin.addGroup(group);
+    plugin.addFixedStrategy(files + QStringLiteral("/ma_cross.py"), QStringLiteral("双均线"), QStringLiteral("趋势"),
+                            QStringLiteral("日线"), 3);
+    plugin.addFixedStrategy(files + QStringLiteral("/grid.py"), QStringLiteral("网格"), QStringLiteral("震荡"),
+                            QStringLiteral("3.2 to 3.8"), 1);
+    plugin.addFixedStrategy(files + QStringLiteral("/missing.py"), QStringLiteral("已删除的文件"), defaultGroup,
+                            QString(), 1);
+    for (int i = 0; i < 12; ++i)
+        plugin.addFixedStrategy(QStringLiteral("%1/s%2.py").arg(files).arg(i), QStringLiteral("策略%1").arg(i),
+                                i % 2 ? QStringLiteral("动量") : defaultGroup, QString(), 1);
+    plugin.changeFileLockState(files + QStringLiteral("/grid.py"), true);
+
+    int failures = 0;
+    {
+        MainWindow window(session);
+        window.showMessage = [](const QString &, const QString &) {};
+        window.resize(1400, 800);
+        window.show();
+        const QList<FixedStrategyInfo> list = plugin.getFixedStrategyList();
+        select(window, list.first().id);
+        failures += !save(window, out, QStringLiteral("main-window"));
+        for (const FixedStrategyInfo &info : list) {
+            if (info.name == QStringLiteral("网格"))
+                select(window, info.id);
+        }
+        failures += !save(window, out, QStringLiteral("locked-file"));
+
+        AddStrategyDialog dialog(plugin, plugin.getAllStrategyGroupNameSorted(), QStringLiteral("趋势"), &window);
+        dialog.fileEdit()->setText(files + QStringLiteral("/ma_cross.py"));
+        dialog.nameEdit()->setText(QStringLiteral("双均线"));
+        dialog.show();
+        failures += !save(dialog, out, QStringLiteral("add-refused-name"));
+        dialog.close();
+        window.close();
+    }
+    session.stop();
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,306 @@
+#include "ui/mainwindow.h"
+
+#include "app/pluginsession.h"
+#include "editor/strategyfileview.h"
+#include "models/grouplistmodel.h"
+#include "models/strategyfilterproxy.h"
+#include "models/strategytablemodel.h"
+#include "ui/addstrategydialog.h"
+
+#include <StrategyLogic/installation.h>
+#include <StrategyLogic/strategyfilelogichandler.h>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+MainWindow::MainWindow(PluginSession &session, QWidget *parent)
+    : QMainWindow(parent)
+    , m_session(session)
+    , m_plugin(session.plugin())
+{
+    setWindowTitle(tr("StrategyDesk - %1").arg(m_plugin.getCurUserId()));
+    showMessage = [this](const QString &title, const QString &message) {
+        QMessageBox::warning(this, title, message);
+    };
+    confirm = [this](const QString &question) {
+        return QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+    };
+    m_strategies = new StrategyTableModel(m_plugin, this);
+    m_groups = new GroupListModel(m_plugin, *m_strategies, this);
+    m_proxy = new StrategyFilterProxy(this);
+    m_proxy->setSourceModel(m_strategies);
+    buildViews();
+    buildActions();
+    restoreLayout();
+    connect(m_strategies, &StrategyTableModel::changed, this, &MainWindow::updateStatus);
+    connect(m_strategies, &StrategyTableModel::changed, this, &MainWindow::selectionChanged);
+    connect(m_groups, &GroupListModel::moveRequested, this, &MainWindow::moveStrategies);
+    m_strategies->reload();
+    m_groups->reload();
+    updateStatus();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildViews()
+{
+    m_groupView = new QListView(this);
+    m_groupView->setModel(m_groups);
+    m_groupView->setAccessibleName(tr("Strategy groups"));
+    m_groupView->setDragDropMode(QAbstractItemView::DropOnly);
+    m_groupView->setAcceptDrops(true);
+    m_groupView->setDropIndicatorShown(true);
+
+    m_filter = new QLineEdit(this);
+    m_filter->setPlaceholderText(tr("Find by name, file or text (Ctrl+F)"));
+    m_filter->setClearButtonEnabled(true);
+    m_filter->setAccessibleName(tr("Filter strategies"));
+    m_table = new QTableView(this);
+    m_table->setModel(m_proxy);
+    m_table->setAccessibleName(tr("Fixed strategies"));
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setSortingEnabled(true);
+    m_table->sortByColumn(StrategyTableModel::Id, Qt::AscendingOrder);
+    m_table->setDragEnabled(true);
+    m_table->setDragDropMode(QAbstractItemView::DragOnly);
+    m_table->setAlternatingRowColors(true);
+    m_table->setWordWrap(false);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    m_table->horizontalHeader()->setStretchLastSection(false);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    const int widths[] = {60, 160, 280, 110, 160, 50, 60};
+    for (int c = 0; c < StrategyTableModel::ColumnCount; ++c)
+        m_table->setColumnWidth(c, widths[c]);
+
+    auto *middle = new QWidget(this);
+    auto *layout = new QVBoxLayout(middle);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_filter);
+    layout->addWidget(m_table);
+    auto *splitter = new QSplitter(this);
+    splitter->setObjectName(QStringLiteral("mainSplitter"));
+    splitter->addWidget(m_groupView);
+    splitter->addWidget(middle);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({200, 800});
+    setCentralWidget(splitter);
+
+    m_fileView = new StrategyFileView(this);
+    auto *fileDock = new QDockWidget(tr("Strategy file"), this);
+    fileDock->setObjectName(QStringLiteral("fileDock"));
+    fileDock->setWidget(m_fileView);
+    addDockWidget(Qt::RightDockWidgetArea, fileDock);
+
+    m_status = new QLabel(this);
+    statusBar()->addPermanentWidget(m_status, 1);
+
+    connect(m_filter, &QLineEdit::textChanged, m_proxy, &StrategyFilterProxy::setFilterText);
+    connect(m_groupView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) { m_proxy->setGroup(m_groups->groupAt(current.row())); });
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::selectionChanged);
+    connect(m_fileView, &StrategyFileView::saveFailed, this,
+            [this](const QString &message) { showMessage(tr("The file was not saved"), message); });
+}
+
+void MainWindow::buildActions()
+{
+    QMenu *file = menuBar()->addMenu(tr("&File"));
+    QAction *quit = file->addAction(tr("&Quit"), this, &QWidget::close);
+    quit->setShortcut(QKeySequence::Quit);
+
+    QMenu *strategy = menuBar()->addMenu(tr("&Strategy"));
+    m_addAction = strategy->addAction(tr("&Add..."), this, &MainWindow::addStrategy);
+    m_addAction->setShortcut(Qt::Key_Insert);
+    m_removeAction = strategy->addAction(tr("&Remove"), this, &MainWindow::removeSelected);
+    m_removeAction->setShortcut(QKeySequence::Delete);
+    m_lockAction = strategy->addAction(tr("&Lock or unlock the file"), this, &MainWindow::toggleLockOfSelected);
+    m_lockAction->setShortcut(Qt::CTRL | Qt::Key_L);
+    strategy->addSeparator();
+    QAction *find = strategy->addAction(tr("&Find"), this, [this] {
+        m_filter->setFocus();
+        m_filter->selectAll();
+    });
+    find->setShortcut(QKeySequence::Find);
+    for (QAction *action : {m_addAction, m_removeAction, m_lockAction, find})
+        action->setShortcutContext(Qt::WindowShortcut);
+
+    QToolBar *tools = addToolBar(tr("Strategies"));
+    tools->setObjectName(QStringLiteral("strategyToolBar"));
+    tools->addAction(m_addAction);
+    tools->addAction(m_removeAction);
+    tools->addAction(m_lockAction);
+    m_table->addActions({m_addAction, m_removeAction, m_lockAction});
+    m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void MainWindow::restoreLayout()
+{
+    QSettings settings;
+    restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    restoreState(settings.value(QStringLiteral("window/state")).toByteArray());
+    m_table->horizontalHeader()->restoreState(settings.value(QStringLiteral("window/strategyColumns")).toByteArray());
+    if (auto *splitter = findChild<QSplitter *>(QStringLiteral("mainSplitter")))
+        splitter->restoreState(settings.value(QStringLiteral("window/splitter")).toByteArray());
+}
+
+void MainWindow::saveLayout()
+{
+    QSettings settings;
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("window/state"), saveState());
+    settings.setValue(QStringLiteral("window/strategyColumns"), m_table->horizontalHeader()->saveState());
+    if (auto *splitter = findChild<QSplitter *>(QStringLiteral("mainSplitter")))
+        settings.setValue(QStringLiteral("window/splitter"), splitter->saveState());
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_fileView->isModified()
+        && !confirm(tr("The strategy file %1 has unsaved edits. Close without saving them?").arg(m_fileView->filePath()))) {
+        event->ignore();
+        return;
+    }
+    saveLayout();
+    event->accept();
+}
+
+QList<qint64> MainWindow::selectedIds() const
+{
+    QList<qint64> ids;
+    const QModelIndexList rows = m_table->selectionModel()->selectedRows();
+    for (const QModelIndex &row : rows)
+        ids.append(m_proxy->data(row, StrategyTableModel::IdRole).toLongLong());
+    return ids;
+}
+
+void MainWindow::selectionChanged()
+{
+    const QList<qint64> ids = selectedIds();
+    m_removeAction->setEnabled(!ids.isEmpty());
+    m_lockAction->setEnabled(!ids.isEmpty());
+    const int row = ids.size() == 1 ? m_strategies->rowOfId(ids.first()) : -1;
+    if (row < 0) {
+        if (ids.isEmpty() && !m_fileView->isModified())
+            m_fileView->showFile(QString(), false);
+        return;
+    }
+    const FixedStrategyInfo info = m_strategies->infoAt(row);
+    const bool locked = m_plugin.getFileLockState(info.filePath);
+    if (info.filePath == m_fileView->filePath()) {
+        m_fileView->setLocked(locked);
+        return;
+    }
+    if (m_fileView->isModified()
+        && !confirm(tr("The strategy file %1 has unsaved edits. Show another file without saving them?")
+                        .arg(m_fileView->filePath())))
+        return;
+    m_fileView->showFile(info.filePath, locked);
+}
+
+void MainWindow::updateStatus()
+{
+    m_status->setText(tr("User %1 · data folder %2 · %3 strategies")
+                          .arg(m_plugin.getCurUserId(), m_session.dataFolder())
+                          .arg(m_strategies->rowCount()));
+}
+
+void MainWindow::refused(const QString &what, const StrategyLogic::Refusal &refusal)
+{
+    m_lastMessage = refusal.message.isEmpty() ? what : refusal.message;
+    statusBar()->showMessage(what + QStringLiteral(": ") + m_lastMessage, 10000);
+    showMessage(what, m_lastMessage);
+}
+
+void MainWindow::addStrategy()
+{
+    const QString group = m_proxy->group().isEmpty() ? StrategyLogic::defaultGroupName() : m_proxy->group();
+    AddStrategyDialog dialog(m_plugin, m_plugin.getAllStrategyGroupNameSorted(), group, this);
+    if (dialog.exec() == QDialog::Accepted)
+        addStrategyWith(dialog.filePath(), dialog.name(), dialog.group(), dialog.extraInfo(), dialog.count());
+}
+
+bool MainWindow::addStrategyWith(const QString &filePath, const QString &name, const QString &group,
+                                 const QString &extraInfo, int count)
+{
+    const bool added = m_plugin.addFixedStrategy(filePath, name, group, extraInfo, count);
+    const StrategyLogic::Refusal refusal = StrategyLogic::lastRefusal();
+    m_strategies->reload();
+    if (!added)
+        refused(tr("The strategy was not added"), refusal);
+    return added;
+}
+
+void MainWindow::removeSelected()
+{
+    const QList<qint64> ids = selectedIds();
+    if (ids.isEmpty() || !confirm(tr("Remove %n fixed strategies? This cannot be undone.", nullptr, int(ids.size()))))
+        return;
+    for (qint64 id : ids) {
+        if (!m_plugin.delFixedStrategyInfoByID(id)) {
+            const StrategyLogic::Refusal refusal = StrategyLogic::lastRefusal();
+            m_strategies->reload();
+            refused(tr("The strategy %1 was not removed").arg(id), refusal);
+            return;
+        }
+    }
+    m_strategies->reload();
+}
+
+void MainWindow::toggleLockOfSelected()
+{
+    QStringList files;
+    for (qint64 id : selectedIds()) {
+        const QString file = m_strategies->infoAt(m_strategies->rowOfId(id)).filePath;
+        if (!files.contains(file))
+            files.append(file);
+    }
+    if (files.isEmpty())
+        return;
+    // All locked: unlock them; else lock them all.
+    const bool lock = !std::all_of(files.cbegin(), files.cend(),
+                                   [this](const QString &file) { return m_plugin.getFileLockState(file); });
+    for (const QString &file : qAsConst(files)) {
+        if (!m_plugin.changeFileLockState(file, lock)) {
+            const StrategyLogic::Refusal refusal = StrategyLogic::lastRefusal();
+            m_strategies->reload();
+            refused(lock ? tr("%1 was not locked").arg(file) : tr("%1 was not unlocked").arg(file), refusal);
+            return;
+        }
+    }
+    m_strategies->reload();
+    selectionChanged();
+}
+
+bool MainWindow::moveStrategies(const QList<qint64> &ids, const QString &group)
+{
+    for (qint64 id : ids) {
+        FixedStrategyInfo info = m_plugin.getFixedStrateyInfoByID(int(id));
+        if (info.id != id || info.group == group)
+            continue;
+        info.group = group;
+        if (!m_plugin.modifyFixedStrategyInfo(int(id), info)) {
+            const StrategyLogic::Refusal refusal = StrategyLogic::lastRefusal();
+            m_strategies->reload();
+            refused(tr("The strategy %1 was not moved to %2").arg(id).arg(group), refusal);
+            return false;
+        }
+    }
+    m_strategies->reload();
+    m_groups->reload();
+    return true;
+}

@@ -1,0 +1,92 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <StrategyLogic/strategyrefusal.h>
+
+#include <QMainWindow>
+
+#include <functional>
+
+class GroupListModel;
+class PluginSession;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QTableView;
+class StrategyFileLogicHandler;
+class StrategyFileView;
+class StrategyFilterProxy;
+class StrategyTableModel;
+
+// The strategy screens: the groups on the left (strategies dropped onto a
+// group move there), the fixed strategies in the middle with a filter above
+// them (Ctrl+F), the selected strategy's file in a dock, and a status bar
+// with the user, the data folder and the number of strategies. Every change
+// goes through the plug-in; a refusal is shown with the plug-in's message
+// and the views stay as they were. Window geometry, docks and column widths
+// are kept in QSettings. Thread: GUI.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(PluginSession &session, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    StrategyTableModel *strategyModel() const { return m_strategies; }
+    StrategyFilterProxy *strategyProxy() const { return m_proxy; }
+    GroupListModel *groupModel() const { return m_groups; }
+    QTableView *strategyView() const { return m_table; }
+    QListView *groupView() const { return m_groupView; }
+    QLineEdit *filterEdit() const { return m_filter; }
+    StrategyFileView *fileView() const { return m_fileView; }
+
+    // The ids of the selected strategies, in the view's order.
+    QList<qint64> selectedIds() const;
+    // The message of the last refusal shown, for tests.
+    QString lastMessage() const { return m_lastMessage; }
+
+    // How a refusal or failure is shown; the default is a message box.
+    std::function<void(const QString &title, const QString &message)> showMessage;
+    // How a removal is confirmed; the default asks with a message box.
+    std::function<bool(const QString &question)> confirm;
+
+public slots:
+    void addStrategy();
+    // Registers what the add dialog asked for; false with the refusal shown.
+    bool addStrategyWith(const QString &filePath, const QString &name, const QString &group, const QString &extraInfo,
+                         int count);
+    void removeSelected();
+    void toggleLockOfSelected();
+    bool moveStrategies(const QList<qint64> &ids, const QString &group);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildActions();
+    void buildViews();
+    void restoreLayout();
+    void saveLayout();
+    void selectionChanged();
+    void updateStatus();
+    void refused(const QString &what, const StrategyLogic::Refusal &refusal);
+
+    PluginSession &m_session;
+    StrategyFileLogicHandler &m_plugin;
+    StrategyTableModel *m_strategies = nullptr;
+    StrategyFilterProxy *m_proxy = nullptr;
+    GroupListModel *m_groups = nullptr;
+    QTableView *m_table = nullptr;
+    QListView *m_groupView = nullptr;
+    QLineEdit *m_filter = nullptr;
+    StrategyFileView *m_fileView = nullptr;
+    QLabel *m_status = nullptr;
+    QAction *m_addAction = nullptr;
+    QAction *m_removeAction = nullptr;
+    QAction *m_lockAction = nullptr;
+    QString m_lastMessage;
+};
+
+#endif // MAINWINDOW_H
