@@ -17,7 +17,7 @@ constexpr int MaxRuns = 256;
 
 bool isLong(const QString &text)
 {
-    return text.size() > LongText || text.contains(QLatin1Char('\n'));
+    return text.size() > LongText;
 }
 
 // The columns where two records of the same id differ, as [first, last];
@@ -100,9 +100,6 @@ QVariant StrategyTableModel::data(const QModelIndex &index, int role) const
         case Group:
             return info.group;
         case Text:
-            // One line in a row of the table; the tool tip has the others.
-            if (info.extraInfo.contains(QLatin1Char('\n')))
-                return QString(info.extraInfo).replace(QLatin1Char('\n'), QLatin1Char(' '));
             return info.extraInfo;
         case Copy:
             return info.copyIndex;
