@@ -20,7 +20,7 @@ void StrategyFilterProxy::setFilterText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
-    invalidateFilter();
+    refilter();
 }
 
 void StrategyFilterProxy::setGroup(const QString &name)
@@ -28,7 +28,19 @@ void StrategyFilterProxy::setGroup(const QString &name)
     if (name == m_group)
         return;
     m_group = name;
-    invalidateFilter();
+    refilter();
+}
+
+void StrategyFilterProxy::refilter()
+{
+    // Unsorted, building the rows anew is linear; the step by step update of
+    // invalidateFilter() costs up to the number of rows for each run of rows
+    // that come or go. Sorted, the update keeps the sort of the rows that
+    // stay, which a new build would sort again.
+    if (sortColumn() < 0)
+        invalidate();
+    else
+        invalidateFilter();
 }
 
 bool StrategyFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
@@ -52,6 +64,15 @@ bool StrategyFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex &sou
         || text(StrategyTableModel::Text).contains(m_text, Qt::CaseInsensitive);
 }
 
+int StrategyFilterProxy::compare(const QString &a, const QString &b) const
+{
+    // As QSortFilterProxyModel compares texts, without the variants.
+    if (isSortLocaleAware())
+        return sortCaseSensitivity() == Qt::CaseSensitive ? a.localeAwareCompare(b)
+                                                          : a.toLower().localeAwareCompare(b.toLower());
+    return a.compare(b, sortCaseSensitivity());
+}
+
 bool StrategyFilterProxy::lessThan(const QModelIndex &left, const QModelIndex &right) const
 {
     const int column = left.column();
@@ -65,6 +86,14 @@ bool StrategyFilterProxy::lessThan(const QModelIndex &left, const QModelIndex &r
             return a.info.copyIndex < b.info.copyIndex;
         case StrategyTableModel::Locked:
             return a.locked < b.locked;
+        case StrategyTableModel::Name:
+            return compare(a.info.name, b.info.name) < 0;
+        case StrategyTableModel::File:
+            return compare(a.info.filePath, b.info.filePath) < 0;
+        case StrategyTableModel::Group:
+            return compare(a.info.group, b.info.group) < 0;
+        case StrategyTableModel::Text:
+            return compare(a.info.extraInfo, b.info.extraInfo) < 0;
         }
         return QSortFilterProxyModel::lessThan(left, right);
     }

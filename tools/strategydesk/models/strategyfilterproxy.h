@@ -32,6 +32,9 @@ protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
+    void refilter();
+    int compare(const QString &a, const QString &b) const;
+
     // The source when it is a strategy model, read directly: a keystroke
     // filters every row.
     const StrategyTableModel *m_strategies = nullptr;
