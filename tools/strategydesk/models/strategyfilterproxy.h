@@ -3,9 +3,13 @@
 
 #include <QSortFilterProxyModel>
 
+class StrategyTableModel;
+
 // The strategies the user looks for: those of one group (or all), whose
 // name, file or text holds the filter text (case-insensitive); ids and copy
-// indexes sort as numbers. Thread: GUI.
+// indexes sort as numbers, the locked column as locked after not locked.
+// Sorting and filtering follow the changes of the source (dynamic). Thread:
+// GUI.
 class StrategyFilterProxy : public QSortFilterProxyModel
 {
     Q_OBJECT
@@ -15,6 +19,8 @@ public:
 
     QString filterText() const { return m_text; }
     QString group() const { return m_group; }
+
+    void setSourceModel(QAbstractItemModel *model) override;
 
 public slots:
     void setFilterText(const QString &text);
@@ -26,6 +32,12 @@ protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
+    void refilter();
+    int compare(const QString &a, const QString &b) const;
+
+    // The source when it is a strategy model, read directly: a keystroke
+    // filters every row.
+    const StrategyTableModel *m_strategies = nullptr;
     QString m_text;
     QString m_group;
 };

@@ -5,17 +5,21 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
-#include <QSet>
+#include <QList>
+#include <QTimer>
 #include <QVector>
 
+class QMimeData;
 class StrategyFileLogicHandler;
+class StrategyFilterProxy;
 
 // The fixed strategies of the logged-in user, one row each, in ascending
 // id: id, name, file, group, text, copy index, locked. Filled from the
 // plug-in's lists; reloaded on the GUI thread when a signal of the plug-in
 // (queued) says the strategies or the locks changed, and after a change the
 // screens made (reload()). A reload keeps the rows that stayed and changes
-// only what changed, so that selections and the view's position survive.
+// only what changed, so that selections and the view's position survive;
+// a burst of signals (an import sends one per strategy) makes one reload.
 // Thread: GUI.
 class StrategyTableModel : public QAbstractTableModel
 {
@@ -41,6 +45,12 @@ public:
     QMimeData *mimeData(const QModelIndexList &indexes) const override;
     Qt::DropActions supportedDragActions() const override;
 
+    // The drag format: the ids as decimal text, one a line.
+    static QString idsMimeType();
+    // The ids of a drag of strategies; empty when it holds none.
+    static QList<qint64> idsFromMimeData(const QMimeData *data);
+
+    // A default record (id -1) for a row that does not exist.
     FixedStrategyInfo infoAt(int row) const;
     // -1 when the id has no row.
     int rowOfId(qint64 id) const;
@@ -56,10 +66,28 @@ signals:
     void changed();
 
 private:
+    friend class StrategyFilterProxy; // reads the rows without copies while it filters and sorts
+
+    struct Row
+    {
+        FixedStrategyInfo info;
+        bool locked = false;
+    };
+    // The row `row` as the views see it, also between the steps of a reload.
+    const Row &rowAt(int row) const
+    {
+        return row < m_rows.size() ? m_rows.at(row) : m_tail.at(m_tailStart + row - m_rows.size());
+    }
+    void scheduleReload();
+
     StrategyFileLogicHandler &m_plugin;
-    QVector<FixedStrategyInfo> m_rows;
-    QHash<qint64, int> m_rowOfId;
-    QSet<QString> m_locked;
+    // In ascending id (rowOfId() searches them). While a reload applies its
+    // steps, m_rows holds the rows already done and m_tail from m_tailStart
+    // on the old rows still to come.
+    QVector<Row> m_rows;
+    QVector<Row> m_tail;
+    int m_tailStart = 0;
+    QTimer m_reloadTimer; // zero interval: one reload for the signals of one pass of the event loop
 };
 
 #endif // STRATEGYTABLEMODEL_H

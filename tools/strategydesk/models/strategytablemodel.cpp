@@ -1,0 +1,375 @@
+#include "models/strategytablemodel.h"
+
+#include <StrategyLogic/strategyfilelogichandler.h>
+
+#include <QMimeData>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+// Texts longer than this have their whole text as a tool tip.
+constexpr int LongText = 40;
+const QChar CheckMark(0x2713);
+// More separate runs of removed or added rows than this reset the model:
+// proxies and views do work in the number of rows for each run.
+constexpr int MaxRuns = 256;
+
+bool isLong(const QString &text)
+{
+    return text.size() > LongText;
+}
+
+// The columns where two records of the same id differ, as [first, last];
+// first is -1 when they are equal.
+std::pair<int, int> changedColumns(const FixedStrategyInfo &a, bool aLocked, const FixedStrategyInfo &b,
+                                   bool bLocked)
+{
+    int first = -1;
+    int last = -1;
+    auto mark = [&](bool differs, int column) {
+        if (!differs)
+            return;
+        if (first < 0)
+            first = column;
+        last = column;
+    };
+    mark(a.name != b.name, StrategyTableModel::Name);
+    mark(a.filePath != b.filePath, StrategyTableModel::File);
+    mark(a.group != b.group, StrategyTableModel::Group);
+    mark(a.extraInfo != b.extraInfo, StrategyTableModel::Text);
+    mark(a.copyIndex != b.copyIndex, StrategyTableModel::Copy);
+    mark(aLocked != bLocked, StrategyTableModel::Locked);
+    return {first, last};
+}
+} // namespace
+
+StrategyTableModel::StrategyTableModel(StrategyFileLogicHandler &plugin, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_plugin(plugin)
+{
+    m_reloadTimer.setSingleShot(true);
+    m_reloadTimer.setInterval(0);
+    connect(&m_reloadTimer, &QTimer::timeout, this, &StrategyTableModel::reload);
+
+    // The plug-in emits on the thread that made the change: queued, each
+    // signal reaches this thread and only starts the timer, so that a burst
+    // ends in one reload.
+    const auto queued = Qt::QueuedConnection;
+    connect(&plugin, &StrategyFileLogicHandler::signalAddStrategy, this, &StrategyTableModel::scheduleReload, queued);
+    connect(&plugin, &StrategyFileLogicHandler::signalStrategyModifyed, this, &StrategyTableModel::scheduleReload,
+            queued);
+    connect(&plugin, &StrategyFileLogicHandler::signalFixedStrategyFileChanged, this,
+            &StrategyTableModel::scheduleReload, queued);
+    connect(&plugin, &StrategyFileLogicHandler::signalFixedStrategyFileRemoved, this,
+            &StrategyTableModel::scheduleReload, queued);
+    connect(&plugin, &StrategyFileLogicHandler::signalChangeFileLockState, this, &StrategyTableModel::scheduleReload,
+            queued);
+    connect(&plugin, &StrategyFileLogicHandler::signalDelStrategySuccess, this, &StrategyTableModel::scheduleReload,
+            queued);
+    connect(&plugin, &StrategyFileLogicHandler::signalInitData, this, &StrategyTableModel::scheduleReload, queued);
+
+    reload();
+}
+
+int StrategyTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rows.size() + (m_tail.size() - m_tailStart);
+}
+
+int StrategyTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant StrategyTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return QVariant();
+    const Row &row = rowAt(index.row());
+    const FixedStrategyInfo &info = row.info;
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case Id:
+            return info.id;
+        case Name:
+            return info.name;
+        case File:
+            return info.filePath;
+        case Group:
+            return info.group;
+        case Text:
+            return info.extraInfo;
+        case Copy:
+            return info.copyIndex;
+        case Locked:
+            return row.locked ? QString(CheckMark) : QString();
+        }
+        break;
+    case Qt::ToolTipRole:
+        switch (index.column()) {
+        case Name:
+            return isLong(info.name) ? QVariant(info.name) : QVariant();
+        case File:
+            return info.filePath;
+        case Group:
+            return isLong(info.group) ? QVariant(info.group) : QVariant();
+        case Text:
+            return isLong(info.extraInfo) ? QVariant(info.extraInfo) : QVariant();
+        case Locked:
+            return row.locked ? tr("The file is locked: it cannot be edited") : tr("The file is not locked");
+        }
+        break;
+    case Qt::AccessibleTextRole:
+        if (index.column() == Locked)
+            return row.locked ? tr("Locked") : tr("Not locked");
+        break;
+    case Qt::TextAlignmentRole:
+        if (index.column() == Id || index.column() == Copy)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        if (index.column() == Locked)
+            return int(Qt::AlignCenter);
+        break;
+    case IdRole:
+        return info.id;
+    case InfoRole:
+        return QVariant::fromValue(info);
+    case LockedRole:
+        return row.locked;
+    }
+    return QVariant();
+}
+
+QVariant StrategyTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case Id:
+        return tr("Id");
+    case Name:
+        return tr("Name");
+    case File:
+        return tr("File");
+    case Group:
+        return tr("Group");
+    case Text:
+        return tr("Text");
+    case Copy:
+        return tr("Copy");
+    case Locked:
+        return tr("Locked");
+    }
+    return QVariant();
+}
+
+Qt::ItemFlags StrategyTableModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    // Changes go through the plug-in (the screens' dialogs), never through
+    // the cells.
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+}
+
+QString StrategyTableModel::idsMimeType()
+{
+    return QStringLiteral("application/x-strategylogic-ids");
+}
+
+QList<qint64> StrategyTableModel::idsFromMimeData(const QMimeData *data)
+{
+    QList<qint64> ids;
+    if (!data || !data->hasFormat(idsMimeType()))
+        return ids;
+    const QList<QByteArray> lines = data->data(idsMimeType()).split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.isEmpty())
+            continue;
+        bool ok = false;
+        const qint64 id = line.toLongLong(&ok);
+        // Anything else is not a drag of strategies: take none of it.
+        if (!ok || id < 1)
+            return {};
+        ids.append(id);
+    }
+    return ids;
+}
+
+QStringList StrategyTableModel::mimeTypes() const
+{
+    return {idsMimeType()};
+}
+
+QMimeData *StrategyTableModel::mimeData(const QModelIndexList &indexes) const
+{
+    // A selected row comes once per column.
+    QVector<qint64> ids;
+    ids.reserve(indexes.size());
+    for (const QModelIndex &index : indexes) {
+        if (index.isValid() && index.model() == this)
+            ids.append(rowAt(index.row()).info.id);
+    }
+    if (ids.isEmpty())
+        return nullptr;
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    QByteArray text;
+    for (qint64 id : qAsConst(ids))
+        text += QByteArray::number(id) + '\n';
+    auto *mime = new QMimeData;
+    mime->setData(idsMimeType(), text);
+    return mime;
+}
+
+Qt::DropActions StrategyTableModel::supportedDragActions() const
+{
+    return Qt::MoveAction | Qt::CopyAction;
+}
+
+FixedStrategyInfo StrategyTableModel::infoAt(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return FixedStrategyInfo();
+    return rowAt(row).info;
+}
+
+int StrategyTableModel::rowOfId(qint64 id) const
+{
+    const auto found = std::lower_bound(m_rows.cbegin(), m_rows.cend(), id,
+                                        [](const Row &row, qint64 wanted) { return row.info.id < wanted; });
+    return found != m_rows.cend() && found->info.id == id ? int(found - m_rows.cbegin()) : -1;
+}
+
+QHash<QString, int> StrategyTableModel::groupCounts() const
+{
+    QHash<QString, int> counts;
+    for (const Row &row : m_rows)
+        ++counts[row.info.group];
+    return counts;
+}
+
+void StrategyTableModel::scheduleReload()
+{
+    m_reloadTimer.start();
+}
+
+void StrategyTableModel::reload()
+{
+    // This reload sees every change whose signal has arrived so far.
+    m_reloadTimer.stop();
+
+    const QList<FixedStrategyInfo> list = m_plugin.getFixedStrategyList();
+    const QStringList lockedList = m_plugin.getLockedFileList();
+    const QSet<QString> locked(lockedList.cbegin(), lockedList.cend());
+    QVector<Row> fresh;
+    fresh.reserve(list.size());
+    for (const FixedStrategyInfo &info : list)
+        fresh.append(Row{info, !locked.isEmpty() && locked.contains(info.filePath)});
+
+    // What differs, both sides in ascending id: rows removed, rows added
+    // (each counted with the runs of neighbouring rows they form) and rows
+    // changed.
+    int removed = 0;
+    int inserted = 0;
+    int changedRows = 0;
+    int runs = 0;
+    {
+        int i = 0;
+        int j = 0;
+        int lastKind = 0; // 1 removal, 2 insertion, 0 neither
+        while (i < m_rows.size() || j < fresh.size()) {
+            if (j >= fresh.size() || (i < m_rows.size() && m_rows.at(i).info.id < fresh.at(j).info.id)) {
+                ++removed;
+                runs += lastKind != 1;
+                lastKind = 1;
+                ++i;
+            } else if (i >= m_rows.size() || fresh.at(j).info.id < m_rows.at(i).info.id) {
+                ++inserted;
+                runs += lastKind != 2;
+                lastKind = 2;
+                ++j;
+            } else {
+                const Row &a = m_rows.at(i);
+                const Row &b = fresh.at(j);
+                changedRows += changedColumns(a.info, a.locked, b.info, b.locked).first >= 0;
+                lastKind = 0;
+                ++i;
+                ++j;
+            }
+        }
+    }
+    if (removed + inserted + changedRows == 0)
+        return;
+
+    // Many changes: one reset costs the views less than the steps. So do
+    // many runs, each of which the views and proxies handle in time linear
+    // in the rows.
+    const int size = std::max(m_rows.size(), fresh.size());
+    if (m_rows.isEmpty() || 2 * (removed + inserted + changedRows) > size || runs > MaxRuns) {
+        beginResetModel();
+        m_rows = std::move(fresh);
+        endResetModel();
+        emit changed();
+        return;
+    }
+
+    // The steps, in row order: m_rows is rebuilt from the front while the
+    // old rows still to come wait in m_tail, so that each step is as long
+    // as its rows and the model is whole between the steps.
+    m_tail = std::move(m_rows);
+    m_tailStart = 0;
+    m_rows.clear();
+    m_rows.reserve(fresh.size());
+    struct Change
+    {
+        int row, first, last;
+    };
+    QVector<Change> changes;
+    changes.reserve(changedRows);
+    int j = 0;
+    while (m_tailStart < m_tail.size() || j < fresh.size()) {
+        const int at = m_rows.size();
+        if (j >= fresh.size() || (m_tailStart < m_tail.size() && m_tail.at(m_tailStart).info.id < fresh.at(j).info.id)) {
+            int end = m_tailStart + 1;
+            while (end < m_tail.size() && (j >= fresh.size() || m_tail.at(end).info.id < fresh.at(j).info.id))
+                ++end;
+            beginRemoveRows(QModelIndex(), at, at + (end - m_tailStart) - 1);
+            m_tailStart = end;
+            endRemoveRows();
+        } else if (m_tailStart >= m_tail.size() || fresh.at(j).info.id < m_tail.at(m_tailStart).info.id) {
+            int end = j + 1;
+            while (end < fresh.size()
+                   && (m_tailStart >= m_tail.size() || fresh.at(end).info.id < m_tail.at(m_tailStart).info.id))
+                ++end;
+            beginInsertRows(QModelIndex(), at, at + (end - j) - 1);
+            for (; j < end; ++j)
+                m_rows.append(fresh.at(j));
+            endInsertRows();
+        } else {
+            const Row &old = m_tail.at(m_tailStart);
+            const Row &now = fresh.at(j);
+            const auto columns = changedColumns(old.info, old.locked, now.info, now.locked);
+            if (columns.first >= 0)
+                changes.append({at, columns.first, columns.second});
+            m_rows.append(now);
+            ++m_tailStart;
+            ++j;
+        }
+    }
+    m_tail.clear();
+    m_tailStart = 0;
+
+    // Neighbouring rows that changed in the same columns share a signal.
+    for (int k = 0; k < changes.size();) {
+        int end = k + 1;
+        while (end < changes.size() && changes.at(end).row == changes.at(end - 1).row + 1
+               && changes.at(end).first == changes.at(k).first && changes.at(end).last == changes.at(k).last)
+            ++end;
+        emit dataChanged(index(changes.at(k).row, changes.at(k).first),
+                         index(changes.at(end - 1).row, changes.at(k).last));
+        k = end;
+    }
+    emit changed();
+}
