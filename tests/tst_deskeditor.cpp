@@ -178,6 +178,13 @@ void tst_DeskEditor::lineNumberMarginGrowsWithLines()
     QCOMPARE(editor.lineNumberAreaWidth(), nineWidth + 3 * digit);
     // The text moves right by as much, so that no number is drawn over it.
     QCOMPARE(editor.viewport()->geometry().left(), nineLeft + 3 * digit);
+
+    // Columns line up: a fixed-width font, a tab as wide as four spaces.
+    QVERIFY(QFontInfo(editor.font()).fixedPitch());
+    QCOMPARE(editor.fontMetrics().horizontalAdvance(QLatin1Char('i')),
+             editor.fontMetrics().horizontalAdvance(QLatin1Char('W')));
+    QCOMPARE(qRound(editor.tabStopDistance()), 4 * editor.fontMetrics().horizontalAdvance(QLatin1Char(' ')));
+    QCOMPARE(editor.lineWrapMode(), QPlainTextEdit::NoWrap);
 }
 
 void tst_DeskEditor::showFile_data()

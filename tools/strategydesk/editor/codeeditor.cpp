@@ -3,6 +3,7 @@
 #include "editor/pythonhighlighter.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTextBlock>
@@ -29,6 +30,20 @@ private:
     CodeEditor *m_editor;
 };
 
+// The desktop's fixed-width font; where the platform names none (the
+// offscreen platform, a bare window manager) its answer is the proportional
+// default, and the font system is asked for any monospace family instead.
+QFont fixedWidthFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(font).fixedPitch())
+        return font;
+    font.setFamily(QStringLiteral("monospace"));
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    return font;
+}
+
 } // namespace
 
 CodeEditor::CodeEditor(QWidget *parent)
@@ -36,7 +51,7 @@ CodeEditor::CodeEditor(QWidget *parent)
     , m_lineNumbers(new LineNumberArea(this))
     , m_highlighter(new PythonHighlighter(document()))
 {
-    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setFont(fixedWidthFont());
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTabStopDistance(4 * fontMetrics().horizontalAdvance(QLatin1Char(' ')));
     m_lineNumbers->setAccessibleName(tr("Line numbers"));
