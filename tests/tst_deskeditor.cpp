@@ -95,6 +95,7 @@ private slots:
     void removedAndRestoredFile();
     void changeOverUnsavedEditsAsks_data();
     void changeOverUnsavedEditsAsks();
+    void changeWhileAskingAsksAgain();
     void ownSaveIsNoChangeFromOutside();
 };
 
@@ -121,6 +122,8 @@ void tst_DeskEditor::highlighting_data()
                              << "....nnnn...nnnnnn...nnn...nnnnn...nn.....";
     QTest::newRow("decorators at line start only") << "@staticmethod\n  @app.route('/')\nx @ y"
                                                    << "ddddddddddddd\n..dddddddddd.sss.\n.....";
+    QTest::newRow("matrix product") << "m = a @b"
+                                    << "........";
     QTest::newRow("triple-quoted string over blocks") << "x = \"\"\"one\ntwo # no 'x'\nend\"\"\" + 1 # c"
                                                       << "....ssssss\nssssssssssss\nssssss...n.ccc";
     QTest::newRow("single-quoted triple with a double quote") << "'''a\n\"\"\" b'''\nif"
@@ -161,23 +164,34 @@ void tst_DeskEditor::lineNumberMarginGrowsWithLines()
     CodeEditor editor;
     editor.resize(400, 300);
     editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    const int digit = editor.fontMetrics().horizontalAdvance(QLatin1Char('9'));
     QStringList lines;
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < 99; ++i)
         lines << QStringLiteral("x = %1").arg(i);
     editor.setPlainText(lines.join(QLatin1Char('\n')));
-    const int nineWidth = editor.lineNumberAreaWidth();
-    const int nineLeft = editor.viewport()->geometry().left();
-    QVERIFY(nineLeft >= nineWidth);
+    const int twoDigits = editor.lineNumberAreaWidth();
+    const int twoDigitsLeft = editor.viewport()->geometry().left();
+    QVERIFY(twoDigitsLeft >= twoDigits);
+    // Two digits' room at least: nine lines take as much as 99.
+    editor.setPlainText(lines.mid(0, 9).join(QLatin1Char('\n')));
+    QCOMPARE(editor.lineNumberAreaWidth(), twoDigits);
 
-    for (int i = 9; i < 10000; ++i)
+    // Typed at the end, out of sight, the hundredth line widens the margin,
+    // and the text moves right by as much, so that no number is drawn over it.
+    editor.setPlainText(lines.join(QLatin1Char('\n')));
+    editor.moveCursor(QTextCursor::Start);
+    appendText(&editor, QStringLiteral("\nx = 99"));
+    QCOMPARE(editor.blockCount(), 100);
+    QCOMPARE(editor.lineNumberAreaWidth(), twoDigits + digit);
+    QCOMPARE(editor.viewport()->geometry().left(), twoDigitsLeft + digit);
+
+    for (int i = 99; i < 10000; ++i)
         lines << QStringLiteral("x = %1").arg(i);
     editor.setPlainText(lines.join(QLatin1Char('\n')));
     QCOMPARE(editor.blockCount(), 10000);
-    // Two digits' room at least, five for 10,000: three digits more.
-    const int digit = editor.fontMetrics().horizontalAdvance(QLatin1Char('9'));
-    QCOMPARE(editor.lineNumberAreaWidth(), nineWidth + 3 * digit);
-    // The text moves right by as much, so that no number is drawn over it.
-    QCOMPARE(editor.viewport()->geometry().left(), nineLeft + 3 * digit);
+    QCOMPARE(editor.lineNumberAreaWidth(), twoDigits + 3 * digit);
+    QCOMPARE(editor.viewport()->geometry().left(), twoDigitsLeft + 3 * digit);
 
     // Columns line up: a fixed-width font, a tab as wide as four spaces.
     QVERIFY(QFontInfo(editor.font()).fixedPitch());
@@ -559,6 +573,11 @@ void tst_DeskEditor::changeOverUnsavedEditsAsks()
         QCOMPARE(editorText(view), QStringLiteral("a = 1\nmine = 1\n"));
         QVERIFY(view.isModified());
         QCOMPARE(fileBytes(path), QByteArray("a = 2\n"));
+        // The watcher telling of the same change again is no new question.
+        auto *watcher = view.findChild<QFileSystemWatcher *>();
+        QVERIFY(watcher);
+        QVERIFY(QMetaObject::invokeMethod(watcher, "fileChanged", Q_ARG(QString, path)));
+        QCOMPARE(asked.size(), 1);
         // Another change asks again.
         QVERIFY(StrategyLogic::writeWholeFile(path, "a = 3\n"));
         QTRY_COMPARE(asked.size(), 2);
@@ -567,6 +586,41 @@ void tst_DeskEditor::changeOverUnsavedEditsAsks()
         QVERIFY(view.save());
         QCOMPARE(fileBytes(path), QByteArray("a = 1\nmine = 1\n"));
     }
+}
+
+void tst_DeskEditor::changeWhileAskingAsksAgain()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString path = dir.filePath(QStringLiteral("ma.py"));
+    QVERIFY(writeFile(path, "a = 1\n"));
+    StrategyFileView view;
+    auto *watcher = view.findChild<QFileSystemWatcher *>();
+    QVERIFY(watcher);
+    int asked = 0;
+    int depth = 0;
+    int deepest = 0;
+    view.askReload = [&](const QString &) {
+        ++asked;
+        deepest = qMax(deepest, ++depth);
+        if (asked == 1) {
+            // The file changes again while the question is open, and the
+            // question's event loop hears of it.
+            QSignalSpy changed(watcher, &QFileSystemWatcher::fileChanged);
+            if (writeFile(path, "a = 3\n"))
+                changed.wait();
+        }
+        --depth;
+        return false;
+    };
+    view.showFile(path, false);
+    appendText(view.editor(), QStringLiteral("mine = 1\n"));
+    QVERIFY(writeFile(path, "a = 2\n"));
+    // Once for the change, once more, after the answer, for the change made
+    // while it was asked; never a question inside a question.
+    QTRY_COMPARE(asked, 2);
+    QCOMPARE(deepest, 1);
+    QCOMPARE(editorText(view), QStringLiteral("a = 1\nmine = 1\n"));
 }
 
 void tst_DeskEditor::ownSaveIsNoChangeFromOutside()
