@@ -86,6 +86,7 @@ private slots:
 
     void saveWritesExactBytes_data();
     void saveWritesExactBytes();
+    void saveKeepsLinkAndPermissions();
     void saveShortcut();
     void saveFailureKeepsEdits_data();
     void saveFailureKeepsEdits();
@@ -380,6 +381,29 @@ void tst_DeskEditor::saveWritesExactBytes()
     again.showFile(path, false);
     QCOMPARE(editorText(again), editorText(view));
     QVERIFY(!again.editor()->isReadOnly());
+}
+
+void tst_DeskEditor::saveKeepsLinkAndPermissions()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString target = dir.filePath(QStringLiteral("shared/ma.py"));
+    QVERIFY(QDir().mkpath(QFileInfo(target).absolutePath()));
+    QVERIFY(writeFile(target, "a = 1\n"));
+    const QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+        | QFileDevice::ExeOwner | QFileDevice::ReadGroup;
+    QVERIFY(QFile::setPermissions(target, permissions));
+    const QString link = dir.filePath(QStringLiteral("ma.py"));
+    QVERIFY(QFile::link(target, link));
+
+    StrategyFileView view;
+    view.showFile(link, false);
+    appendText(view.editor(), QStringLiteral("b = 2\n"));
+    QVERIFY(view.save());
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(fileBytes(target), QByteArray("a = 1\nb = 2\n"));
+    // Owner, group and others (the User bits say what this process may do).
+    QCOMPARE(QFile::permissions(target) & 0x7077, permissions & 0x7077);
 }
 
 void tst_DeskEditor::saveShortcut()

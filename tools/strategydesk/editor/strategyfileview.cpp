@@ -10,6 +10,7 @@
 #include <QFileSystemWatcher>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
@@ -293,7 +294,11 @@ void StrategyFileView::fileChangedOnDisk()
     const QString path = m_path;
     m_asking = true;
     m_changedWhileAsking = false;
+    // The question's event loop may close the window and this view with it.
+    const QPointer<StrategyFileView> alive(this);
     const bool reloadIt = askReload ? askReload(path) : false;
+    if (!alive)
+        return;
     m_asking = false;
     if (m_path != path)
         return;
