@@ -97,6 +97,7 @@ private slots:
     void changeOverUnsavedEditsAsks_data();
     void changeOverUnsavedEditsAsks();
     void changeWhileAskingAsksAgain();
+    void viewClosedWhileAsking();
     void ownSaveIsNoChangeFromOutside();
 };
 
@@ -645,6 +646,28 @@ void tst_DeskEditor::changeWhileAskingAsksAgain()
     QTRY_COMPARE(asked, 2);
     QCOMPARE(deepest, 1);
     QCOMPARE(editorText(view), QStringLiteral("a = 1\nmine = 1\n"));
+}
+
+void tst_DeskEditor::viewClosedWhileAsking()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString path = dir.filePath(QStringLiteral("ma.py"));
+    QVERIFY(writeFile(path, "a = 1\n"));
+    QPointer<StrategyFileView> view = new StrategyFileView;
+    int asked = 0;
+    // The window closed while the question was open.
+    view->askReload = [&](const QString &) {
+        ++asked;
+        delete view.data();
+        return true;
+    };
+    view->showFile(path, false);
+    appendText(view->editor(), QStringLiteral("mine = 1\n"));
+    QVERIFY(writeFile(path, "a = 2\n"));
+    QTRY_COMPARE(asked, 1);
+    QVERIFY(view.isNull());
+    QCOMPARE(fileBytes(path), QByteArray("a = 2\n"));
 }
 
 void tst_DeskEditor::ownSaveIsNoChangeFromOutside()

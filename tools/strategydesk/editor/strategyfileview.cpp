@@ -295,8 +295,10 @@ void StrategyFileView::fileChangedOnDisk()
     m_asking = true;
     m_changedWhileAsking = false;
     // The question's event loop may close the window and this view with it.
+    // A copy called: the function lives in the view.
     const QPointer<StrategyFileView> alive(this);
-    const bool reloadIt = askReload ? askReload(path) : false;
+    const std::function<bool(const QString &)> ask = askReload;
+    const bool reloadIt = ask ? ask(path) : false;
     if (!alive)
         return;
     m_asking = false;
