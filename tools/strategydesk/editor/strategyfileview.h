@@ -1,6 +1,7 @@
 #ifndef STRATEGYFILEVIEW_H
 #define STRATEGYFILEVIEW_H
 
+#include <QByteArray>
 #include <QWidget>
 
 #include <functional>
@@ -14,7 +15,14 @@ class QLabel;
 // above it says why; while unlocked it can be edited and saved (Ctrl+S),
 // the file replaced whole as the plug-in writes its own files. A file
 // changed on disk is reloaded, or, with unsaved edits, the user is asked
-// (askReload). A missing or unreadable file is shown as such. Thread: GUI.
+// (askReload). A missing or unreadable file is shown as such.
+//
+// A save writes back exactly the bytes that were read where the text was
+// not edited: the text as UTF-8, the file's line endings (LF or CRLF) and
+// byte order mark kept, a final newline neither added nor dropped. A file
+// that would not come back byte for byte (bytes that are not UTF-8, mixed
+// line endings, ...) is shown read-only, its undecodable bytes as U+FFFD,
+// so that a save cannot damage it. Thread: GUI.
 class StrategyFileView : public QWidget
 {
     Q_OBJECT
@@ -23,7 +31,10 @@ public:
     explicit StrategyFileView(QWidget *parent = nullptr);
 
     // Shows `path` (empty: nothing selected); `locked` makes it read-only.
+    // Unsaved edits of the file shown before are dropped: ask isModified()
+    // first.
     void showFile(const QString &path, bool locked);
+    // Unsaved edits stay (read-only while locked).
     void setLocked(bool locked);
 
     QString filePath() const { return m_path; }
@@ -40,8 +51,10 @@ public:
     std::function<bool(const QString &path)> askReload;
 
 public slots:
-    // False, with saveFailed(), when the file could not be written.
+    // False, with saveFailed(), when the file could not be written (the
+    // edits then stay, isModified() true) or is read-only here.
     bool save();
+    // Reads the file again; unsaved edits are dropped.
     void reload();
 
 signals:
@@ -49,7 +62,26 @@ signals:
     void saveFailed(const QString &message);
 
 private:
-    void fileChangedOnDisk(const QString &path);
+    // What the view knows of the file on disk, apart from the lock.
+    enum class FileState { None, Readable, Missing, Unreadable, NotRoundTrip };
+    // The file as read from disk at one moment.
+    struct DiskFile
+    {
+        bool exists = false;
+        bool isFolder = false;
+        bool readable = false;
+        QString error;
+        QByteArray bytes;
+        bool sameAs(const DiskFile &other) const;
+    };
+
+    static DiskFile readDisk(const QString &path);
+    void fileChangedOnDisk();
+    void load(const DiskFile &file, bool keepPosition);
+    void updateReadOnly();
+    void watch();
+    // The editor's text as the bytes a save writes.
+    QByteArray encodedText() const;
 
     CodeEditor *m_editor = nullptr;
     QLabel *m_notice = nullptr;
@@ -57,6 +89,20 @@ private:
     QString m_path;
     bool m_locked = false;
     bool m_missing = false;
+
+    FileState m_state = FileState::None;
+    // Why the file cannot be shown or saved, for the notice.
+    QString m_fileProblem;
+    // The file as last read or written here: a watcher event that finds
+    // the same, such as the one after a save of our own, is no change from
+    // outside.
+    DiskFile m_disk;
+    bool m_crlf = false;
+    bool m_byteOrderMark = false;
+    // A question about a change on disk is open (its message box runs an
+    // event loop, in which the watcher reports again).
+    bool m_asking = false;
+    bool m_changedWhileAsking = false;
 };
 
 #endif // STRATEGYFILEVIEW_H
