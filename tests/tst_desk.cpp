@@ -139,6 +139,7 @@ private slots:
     void addShowsInViewsAndFile()
     {
         const QString path = strategyFile(QStringLiteral("added.py"));
+        m_window->strategyModel()->reload(); // the earlier cases' changes, whose signals may still wait
         const int rows = m_window->strategyModel()->rowCount();
         QVERIFY(m_window->addStrategyWith(path, QStringLiteral("新策略"), QStringLiteral("趋势"), QStringLiteral("x"), 2));
         QCOMPARE(m_window->strategyModel()->rowCount(), rows + 2);
@@ -195,6 +196,7 @@ private slots:
     // plug-in's queued signal.
     void aChangeOnAnotherThreadShows()
     {
+        m_window->strategyModel()->reload();
         const int rows = m_window->strategyModel()->rowCount();
         std::thread other([this] {
             plugin().addFixedStrategy(QStringLiteral("D:/other/thread.py"), QStringLiteral("远方"),

@@ -53,7 +53,7 @@ private slots:
         QTest::addColumn<RefusalCode>("code");
         QTest::newRow("a new name") << "D:/r/new.py" << "new" << Default << 3 << RefusalCode::None;
         QTest::newRow("the name taken") << "D:/r/taken.py" << "taken" << Default << 1 << RefusalCode::NameTaken;
-        QTest::newRow("a copy's name taken") << "D:/r/copies.py" << "d" << Default << 2 << RefusalCode::NameTaken;
+        QTest::newRow("a copy's name taken") << "D:/r/check.py" << "c" << Default << 2 << RefusalCode::NameTaken;
         QTest::newRow("no such group") << "D:/r/new.py" << "new" << "没有的分组" << 1 << RefusalCode::NoSuchGroup;
         QTest::newRow("a separator in the name") << "D:/r/new.py" << "a,%&b" << Default << 1 << RefusalCode::NotStorable;
     }
@@ -64,6 +64,8 @@ private slots:
         QFETCH(QString, group);
         QFETCH(int, count);
         QFETCH(RefusalCode, code);
+        if (!f.isContainsFixedStrategy(QStringLiteral("D:/r/check.py"), QStringLiteral("c_1")))
+            QVERIFY(f.addFixedStrategy(QStringLiteral("D:/r/check.py"), QStringLiteral("c_1"), Default, {}, 1));
         const QList<FixedStrategyInfo> before = f.getFixedStrategyList();
         LogCapture log;
         const StrategyLogic::Refusal checked = f.checkFixedStrategy(file, name, group, QString(), count);
@@ -75,6 +77,11 @@ private slots:
         QVERIFY(!f.addFixedStrategy(file, name, group, QString(), count));
         QCOMPARE(checked.code, StrategyLogic::lastRefusal().code);
         QCOMPARE(checked.message, StrategyLogic::lastRefusal().message);
+        // An earlier copy the add registered goes again.
+        for (const FixedStrategyInfo &info : f.getFixedStrategyList()) {
+            if (!before.contains(info))
+                f.delFixedStrategyInfoByID(info.id);
+        }
     }
 
     void refusalNamesItsCause_data()

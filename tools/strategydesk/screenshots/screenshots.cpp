@@ -22,6 +22,7 @@
 #include <QFontDatabase>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -104,6 +105,7 @@ int main(int argc, char **argv)
     plugin.changeFileLockState(files + QStringLiteral("/grid.py"), true);
 
     int failures = 0;
+    QSettings().clear(); // the layout a first start shows
     {
         MainWindow window(session);
         window.showMessage = [](const QString &, const QString &) {};

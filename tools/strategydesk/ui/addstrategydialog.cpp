@@ -42,7 +42,9 @@ AddStrategyDialog::AddStrategyDialog(StrategyFileLogicHandler &plugin, const QSt
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
     auto *form = new QFormLayout;
-    form->addRow(tr("&File:"), fileRow);
+    auto *fileLabel = new QLabel(tr("&File:"), this);
+    fileLabel->setBuddy(m_file);
+    form->addRow(fileLabel, fileRow);
     form->addRow(tr("&Name:"), m_name);
     form->addRow(tr("&Copies:"), m_count);
     form->addRow(tr("&Group:"), m_group);

@@ -83,9 +83,15 @@ void MainWindow::buildViews()
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setStretchLastSection(false);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[] = {60, 160, 280, 110, 160, 50, 60};
-    for (int c = 0; c < StrategyTableModel::ColumnCount; ++c)
-        m_table->setColumnWidth(c, widths[c]);
+    m_table->setTextElideMode(Qt::ElideMiddle); // a path's file name stays in sight
+    // Wide enough for the header and for typical values; no measuring of
+    // the rows, which a large user would make slow.
+    const int widths[] = {50, 140, 230, 100, 120, 40, 50};
+    const QFontMetrics header(m_table->horizontalHeader()->font());
+    for (int c = 0; c < StrategyTableModel::ColumnCount; ++c) {
+        const QString title = m_strategies->headerData(c, Qt::Horizontal).toString();
+        m_table->setColumnWidth(c, qMax(widths[c], header.horizontalAdvance(title) + 28));
+    }
 
     auto *middle = new QWidget(this);
     auto *layout = new QVBoxLayout(middle);
@@ -97,7 +103,7 @@ void MainWindow::buildViews()
     splitter->addWidget(m_groupView);
     splitter->addWidget(middle);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({200, 800});
+    splitter->setSizes({170, 830});
     setCentralWidget(splitter);
 
     m_fileView = new StrategyFileView(this);
@@ -105,6 +111,7 @@ void MainWindow::buildViews()
     fileDock->setObjectName(QStringLiteral("fileDock"));
     fileDock->setWidget(m_fileView);
     addDockWidget(Qt::RightDockWidgetArea, fileDock);
+    resizeDocks({fileDock}, {420}, Qt::Horizontal);
 
     m_status = new QLabel(this);
     statusBar()->addPermanentWidget(m_status, 1);
