@@ -208,6 +208,9 @@ void MainWindow::selectionChanged()
     if (row < 0) {
         if (ids.isEmpty() && !m_fileView->isModified())
             m_fileView->showFile(QString(), false);
+        // A file still shown, locked or unlocked with others selected.
+        if (!m_fileView->filePath().isEmpty())
+            m_fileView->setLocked(m_plugin.getFileLockState(m_fileView->filePath()));
         return;
     }
     const FixedStrategyInfo info = m_strategies->infoAt(row);
