@@ -1,7 +1,8 @@
 // The strategy screens of strategydesk as a user works them: the add
 // dialog checks as the user types, changes go through the plug-in and show
 // in the views and the files, a refusal is shown with the plug-in's
-// message, a change made on another thread reaches the table, and a data
+// message, a modify, a move and a lock are undone and redone through the
+// plug-in, a change made on another thread reaches the table, and a data
 // folder held by another process names its holder.
 
 #include "app/pluginsession.h"
