@@ -344,23 +344,52 @@ private slots:
         QCOMPARE(inTable(before.id), before);
     }
 
-    // An undo the plug-in refuses (the old name was taken for the file
-    // meanwhile) shows its message; the command is dropped and the
-    // strategy keeps what it has.
+    // An undo the plug-in refuses shows its message; the command is
+    // dropped, the one below it stays, and the strategy keeps what it has.
+    void refusedUndoIsDropped_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("the old name taken for the file") << "name taken";
+        QTest::newRow("the old group deleted") << "group deleted";
+        QTest::newRow("the strategy removed") << "removed";
+    }
     void refusedUndoIsDropped()
     {
-        const QString path = strategyFile(QStringLiteral("undo_refused.py"));
-        QVERIFY(m_window->addStrategyWith(path, QStringLiteral("旧名"), StrategyLogic::defaultGroupName(), {}, 1));
-        FixedStrategyInfo info = registered(path, QStringLiteral("旧名"));
+        QFETCH(QString, meanwhile);
+        const QString path = strategyFile(QStringLiteral("undo_refused_%1.py").arg(QString(meanwhile).replace(QLatin1Char(' '), QLatin1Char('_'))));
+        const QString oldGroup = QStringLiteral("旧组");
+        if (!plugin().getAllStrategyGroupNameSorted().contains(oldGroup))
+            QCOMPARE(plugin().addGroup(oldGroup), QString());
+        QVERIFY(m_window->addStrategyWith(path, QStringLiteral("旧名"), oldGroup, {}, 1));
+        const FixedStrategyInfo first = registered(path, QStringLiteral("旧名"));
+        FixedStrategyInfo info = first;
+        info.extraInfo = QStringLiteral("below");
+        QVERIFY(m_window->modifyStrategyWith(info)); // the command below
         info.name = QStringLiteral("新名");
+        info.group = QStringLiteral("趋势");
         QVERIFY(m_window->modifyStrategyWith(info));
-        QVERIFY(plugin().addFixedStrategy(path, QStringLiteral("旧名"), StrategyLogic::defaultGroupName(), {}, 1));
-        const QString message = addRefusal(path, QStringLiteral("旧名"), StrategyLogic::defaultGroupName(), {});
+        QCOMPARE(m_window->undoStack()->count(), 2);
+        QString message;
+        if (meanwhile == QLatin1String("name taken")) {
+            QVERIFY(plugin().addFixedStrategy(path, QStringLiteral("旧名"), StrategyLogic::defaultGroupName(), {}, 1));
+            message = addRefusal(path, QStringLiteral("旧名"), StrategyLogic::defaultGroupName(), {});
+        } else if (meanwhile == QLatin1String("group deleted")) {
+            QVERIFY(plugin().deleteGroup(oldGroup, false));
+            message = addRefusal(path, QStringLiteral("新的"), oldGroup, {});
+        } else {
+            QVERIFY(plugin().delFixedStrategyInfoByID(info.id));
+            QVERIFY(!plugin().modifyFixedStrategyInfo(int(info.id), first));
+            message = StrategyLogic::lastRefusal().message;
+        }
+        QVERIFY(!message.isEmpty());
+        m_window->strategyModel()->reload();
+        const FixedStrategyInfo held = plugin().getFixedStrateyInfoByID(int(info.id));
         undo();
         QCOMPARE(m_shown, message);
-        QCOMPARE(m_window->undoStack()->count(), 0);
-        QCOMPARE(plugin().getFixedStrateyInfoByID(int(info.id)).name, QStringLiteral("新名"));
-        QCOMPARE(inTable(info.id).name, QStringLiteral("新名"));
+        QCOMPARE(m_window->undoStack()->count(), 1);
+        QCOMPARE(m_window->undoStack()->index(), 1);
+        QCOMPARE(plugin().getFixedStrateyInfoByID(int(info.id)), held);
+        QCOMPARE(inTable(info.id), held);
     }
 
     // Strategies dropped onto a group go back to their groups on undo and

@@ -386,6 +386,8 @@ void MainWindow::modifySelected()
 bool MainWindow::modifyStrategyWith(const FixedStrategyInfo &info)
 {
     const FixedStrategyInfo before = m_plugin.getFixedStrateyInfoByID(int(info.id));
+    if (before == info)
+        return true; // nothing to change, nothing to undo
     // A record gone meanwhile: the plug-in's own refusal.
     StrategyLogic::Refusal refusal = before.id == info.id ? modifyRefusal(m_plugin, before, info) : StrategyLogic::Refusal();
     const bool modified = !refusal.isRefused() && m_plugin.modifyFixedStrategyInfo(int(info.id), info);
