@@ -1,7 +1,8 @@
 // The strategy screens of strategydesk as a user works them: the add
 // dialog checks as the user types, changes go through the plug-in and show
 // in the views and the files, a refusal is shown with the plug-in's
-// message, a change made on another thread reaches the table, and a data
+// message, a modify, a move and a lock are undone and redone through the
+// plug-in, a change made on another thread reaches the table, and a data
 // folder held by another process names its holder.
 
 #include "app/pluginsession.h"
@@ -12,6 +13,7 @@
 #include "models/strategytablemodel.h"
 #include "ui/addstrategydialog.h"
 #include "ui/mainwindow.h"
+#include "ui/modifystrategydialog.h"
 
 #include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
@@ -57,6 +59,41 @@ class tst_Desk : public QObject
                                                                       | QItemSelectionModel::Rows);
     }
 
+    FixedStrategyInfo inTable(qint64 id)
+    {
+        const StrategyTableModel *model = m_window->strategyModel();
+        const int row = model->rowOfId(id);
+        return row < 0 ? FixedStrategyInfo() : model->infoAt(row);
+    }
+    // The Edit menu's action with these keys.
+    QAction *editAction(const QKeySequence &keys)
+    {
+        for (QAction *action : m_window->findChildren<QAction *>()) {
+            if (action->shortcut() == keys)
+                return action;
+        }
+        return nullptr;
+    }
+    void undo()
+    {
+        QAction *action = editAction(QKeySequence::Undo);
+        QVERIFY(action && action->isEnabled());
+        action->trigger();
+    }
+    void redo()
+    {
+        QAction *action = editAction(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+        QVERIFY(action && action->isEnabled());
+        action->trigger();
+    }
+    // What the plug-in says when an add of this name for the file is refused.
+    QString addRefusal(const QString &file, const QString &name, const QString &group, const QString &text)
+    {
+        if (plugin().addFixedStrategy(file, name, group, text, 1))
+            return QStringLiteral("(the add was taken)");
+        return StrategyLogic::lastRefusal().message;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -75,6 +112,13 @@ private slots:
     {
         m_window.reset();
         m_session->stop();
+    }
+
+    void init()
+    {
+        if (m_window)
+            m_window->undoStack()->clear();
+        m_shown.clear();
     }
 
     // Chinese names are drawn with a font that has them, not as boxes.
@@ -190,6 +234,252 @@ private slots:
         QTRY_COMPARE(plugin().getFixedStrateyInfoByID(int(first.id)).group, QStringLiteral("趋势"));
         QCOMPARE(plugin().getFixedStrateyInfoByID(int(second.id)).group, QStringLiteral("趋势"));
         QCOMPARE(strategies->infoAt(strategies->rowOfId(first.id)).group, QStringLiteral("趋势"));
+    }
+
+    // A modify of each field shows in the plug-in and the table; undo puts
+    // the field back and redo changes it again, each through the plug-in.
+    void modifyThenUndoRedo_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("the name") << "name";
+        QTest::newRow("the file path") << "file";
+        QTest::newRow("the group") << "group";
+        QTest::newRow("the text") << "text";
+    }
+    void modifyThenUndoRedo()
+    {
+        QFETCH(QString, field);
+        const QString path = strategyFile(QStringLiteral("modify_%1.py").arg(field));
+        QVERIFY(m_window->addStrategyWith(path, QStringLiteral("改前"), StrategyLogic::defaultGroupName(),
+                                          QStringLiteral("old text"), 1));
+        const FixedStrategyInfo before = registered(path, QStringLiteral("改前"));
+        QVERIFY(before.id > 0);
+        FixedStrategyInfo after = before;
+        if (field == QLatin1String("name"))
+            after.name = QStringLiteral("改后");
+        else if (field == QLatin1String("file"))
+            after.filePath = strategyFile(QStringLiteral("moved_%1.py").arg(field));
+        else if (field == QLatin1String("group"))
+            after.group = QStringLiteral("趋势");
+        else
+            after.extraInfo = QStringLiteral("new text");
+        select(before.id);
+        ModifyStrategyDialog dialog(plugin(), before, plugin().getAllStrategyGroupNameSorted());
+        QVERIFY(!dialog.buttons()->button(QDialogButtonBox::Ok)->isEnabled()); // nothing changed yet
+        dialog.nameEdit()->setText(after.name);
+        dialog.fileEdit()->setText(after.filePath);
+        dialog.groupBox()->setCurrentText(after.group);
+        dialog.extraEdit()->setText(after.extraInfo);
+        QCOMPARE(dialog.problem(), QString());
+        QVERIFY(dialog.buttons()->button(QDialogButtonBox::Ok)->isEnabled());
+        QCOMPARE(dialog.info(), after);
+
+        QSignalSpy modified(&plugin(), &StrategyFileLogicHandler::signalStrategyModifyed);
+        QVERIFY(m_window->modifyStrategyWith(dialog.info()));
+        QCOMPARE(modified.count(), 1); // the push does not ask the plug-in a second time
+        QCOMPARE(m_window->undoStack()->count(), 1);
+        QCOMPARE(plugin().getFixedStrateyInfoByID(int(before.id)), after);
+        QCOMPARE(inTable(before.id), after);
+
+        undo();
+        QCOMPARE(modified.count(), 2);
+        QCOMPARE(plugin().getFixedStrateyInfoByID(int(before.id)), before);
+        QCOMPARE(inTable(before.id), before);
+        redo();
+        QCOMPARE(modified.count(), 3);
+        QCOMPARE(plugin().getFixedStrateyInfoByID(int(before.id)), after);
+        QCOMPARE(inTable(before.id), after);
+        QCOMPARE(m_window->undoStack()->index(), 1);
+        QCOMPARE(m_shown, QString());
+    }
+
+    // A modify the plug-in would refuse is refused in the dialog and by the
+    // window with the plug-in's message; nothing changes and nothing is
+    // pushed.
+    void refusedModifyPushesNothing_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("the name taken for the file") << "name" << "已有";
+        QTest::newRow("the name taken for the new file") << "file" << "other_refused.py";
+        QTest::newRow("a group that does not exist") << "group" << "没有的分组";
+        QTest::newRow("a separator in the text") << "text" << "a,%&b";
+    }
+    void refusedModifyPushesNothing()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        const QString path = strategyFile(QStringLiteral("refused.py"));
+        const QString other = strategyFile(QStringLiteral("other_refused.py"));
+        if (registered(path, QStringLiteral("已有")).id < 1) {
+            QVERIFY(m_window->addStrategyWith(path, QStringLiteral("已有"), StrategyLogic::defaultGroupName(), {}, 1));
+            QVERIFY(m_window->addStrategyWith(path, QStringLiteral("要改的"), StrategyLogic::defaultGroupName(), {}, 1));
+            QVERIFY(m_window->addStrategyWith(other, QStringLiteral("要改的"), StrategyLogic::defaultGroupName(), {}, 1));
+        }
+        const FixedStrategyInfo before = registered(path, QStringLiteral("要改的"));
+        FixedStrategyInfo after = before;
+        if (field == QLatin1String("name"))
+            after.name = value;
+        else if (field == QLatin1String("file"))
+            after.filePath = m_files.filePath(value);
+        else if (field == QLatin1String("group"))
+            after.group = value;
+        else
+            after.extraInfo = value;
+        const QString message = addRefusal(after.filePath, after.name, after.group, after.extraInfo);
+        QVERIFY(!message.isEmpty());
+
+        ModifyStrategyDialog dialog(plugin(), before, plugin().getAllStrategyGroupNameSorted() << QStringLiteral("没有的分组"));
+        dialog.nameEdit()->setText(after.name);
+        dialog.fileEdit()->setText(after.filePath);
+        dialog.groupBox()->setCurrentText(after.group);
+        dialog.extraEdit()->setText(after.extraInfo);
+        QCOMPARE(dialog.problem(), message);
+        QVERIFY(!dialog.buttons()->button(QDialogButtonBox::Ok)->isEnabled());
+
+        QVERIFY(!m_window->modifyStrategyWith(after));
+        QCOMPARE(m_shown, message);
+        QCOMPARE(m_window->undoStack()->count(), 0);
+        QCOMPARE(plugin().getFixedStrateyInfoByID(int(before.id)), before);
+        QCOMPARE(inTable(before.id), before);
+    }
+
+    // An undo the plug-in refuses shows its message; the command is
+    // dropped, the one below it stays, and the strategy keeps what it has.
+    void refusedUndoIsDropped_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("the old name taken for the file") << "name taken";
+        QTest::newRow("the old group deleted") << "group deleted";
+        QTest::newRow("the strategy removed") << "removed";
+    }
+    void refusedUndoIsDropped()
+    {
+        QFETCH(QString, meanwhile);
+        const QString path = strategyFile(QStringLiteral("undo_refused_%1.py").arg(QString(meanwhile).replace(QLatin1Char(' '), QLatin1Char('_'))));
+        const QString oldGroup = QStringLiteral("旧组");
+        if (!plugin().getAllStrategyGroupNameSorted().contains(oldGroup))
+            QCOMPARE(plugin().addGroup(oldGroup), QString());
+        QVERIFY(m_window->addStrategyWith(path, QStringLiteral("旧名"), oldGroup, {}, 1));
+        const FixedStrategyInfo first = registered(path, QStringLiteral("旧名"));
+        FixedStrategyInfo info = first;
+        info.extraInfo = QStringLiteral("below");
+        QVERIFY(m_window->modifyStrategyWith(info)); // the command below
+        info.name = QStringLiteral("新名");
+        info.group = QStringLiteral("趋势");
+        QVERIFY(m_window->modifyStrategyWith(info));
+        QCOMPARE(m_window->undoStack()->count(), 2);
+        QString message;
+        if (meanwhile == QLatin1String("name taken")) {
+            QVERIFY(plugin().addFixedStrategy(path, QStringLiteral("旧名"), StrategyLogic::defaultGroupName(), {}, 1));
+            message = addRefusal(path, QStringLiteral("旧名"), StrategyLogic::defaultGroupName(), {});
+        } else if (meanwhile == QLatin1String("group deleted")) {
+            QVERIFY(plugin().deleteGroup(oldGroup, false));
+            message = addRefusal(path, QStringLiteral("新的"), oldGroup, {});
+        } else {
+            QVERIFY(plugin().delFixedStrategyInfoByID(info.id));
+            QVERIFY(!plugin().modifyFixedStrategyInfo(int(info.id), first));
+            message = StrategyLogic::lastRefusal().message;
+        }
+        QVERIFY(!message.isEmpty());
+        m_window->strategyModel()->reload();
+        const FixedStrategyInfo held = plugin().getFixedStrateyInfoByID(int(info.id));
+        undo();
+        QCOMPARE(m_shown, message);
+        QCOMPARE(m_window->undoStack()->count(), 1);
+        QCOMPARE(m_window->undoStack()->index(), 1);
+        QCOMPARE(plugin().getFixedStrateyInfoByID(int(info.id)), held);
+        QCOMPARE(inTable(info.id), held);
+    }
+
+    // Strategies dropped onto a group go back to their groups on undo and
+    // to the group again on redo.
+    void dropThenUndo()
+    {
+        const QString path = strategyFile(QStringLiteral("dropundo.py"));
+        QVERIFY(m_window->addStrategyWith(path, QStringLiteral("拖"), StrategyLogic::defaultGroupName(), {}, 1));
+        QVERIFY(m_window->addStrategyWith(path, QStringLiteral("拽"), QStringLiteral("趋势"), {}, 1));
+        const FixedStrategyInfo first = registered(path, QStringLiteral("拖"));
+        const FixedStrategyInfo second = registered(path, QStringLiteral("拽"));
+        StrategyTableModel *strategies = m_window->strategyModel();
+        std::unique_ptr<QMimeData> mime(strategies->mimeData(
+            {strategies->index(strategies->rowOfId(first.id), 0), strategies->index(strategies->rowOfId(second.id), 0)}));
+        GroupListModel *groups = m_window->groupModel();
+        const QString target = QStringLiteral("移入");
+        if (groups->rowOfGroup(target) < 0) {
+            QCOMPARE(plugin().addGroup(target), QString());
+            groups->reload();
+        }
+        QVERIFY(groups->dropMimeData(mime.get(), Qt::MoveAction, -1, -1, groups->index(groups->rowOfGroup(target))));
+        QTRY_COMPARE(m_window->undoStack()->count(), 1);
+        QCOMPARE(plugin().getFixedStrateyInfoByID(int(first.id)).group, target);
+        QCOMPARE(plugin().getFixedStrateyInfoByID(int(second.id)).group, target);
+        const auto countOf = [&](const QString &group) {
+            return groups->data(groups->index(groups->rowOfGroup(group)), GroupListModel::CountRole).toInt();
+        };
+        QCOMPARE(countOf(target), 2);
+        undo();
+        QCOMPARE(plugin().getFixedStrateyInfoByID(int(first.id)).group, StrategyLogic::defaultGroupName());
+        QCOMPARE(plugin().getFixedStrateyInfoByID(int(second.id)).group, QStringLiteral("趋势"));
+        QCOMPARE(inTable(first.id).group, StrategyLogic::defaultGroupName());
+        QCOMPARE(inTable(second.id).group, QStringLiteral("趋势"));
+        QCOMPARE(countOf(target), 0);
+        redo();
+        QCOMPARE(inTable(first.id).group, target);
+        QCOMPARE(inTable(second.id).group, target);
+        QCOMPARE(countOf(target), 2);
+    }
+
+    // A lock is undone by unlocking what it locked, and no more; the
+    // editor's read-only state follows.
+    void lockThenUndo_data()
+    {
+        QTest::addColumn<bool>("otherLocked"); // a second selected file locked before
+        QTest::newRow("one file") << false;
+        QTest::newRow("a file locked before stays locked") << true;
+    }
+    void lockThenUndo()
+    {
+        QFETCH(bool, otherLocked);
+        const QString path = strategyFile(QStringLiteral("lockundo_%1.py").arg(otherLocked), "x = 1\n");
+        const QString other = strategyFile(QStringLiteral("lockundo_other_%1.py").arg(otherLocked), "y = 2\n");
+        QVERIFY(m_window->addStrategyWith(path, QStringLiteral("锁"), QStringLiteral("趋势"), {}, 1));
+        QVERIFY(m_window->addStrategyWith(other, QStringLiteral("锁"), QStringLiteral("趋势"), {}, 1));
+        const qint64 id = registered(path, QStringLiteral("锁")).id;
+        const qint64 otherId = registered(other, QStringLiteral("锁")).id;
+        if (otherLocked)
+            QVERIFY(plugin().changeFileLockState(other, true));
+        select(otherId);
+        select(id); // the editor shows this one's file
+        QCOMPARE(m_window->fileView()->filePath(), path);
+        QVERIFY(!m_window->fileView()->editor()->isReadOnly());
+        if (otherLocked) {
+            const QModelIndex index = m_window->strategyProxy()->mapFromSource(
+                m_window->strategyModel()->index(m_window->strategyModel()->rowOfId(otherId), 0));
+            m_window->strategyView()->selectionModel()->select(index, QItemSelectionModel::Select
+                                                                          | QItemSelectionModel::Rows);
+        }
+        m_window->toggleLockOfSelected();
+        QVERIFY(plugin().getFileLockState(path));
+        QVERIFY(m_window->fileView()->editor()->isReadOnly());
+        QCOMPARE(m_window->undoStack()->count(), 1);
+
+        undo();
+        QVERIFY(!plugin().getFileLockState(path));
+        QCOMPARE(plugin().getFileLockState(other), otherLocked);
+        const auto lockedInTable = [this](qint64 row) {
+            const StrategyTableModel *model = m_window->strategyModel();
+            return model->data(model->index(model->rowOfId(row), 0), StrategyTableModel::LockedRole).toBool();
+        };
+        QVERIFY(!lockedInTable(id));
+        QCOMPARE(lockedInTable(otherId), otherLocked);
+        select(id);
+        QTRY_VERIFY(!m_window->fileView()->editor()->isReadOnly());
+        redo();
+        QVERIFY(plugin().getFileLockState(path));
+        QVERIFY(lockedInTable(id));
+        QVERIFY(m_window->fileView()->editor()->isReadOnly());
+        QCOMPARE(m_shown, QString());
     }
 
     // A change made on another thread reaches the table through the

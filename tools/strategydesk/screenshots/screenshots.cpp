@@ -12,6 +12,7 @@
 #include "models/strategytablemodel.h"
 #include "ui/addstrategydialog.h"
 #include "ui/mainwindow.h"
+#include "ui/modifystrategydialog.h"
 
 #include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
@@ -126,6 +127,17 @@ int main(int argc, char **argv)
         dialog.show();
         failures += !save(dialog, out, QStringLiteral("add-refused-name"));
         dialog.close();
+
+        // A rename to a name the file has already: refused as typed.
+        for (const FixedStrategyInfo &info : list) {
+            if (info.name == QStringLiteral("双均线_1")) {
+                ModifyStrategyDialog modify(plugin, info, plugin.getAllStrategyGroupNameSorted(), &window);
+                modify.nameEdit()->setText(QStringLiteral("双均线"));
+                modify.show();
+                failures += !save(modify, out, QStringLiteral("modify-strategy"));
+                modify.close();
+            }
+        }
         window.close();
     }
     session.stop();

@@ -6,6 +6,8 @@
 #include "models/strategyfilterproxy.h"
 #include "models/strategytablemodel.h"
 #include "ui/addstrategydialog.h"
+#include "ui/modifystrategydialog.h"
+#include "ui/strategycommands.h"
 
 #include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
@@ -24,6 +26,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 MainWindow::MainWindow(PluginSession &session, QWidget *parent)
@@ -44,6 +47,7 @@ MainWindow::MainWindow(PluginSession &session, QWidget *parent)
     m_proxy->setSourceModel(m_strategies);
     buildViews();
     buildActions();
+    buildEditActions();
     restoreLayout();
     connect(m_strategies, &StrategyTableModel::changed, this, &MainWindow::updateStatus);
     connect(m_strategies, &StrategyTableModel::changed, this, &MainWindow::selectionChanged);
@@ -204,6 +208,9 @@ void MainWindow::selectionChanged()
     if (row < 0) {
         if (ids.isEmpty() && !m_fileView->isModified())
             m_fileView->showFile(QString(), false);
+        // A file still shown, locked or unlocked with others selected.
+        if (!m_fileView->filePath().isEmpty())
+            m_fileView->setLocked(m_plugin.getFileLockState(m_fileView->filePath()));
         return;
     }
     const FixedStrategyInfo info = m_strategies->infoAt(row);
@@ -281,33 +288,116 @@ void MainWindow::toggleLockOfSelected()
     // All locked: unlock them; else lock them all.
     const bool lock = !std::all_of(files.cbegin(), files.cend(),
                                    [this](const QString &file) { return m_plugin.getFileLockState(file); });
+    QStringList changed; // for undo: the files whose state the plug-in changed
     for (const QString &file : qAsConst(files)) {
+        const bool was = m_plugin.getFileLockState(file);
         if (!m_plugin.changeFileLockState(file, lock)) {
             const StrategyLogic::Refusal refusal = StrategyLogic::lastRefusal();
+            if (!changed.isEmpty())
+                pushDone(new LockFilesCommand(changed, lock));
             m_strategies->reload();
             refused(lock ? tr("%1 was not locked").arg(file) : tr("%1 was not unlocked").arg(file), refusal);
             return;
         }
+        if (was != lock)
+            changed.append(file);
     }
+    if (!changed.isEmpty())
+        pushDone(new LockFilesCommand(changed, lock));
     m_strategies->reload();
     selectionChanged();
 }
 
 bool MainWindow::moveStrategies(const QList<qint64> &ids, const QString &group)
 {
+    QList<ModifyStrategiesCommand::Change> moved; // for undo
+    const auto pushMoved = [&] {
+        if (!moved.isEmpty())
+            pushDone(new ModifyStrategiesCommand(tr("move %n strategies to %1", nullptr, moved.size()).arg(group), moved));
+    };
     for (qint64 id : ids) {
         FixedStrategyInfo info = m_plugin.getFixedStrateyInfoByID(int(id));
         if (info.id != id || info.group == group)
             continue;
+        const FixedStrategyInfo before = info;
         info.group = group;
         if (!m_plugin.modifyFixedStrategyInfo(int(id), info)) {
             const StrategyLogic::Refusal refusal = StrategyLogic::lastRefusal();
+            pushMoved();
             m_strategies->reload();
             refused(tr("The strategy %1 was not moved to %2").arg(id).arg(group), refusal);
             return false;
         }
+        moved.append(qMakePair(before, info));
     }
+    pushMoved();
     m_strategies->reload();
     m_groups->reload();
     return true;
+}
+
+void MainWindow::buildEditActions()
+{
+    m_undo = new QUndoStack(this);
+    QMenu *edit = new QMenu(tr("&Edit"), this);
+    menuBar()->insertMenu(menuBar()->actions().value(1), edit); // after File
+    QAction *undo = m_undo->createUndoAction(this, tr("&Undo"));
+    undo->setShortcut(QKeySequence::Undo);
+    QAction *redo = m_undo->createRedoAction(this, tr("&Redo"));
+    redo->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    m_modifyAction = new QAction(tr("&Modify..."), this);
+    m_modifyAction->setShortcut(Qt::Key_F2);
+    m_modifyAction->setEnabled(false);
+    connect(m_modifyAction, &QAction::triggered, this, &MainWindow::modifySelected);
+    for (QAction *action : {undo, redo, m_modifyAction})
+        action->setShortcutContext(Qt::WindowShortcut);
+    edit->addActions({undo, redo});
+    edit->addSeparator();
+    edit->addAction(m_modifyAction);
+    m_table->addAction(m_modifyAction);
+    connect(m_table, &QAbstractItemView::doubleClicked, this, &MainWindow::modifySelected);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { m_modifyAction->setEnabled(selectedIds().size() == 1); });
+}
+
+void MainWindow::pushDone(StrategyCommand *command)
+{
+    command->setHost({&m_plugin,
+                   [this](const QString &what, const StrategyLogic::Refusal &refusal) { refused(what, refusal); },
+                   [this] {
+                       m_strategies->reload();
+                       m_groups->reload();
+                       selectionChanged();
+                   }});
+    m_undo->push(command);
+}
+
+void MainWindow::modifySelected()
+{
+    const QList<qint64> ids = selectedIds();
+    if (ids.size() != 1)
+        return;
+    const FixedStrategyInfo info = m_strategies->infoAt(m_strategies->rowOfId(ids.first()));
+    ModifyStrategyDialog dialog(m_plugin, info, m_plugin.getAllStrategyGroupNameSorted(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        modifyStrategyWith(dialog.info());
+}
+
+bool MainWindow::modifyStrategyWith(const FixedStrategyInfo &info)
+{
+    const FixedStrategyInfo before = m_plugin.getFixedStrateyInfoByID(int(info.id));
+    if (before == info)
+        return true; // nothing to change, nothing to undo
+    // A record gone meanwhile: the plug-in's own refusal.
+    StrategyLogic::Refusal refusal = before.id == info.id ? modifyRefusal(m_plugin, before, info) : StrategyLogic::Refusal();
+    const bool modified = !refusal.isRefused() && m_plugin.modifyFixedStrategyInfo(int(info.id), info);
+    if (!modified && !refusal.isRefused())
+        refusal = StrategyLogic::lastRefusal();
+    if (modified)
+        pushDone(new ModifyStrategiesCommand(tr("modify %1").arg(before.name), {qMakePair(before, info)}));
+    m_strategies->reload();
+    m_groups->reload();
+    if (!modified)
+        refused(tr("The strategy %1 was not changed").arg(info.id), refusal);
+    return modified;
 }

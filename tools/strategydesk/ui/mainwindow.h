@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <StrategyLogic/fixedstrategyinfo.h>
 #include <StrategyLogic/strategyrefusal.h>
 
 #include <QMainWindow>
@@ -14,6 +15,8 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QTableView;
+class StrategyCommand;
+class QUndoStack;
 class StrategyFileLogicHandler;
 class StrategyFileView;
 class StrategyFilterProxy;
@@ -41,6 +44,8 @@ public:
     QListView *groupView() const { return m_groupView; }
     QLineEdit *filterEdit() const { return m_filter; }
     StrategyFileView *fileView() const { return m_fileView; }
+    // Modify, move, lock and unlock, undone with Ctrl+Z and redone with Ctrl+Shift+Z.
+    QUndoStack *undoStack() const { return m_undo; }
 
     // The ids of the selected strategies, in the view's order.
     QList<qint64> selectedIds() const;
@@ -60,6 +65,11 @@ public slots:
     void removeSelected();
     void toggleLockOfSelected();
     bool moveStrategies(const QList<qint64> &ids, const QString &group);
+    // Opens the modify dialog on the selected strategy (F2, a double click).
+    void modifySelected();
+    // Changes the strategy info.id to what the modify dialog asked for;
+    // false with the refusal shown and nothing pushed onto the undo stack.
+    bool modifyStrategyWith(const FixedStrategyInfo &info);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -72,6 +82,9 @@ private:
     void selectionChanged();
     void updateStatus();
     void refused(const QString &what, const StrategyLogic::Refusal &refusal);
+    void buildEditActions();
+    // Pushes a change the plug-in has made, for undo.
+    void pushDone(StrategyCommand *command);
 
     PluginSession &m_session;
     StrategyFileLogicHandler &m_plugin;
@@ -86,6 +99,8 @@ private:
     QAction *m_addAction = nullptr;
     QAction *m_removeAction = nullptr;
     QAction *m_lockAction = nullptr;
+    QAction *m_modifyAction = nullptr;
+    QUndoStack *m_undo = nullptr;
     QString m_lastMessage;
 };
 
