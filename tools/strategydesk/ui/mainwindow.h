@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class GroupActions;
 class GroupListModel;
 class PluginSession;
 class QAction;
@@ -41,6 +42,7 @@ public:
     QListView *groupView() const { return m_groupView; }
     QLineEdit *filterEdit() const { return m_filter; }
     StrategyFileView *fileView() const { return m_fileView; }
+    GroupActions *groupActions() const { return m_groupActions; }
 
     // The ids of the selected strategies, in the view's order.
     QList<qint64> selectedIds() const;
@@ -67,6 +69,7 @@ protected:
 private:
     void buildActions();
     void buildViews();
+    void buildGroupActions();
     void restoreLayout();
     void saveLayout();
     void selectionChanged();
@@ -83,6 +86,7 @@ private:
     QLineEdit *m_filter = nullptr;
     StrategyFileView *m_fileView = nullptr;
     QLabel *m_status = nullptr;
+    GroupActions *m_groupActions = nullptr;
     QAction *m_addAction = nullptr;
     QAction *m_removeAction = nullptr;
     QAction *m_lockAction = nullptr;
