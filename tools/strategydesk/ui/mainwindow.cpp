@@ -8,6 +8,7 @@
 #include "ui/addstrategydialog.h"
 #include "ui/modifystrategydialog.h"
 #include "ui/strategycommands.h"
+#include "ui/groupactions.h"
 
 #include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
@@ -48,6 +49,7 @@ MainWindow::MainWindow(PluginSession &session, QWidget *parent)
     buildViews();
     buildActions();
     buildEditActions();
+    buildGroupActions();
     restoreLayout();
     connect(m_strategies, &StrategyTableModel::changed, this, &MainWindow::updateStatus);
     connect(m_strategies, &StrategyTableModel::changed, this, &MainWindow::selectionChanged);
@@ -157,6 +159,26 @@ void MainWindow::buildActions()
     tools->addAction(m_lockAction);
     m_table->addActions({m_addAction, m_removeAction, m_lockAction});
     m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void MainWindow::buildGroupActions()
+{
+    m_groupActions = new GroupActions(m_plugin, this);
+    m_groupActions->showMessage = [this](const QString &title, const QString &message) {
+        m_lastMessage = message;
+        showMessage(title, message);
+    };
+    // The plug-in says nothing of group changes: the views read again.
+    m_groupActions->changed = [this] {
+        m_strategies->reload();
+        m_groups->reload();
+    };
+    QMenu *menu = menuBar()->addMenu(tr("&Group"));
+    menu->addActions(m_groupActions->actions());
+    m_groupView->addActions(m_groupActions->actions());
+    m_groupView->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(m_groupView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) { m_groupActions->setCurrentGroup(m_groups->groupAt(current.row())); });
 }
 
 void MainWindow::restoreLayout()

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class GroupActions;
 class GroupListModel;
 class PluginSession;
 class QAction;
@@ -46,6 +47,7 @@ public:
     StrategyFileView *fileView() const { return m_fileView; }
     // Modify, move, lock and unlock, undone with Ctrl+Z and redone with Ctrl+Shift+Z.
     QUndoStack *undoStack() const { return m_undo; }
+    GroupActions *groupActions() const { return m_groupActions; }
 
     // The ids of the selected strategies, in the view's order.
     QList<qint64> selectedIds() const;
@@ -77,6 +79,7 @@ protected:
 private:
     void buildActions();
     void buildViews();
+    void buildGroupActions();
     void restoreLayout();
     void saveLayout();
     void selectionChanged();
@@ -96,6 +99,7 @@ private:
     QLineEdit *m_filter = nullptr;
     StrategyFileView *m_fileView = nullptr;
     QLabel *m_status = nullptr;
+    GroupActions *m_groupActions = nullptr;
     QAction *m_addAction = nullptr;
     QAction *m_removeAction = nullptr;
     QAction *m_lockAction = nullptr;
