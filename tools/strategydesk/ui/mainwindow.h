@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <StrategyLogic/strategybundle.h>
 #include <StrategyLogic/strategyrefusal.h>
 
 #include <QMainWindow>
@@ -8,8 +9,10 @@
 #include <functional>
 
 class GroupListModel;
+class HistoryDock;
 class PluginSession;
 class QAction;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -52,6 +55,16 @@ public:
     // How a removal is confirmed; the default asks with a message box.
     std::function<bool(const QString &question)> confirm;
 
+    // The history dock, File > Export and Import, Help > Check installation.
+    HistoryDock *historyDock() const { return m_history; }
+    // How a file is chosen to export to or to import; empty when the user
+    // cancelled. The defaults are file dialogs.
+    std::function<QString(const QString &title)> chooseSaveFile;
+    std::function<QString(const QString &title)> chooseOpenFile;
+    // How the import plan and the installation check are shown; the
+    // default is QDialog::exec().
+    std::function<int(QDialog &dialog)> runDialog;
+
 public slots:
     void addStrategy();
     // Registers what the add dialog asked for; false with the refusal shown.
@@ -60,12 +73,19 @@ public slots:
     void removeSelected();
     void toggleLockOfSelected();
     bool moveStrategies(const QList<qint64> &ids, const QString &group);
+    // Writes the user's strategies to a bundle file; false when not written.
+    bool exportBundle();
+    // Checks the chosen bundle, shows its plan and applies it when the user
+    // says so; false when nothing was applied.
+    bool importBundle(StrategyLogic::BundleImportMode mode);
+    void checkInstallation();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildActions();
+    void buildToolActions();
     void buildViews();
     void restoreLayout();
     void saveLayout();
@@ -87,6 +107,7 @@ private:
     QAction *m_removeAction = nullptr;
     QAction *m_lockAction = nullptr;
     QString m_lastMessage;
+    HistoryDock *m_history = nullptr;
 };
 
 #endif // MAINWINDOW_H
