@@ -125,7 +125,7 @@ bool DoctorDialog::applyFixes()
     switch (result.outcome) {
     case StrategyLogic::DoctorFixResult::Fixed: {
         QStringList lines;
-        lines.append(tr("%n changes made.", nullptr, result.repairs.size()));
+        lines.append(tr("Repairs made: %1.").arg(result.repairs.size()));
         for (const StrategyLogic::DoctorRepair &repair : result.repairs)
             lines.append(repair.backup.isEmpty() ? tr("%1: %2").arg(repair.id, repair.action)
                                                  : tr("%1: %2 (backup %3)").arg(repair.id, repair.action, repair.backup));

@@ -8,6 +8,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using StrategyLogic::BundleImportResult;
 
 namespace {
@@ -55,6 +57,11 @@ ImportPlanDialog::ImportPlanDialog(const BundleImportResult &result, QWidget *pa
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_message);
 
+    // A dry run answers its plan even when every record is kept already.
+    const bool canApply = result.outcome == BundleImportResult::DryRun
+        && std::any_of(result.changes.cbegin(), result.changes.cend(), [](const StrategyLogic::BundleChange &change) {
+               return change.action != StrategyLogic::BundleAction::Keep;
+           });
     QVector<QStringList> rows;
     QStringList headers;
     if (!result.problems.isEmpty()) {
@@ -69,7 +76,11 @@ ImportPlanDialog::ImportPlanDialog(const BundleImportResult &result, QWidget *pa
         rows.reserve(result.changes.size());
         for (const StrategyLogic::BundleChange &change : result.changes)
             rows.append({change.pointer, StrategyLogic::bundleActionName(change.action), change.detail});
-        if (result.outcome == BundleImportResult::DryRun)
+        if (!canApply && result.outcome == BundleImportResult::DryRun)
+            m_message->setText(tr("The data folder holds everything of %1 already: the import would change "
+                                  "nothing.")
+                                   .arg(result.file));
+        else if (result.outcome == BundleImportResult::DryRun)
             m_message->setText(mergeMode ? tr("The import would make these %n changes. Nothing is changed until "
                                               "you apply them.", nullptr, rows.size())
                                          : tr("The import would make these %n changes, replacing the strategies "
@@ -97,7 +108,7 @@ ImportPlanDialog::ImportPlanDialog(const BundleImportResult &result, QWidget *pa
     layout->addWidget(m_view, 1);
 
     auto *buttons = new QDialogButtonBox(this);
-    if (result.outcome == BundleImportResult::DryRun) {
+    if (canApply) {
         m_apply = buttons->addButton(tr("&Apply"), QDialogButtonBox::AcceptRole);
         buttons->addButton(QDialogButtonBox::Cancel);
     } else {

@@ -12,7 +12,8 @@ class QTableView;
 
 // What an import of a bundle would do, before anything is applied: the
 // dry run's plan (pointer, action, detail) with Apply and Cancel; or, for a
-// bundle the data folder holds already, the records it keeps, with Close;
+// bundle the data folder holds already (every record kept), those records,
+// with Close;
 // or, for a refused bundle, its problems (JSON pointer, message), with
 // Close. The dialog changes nothing: accepted means "apply". Thread: GUI.
 class ImportPlanDialog : public QDialog

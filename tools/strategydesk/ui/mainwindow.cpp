@@ -409,7 +409,7 @@ bool MainWindow::importBundle(StrategyLogic::BundleImportMode mode)
         // The plan, the records kept, or the problems with their pointers.
         ImportPlanDialog plan(result, this);
         m_lastMessage = plan.message();
-        if (runDialog(plan) != QDialog::Accepted || result.outcome != BundleImportResult::DryRun)
+        if (runDialog(plan) != QDialog::Accepted || !plan.applyButton())
             return false;
         break;
     }
