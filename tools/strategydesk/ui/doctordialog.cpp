@@ -51,7 +51,8 @@ DoctorDialog::DoctorDialog(const QString &appDir, std::function<bool(const QStri
     m_view->setTextElideMode(Qt::ElideMiddle);
     m_view->verticalHeader()->hide();
     m_view->horizontalHeader()->setStretchLastSection(true);
-    m_view->setColumnWidth(Severity, 90);
+    m_view->setColumnWidth(Severity, m_view->fontMetrics().horizontalAdvance(QStringLiteral("warning")) + 48);
+    m_view->setFocusPolicy(Qt::NoFocus);
     m_view->setColumnWidth(Id, 170);
     m_view->setColumnWidth(Message, 460);
     layout->addWidget(m_view, 1);
@@ -107,7 +108,7 @@ void DoctorDialog::showFindings(const QList<DoctorFinding> &findings)
     if (findings.isEmpty())
         m_summary->setText(tr("Nothing was found in %1.").arg(m_appDir));
     else
-        m_summary->setText(tr("%1: %2 errors, %3 warnings, %4 with a safe fix.")
+        m_summary->setText(tr("%1: errors %2, warnings %3, findings with a safe fix %4.")
                                .arg(m_appDir)
                                .arg(errors)
                                .arg(warnings)

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMap>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -44,6 +45,18 @@ private:
     QStringList m_headers;
     QVector<QStringList> m_rows;
 };
+// "add 2, keep 21", in the order of the actions.
+QString countsByAction(const QList<StrategyLogic::BundleChange> &changes)
+{
+    QMap<int, int> counts;
+    for (const StrategyLogic::BundleChange &change : changes)
+        ++counts[int(change.action)];
+    QStringList parts;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        parts.append(QStringLiteral("%1 %2").arg(StrategyLogic::bundleActionName(StrategyLogic::BundleAction(it.key())))
+                         .arg(it.value()));
+    return parts.join(QStringLiteral(", "));
+}
 } // namespace
 
 ImportPlanDialog::ImportPlanDialog(const BundleImportResult &result, QWidget *parent)
@@ -81,12 +94,12 @@ ImportPlanDialog::ImportPlanDialog(const BundleImportResult &result, QWidget *pa
                                   "nothing.")
                                    .arg(result.file));
         else if (result.outcome == BundleImportResult::DryRun)
-            m_message->setText(mergeMode ? tr("The import would make these %n changes. Nothing is changed until "
-                                              "you apply them.", nullptr, rows.size())
-                                         : tr("The import would make these %n changes, replacing the strategies "
-                                              "and groups of the data folder (the data file and the groups file "
-                                              "are backed up first). Nothing is changed until you apply them.",
-                                              nullptr, rows.size()));
+            m_message->setText(mergeMode ? tr("What the import would do: %1. Nothing is changed until you apply it.")
+                                               .arg(countsByAction(result.changes))
+                                         : tr("What the import would do: %1, replacing the strategies and groups "
+                                              "of the data folder (the data file and the groups file are backed up "
+                                              "first). Nothing is changed until you apply it.")
+                                               .arg(countsByAction(result.changes)));
         else
             m_message->setText(result.message);
     }
@@ -106,6 +119,15 @@ ImportPlanDialog::ImportPlanDialog(const BundleImportResult &result, QWidget *pa
     if (headers.size() == 3)
         m_view->setColumnWidth(1, 80);
     layout->addWidget(m_view, 1);
+    // The first record that changes in sight: a merge into a full folder
+    // keeps most of them.
+    for (int row = 0; canApply && row < result.changes.size(); ++row) {
+        if (result.changes.at(row).action != StrategyLogic::BundleAction::Keep) {
+            m_view->selectRow(row);
+            m_view->scrollTo(m_model->index(row, 0), QAbstractItemView::PositionAtCenter);
+            break;
+        }
+    }
 
     auto *buttons = new QDialogButtonBox(this);
     if (canApply) {
