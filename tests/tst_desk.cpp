@@ -4,23 +4,33 @@
 // message, a modify, a move and a lock are undone and redone through the
 // plug-in, a change made on another thread reaches the table, and a data
 // folder held by another process names its holder.
+// message, a change made on another thread reaches the table, and a data
+// folder held by another process names its holder. The history dock shows
+// the changes newest first, Help > Check installation the doctor's
+// findings, and File > Import the plan of a bundle before it is applied.
 
 #include "app/pluginsession.h"
 #include "editor/codeeditor.h"
 #include "editor/strategyfileview.h"
 #include "models/grouplistmodel.h"
+#include "models/historymodel.h"
 #include "models/strategyfilterproxy.h"
 #include "models/strategytablemodel.h"
 #include "ui/addstrategydialog.h"
+#include "ui/doctordialog.h"
+#include "ui/historydock.h"
+#include "ui/importplandialog.h"
 #include "ui/mainwindow.h"
 #include "ui/modifystrategydialog.h"
 
 #include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
+#include "bundlesample.h"
 #include "testsupport.h"
 
 #include <zqapplicationdir.h>
 
+#include <QAbstractItemModelTester>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -50,6 +60,13 @@ class tst_Desk : public QObject
                 return info;
         }
         return FixedStrategyInfo();
+    }
+    static QStringList column(const QAbstractItemModel *model, int column)
+    {
+        QStringList texts;
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts.append(model->index(row, column).data().toString());
+        return texts;
     }
     void select(qint64 id)
     {
@@ -494,6 +511,215 @@ private slots:
         });
         other.join();
         QTRY_COMPARE(m_window->strategyModel()->rowCount(), rows + 1);
+    }
+
+    // The history dock shows an add and a rename of a strategy newest first;
+    // the id box narrows it to that strategy's changes, or to none, without
+    // reading the files again; a burst of changes reads them once.
+    void historyShowsChangesNewestFirst_data()
+    {
+        QTest::addColumn<QString>("filter"); // "own": the strategy's id; "unused": an id no record has
+        QTest::addColumn<bool>("onlyOwn");   // whether every row is one of the strategy's two changes
+        QTest::newRow("every change") << "" << false;
+        QTest::newRow("the strategy's id") << "own" << true;
+        QTest::newRow("an id without changes") << "unused" << true;
+    }
+    void historyShowsChangesNewestFirst()
+    {
+        QFETCH(QString, filter);
+        QFETCH(bool, onlyOwn);
+        HistoryDock *dock = m_window->historyDock();
+        HistoryModel *history = dock->model();
+        QAbstractItemModelTester tester(history, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        dock->idEdit()->clear();
+        history->reload(); // what the earlier cases changed, whatever still waits in the event loop
+
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+        const QString path = strategyFile(QStringLiteral("hist_%1.py").arg(tag.left(12)));
+        const QString name = QStringLiteral("记录%1").arg(tag.size());
+        const int reads = history->reads();
+        QVERIFY(m_window->addStrategyWith(path, name, QStringLiteral("趋势"), {}, 1));
+        FixedStrategyInfo info = registered(path, name);
+        info.name += QStringLiteral("新");
+        QVERIFY(plugin().modifyFixedStrategyInfo(int(info.id), info));
+        // The add, the rename and the signals they raised: one read.
+        QTRY_COMPARE(history->rowCount() > 0 ? history->index(0, HistoryModel::Change).data().toString() : QString(),
+                     QStringLiteral("#%1 %2: name %2 -> %3").arg(info.id).arg(name, info.name));
+        QCOMPARE(history->index(0, HistoryModel::Operation).data().toString(), QStringLiteral("strategy.modify"));
+        QCOMPARE(history->index(1, HistoryModel::Operation).data().toString(), QStringLiteral("strategy.add"));
+        QVERIFY(history->index(1, HistoryModel::Change).data().toString().startsWith(
+            QStringLiteral("#%1 %2 (").arg(info.id).arg(name)));
+        QVERIFY(history->index(0, HistoryModel::Time).data().toString()
+                >= history->index(1, HistoryModel::Time).data().toString());
+        QTRY_COMPARE(history->reads(), reads + 1);
+        const int total = history->rowCount();
+        QVERIFY(total > 2);
+
+        const QString id = filter == QLatin1String("own") ? QString::number(info.id)
+                           : filter == QLatin1String("unused") ? QStringLiteral("987654321")
+                                                                : QString();
+        QTest::keyClicks(dock->idEdit(), id);
+        const QStringList operations = column(history, HistoryModel::Operation);
+        if (!onlyOwn)
+            QCOMPARE(operations.size(), total);
+        else if (filter == QLatin1String("own"))
+            QCOMPARE(operations, QStringList({QStringLiteral("strategy.modify"), QStringLiteral("strategy.add")}));
+        else
+            QCOMPARE(operations, QStringList());
+        QCOMPARE(history->reads(), reads + 1); // the filter reads nothing
+        QCOMPARE(dock->problem(), QString());
+        dock->idEdit()->clear();
+        QCOMPARE(history->rowCount(), total);
+    }
+
+    // Help > Check installation lists the doctor's findings of the folder;
+    // "Apply safe fixes" asks first, and while this process holds the
+    // folder it changes nothing and says who holds it.
+    void doctorListsFindings_data()
+    {
+        QTest::addColumn<bool>("ownFolder"); // the window's data folder, or one no process holds
+        QTest::addColumn<bool>("confirmed"); // the answer to "Apply the safe fixes?"
+        QTest::addColumn<QString>("finding");
+        QTest::addColumn<QString>("outcome"); // a part of what the dialog says after the fixes
+        QTest::addColumn<bool>("plantedStays");
+        QTest::newRow("a leftover temporary file, removed") << false << true << "stale-temporary-files"
+                                                            << "Repairs made: 1." << false;
+        QTest::newRow("a leftover temporary file, fixes declined") << false << false << "stale-temporary-files"
+                                                                   << "" << true;
+        QTest::newRow("the window's folder, held by this process")
+            << true << true << "set-aside-files" << "in use by this process" << true;
+    }
+    void doctorListsFindings()
+    {
+        QFETCH(bool, ownFolder);
+        QFETCH(bool, confirmed);
+        QFETCH(QString, finding);
+        QFETCH(QString, outcome);
+        QFETCH(bool, plantedStays);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).left(20).replace(QLatin1Char(' '), QLatin1Char('_'));
+        const QString folder = ownFolder ? m_home.path() : m_files.filePath(QStringLiteral("free-") + tag);
+        QVERIFY(QDir().mkpath(folder));
+        const StrategyLogic::InstallationFiles files = StrategyLogic::installationFiles(folder, plugin().getCurUserId());
+        // What a writer killed mid-write leaves, and a file the plug-in kept aside.
+        const QString planted = ownFolder ? files.dataFile + QStringLiteral(".unreadable-20260101-093000")
+                                          : files.pythonIni + QStringLiteral(".Ab3dE9");
+        QVERIFY(writeFile(planted, "x"));
+        auto removePlanted = qScopeGuard([&] { QFile::remove(planted); });
+
+        QStringList asked;
+        QStringList before;
+        QStringList after;
+        QString said;
+        bool shown = false;
+        auto inspect = [&](DoctorDialog &dialog) {
+            QAbstractItemModelTester tester(dialog.model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+            before = column(dialog.model(), DoctorDialog::Id);
+            dialog.applyFixes();
+            said = dialog.outcome();
+            after = column(dialog.model(), DoctorDialog::Id);
+            shown = true;
+        };
+        const auto confirm = [&](const QString &question) {
+            asked.append(question);
+            return confirmed;
+        };
+        if (ownFolder) {
+            m_window->confirm = confirm;
+            m_window->runDialog = [&](QDialog &dialog) {
+                if (auto *doctor = qobject_cast<DoctorDialog *>(&dialog))
+                    inspect(*doctor);
+                return int(QDialog::Rejected);
+            };
+            m_window->checkInstallation();
+            m_window->confirm = [](const QString &) { return true; };
+        } else {
+            DoctorDialog dialog(folder, confirm);
+            inspect(dialog);
+        }
+        QVERIFY(shown);
+        QVERIFY2(before.contains(finding), qPrintable(before.join(QLatin1Char(' '))));
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(said.contains(outcome), qPrintable(said));
+        QCOMPARE(said.isEmpty(), outcome.isEmpty());
+        QCOMPARE(QFile::exists(planted), plantedStays);
+        QCOMPARE(after.contains(finding), plantedStays);
+        if (ownFolder)
+            QVERIFY(before.contains(QStringLiteral("folder-in-use")));
+    }
+
+    // File > Import shows the dry run's plan before anything is applied:
+    // the folder's own export merged keeps every record; a bundle with a
+    // problem shows it with its JSON pointer; a new strategy is added only
+    // when the plan is applied, and then shows in the table.
+    void importShowsThePlanFirst_data()
+    {
+        const QByteArray fresh = changed("{\"id\": 17, \"name\": \"abc\", \"filePath\": \"D:/s/abc.py\"",
+                                         "{\"id\": 91017, \"name\": \"导入\", \"filePath\": \"D:/s/imported.py\"")
+                                     .replace("{\"id\": 18, \"name\": \"abc_1\", \"filePath\": \"D:/s/abc.py\"",
+                                              "{\"id\": 91018, \"name\": \"导入_1\", \"filePath\": \"D:/s/imported.py\"")
+                                     .replace("\"D:/s/abc.py\"\n    ]", "\"D:/s/imported.py\"\n    ]");
+        QTest::addColumn<QByteArray>("bundle"); // empty: the folder's own export
+        QTest::addColumn<QString>("pointer");   // a row of the plan, or a problem
+        QTest::addColumn<QString>("action");    // every row's action; empty for mixed ones and problems
+        QTest::addColumn<bool>("canApply");
+        QTest::addColumn<bool>("apply");
+        QTest::addColumn<bool>("added"); // whether 导入 and 导入_1 show in the table after
+        QTest::newRow("the folder's own export, merged") << QByteArray() << "/fixedStrategies/0" << "keep" << false
+                                                         << false << false;
+        QTest::newRow("a copy index that is no number")
+            << changed("\"copyIndex\": 1}", "\"copyIndex\": \"one\"}") << "/fixedStrategies/1/copyIndex" << ""
+            << false << false << false;
+        QTest::newRow("a new strategy, cancelled") << fresh << "/fixedStrategies/0" << "" << true << false << false;
+        QTest::newRow("a new strategy, applied") << fresh << "/fixedStrategies/0" << "" << true << true << true;
+    }
+    void importShowsThePlanFirst()
+    {
+        QFETCH(QByteArray, bundle);
+        QFETCH(QString, pointer);
+        QFETCH(QString, action);
+        QFETCH(bool, canApply);
+        QFETCH(bool, apply);
+        QFETCH(bool, added);
+        const QString path = m_files.filePath(QStringLiteral("bundle.json"));
+        QFile::remove(path);
+        m_window->chooseSaveFile = [&](const QString &) { return path; };
+        m_window->chooseOpenFile = [&](const QString &) { return path; };
+        if (bundle.isEmpty()) {
+            const QString own = strategyFile(QStringLiteral("exported.py"));
+            if (registered(own, QStringLiteral("exported")).id < 1)
+                QVERIFY(m_window->addStrategyWith(own, QStringLiteral("exported"), QStringLiteral("趋势"), {}, 1));
+            QVERIFY(m_window->exportBundle());
+        }
+        else
+            QVERIFY(writeFile(path, bundle));
+        const int rows = m_window->strategyModel()->rowCount();
+
+        QStringList pointers;
+        QStringList actions;
+        bool applyButton = false;
+        bool shown = false;
+        m_window->runDialog = [&](QDialog &dialog) {
+            auto *plan = qobject_cast<ImportPlanDialog *>(&dialog);
+            if (!plan)
+                return int(QDialog::Rejected);
+            shown = true;
+            pointers = column(plan->model(), 0);
+            if (plan->model()->columnCount() == 3)
+                actions = column(plan->model(), 1);
+            applyButton = plan->applyButton() != nullptr;
+            return int(apply ? QDialog::Accepted : QDialog::Rejected);
+        };
+        m_shown.clear();
+        QCOMPARE(m_window->importBundle(StrategyLogic::BundleImportMode::Merge), apply);
+        QVERIFY(shown);
+        QVERIFY2(pointers.contains(pointer), qPrintable(pointers.join(QLatin1Char(' '))));
+        if (!action.isEmpty())
+            QCOMPARE(actions.toSet(), QSet<QString>({action}));
+        QCOMPARE(applyButton, canApply);
+        QCOMPARE(m_shown, QString());
+        QCOMPARE(registered(QStringLiteral("D:/s/imported.py"), QStringLiteral("导入")).id > 0, added);
+        // The table follows the plug-in: at once after an applied import.
+        QCOMPARE(m_window->strategyModel()->rowCount(), rows + (added ? 2 : 0));
     }
 
     // A data folder held by another process: the user is told who holds

@@ -10,11 +10,16 @@
 #include "editor/strategyfileview.h"
 #include "models/strategyfilterproxy.h"
 #include "models/strategytablemodel.h"
+#include "models/historymodel.h"
 #include "ui/addstrategydialog.h"
+#include "ui/doctordialog.h"
+#include "ui/historydock.h"
+#include "ui/importplandialog.h"
 #include "ui/mainwindow.h"
 #include "ui/modifystrategydialog.h"
 
 #include <StrategyLogic/installation.h>
+#include <StrategyLogic/strategybundle.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <QApplication>
@@ -138,6 +143,40 @@ int main(int argc, char **argv)
                 modify.close();
             }
         }
+        // The history after a rename, and the doctor with a file the plug-in
+        // kept aside.
+        for (const FixedStrategyInfo &info : plugin.getFixedStrategyList()) {
+            if (info.name == QStringLiteral("策略3")) {
+                FixedStrategyInfo renamed = info;
+                renamed.name = QStringLiteral("动量突破");
+                plugin.modifyFixedStrategyInfo(int(info.id), renamed);
+            }
+        }
+        window.historyDock()->model()->reload();
+        failures += !save(*window.historyDock(), out, QStringLiteral("history"));
+
+        const QString aside = StrategyLogic::installationFiles(folder, plugin.getCurUserId()).dataFile
+            + QStringLiteral(".unreadable-20261203-093000");
+        writeStrategy(aside, "x");
+        DoctorDialog doctor(folder, [](const QString &) { return true; }, &window);
+        doctor.applyFixes(); // what it says while this process holds the folder
+        doctor.show();
+        failures += !save(doctor, out, QStringLiteral("doctor"));
+        doctor.close();
+        QFile::remove(aside);
+
+        // The plan of a bundle that holds a strategy removed since.
+        const QString bundle = home.filePath(QStringLiteral("bundle.json"));
+        StrategyLogic::exportBundle(bundle);
+        plugin.delFixedStrategyInfoByID(int(list.last().id));
+        QByteArray text;
+        StrategyLogic::checkBundleFile(bundle, &text);
+        const StrategyLogic::BundleImportResult plan =
+            StrategyLogic::importBundleText(text, StrategyLogic::BundleImportMode::Merge, true, bundle);
+        ImportPlanDialog planDialog(plan, &window);
+        planDialog.show();
+        failures += !save(planDialog, out, QStringLiteral("import-plan"));
+        planDialog.close();
         window.close();
     }
     session.stop();

@@ -5,17 +5,24 @@
 #include "models/grouplistmodel.h"
 #include "models/strategyfilterproxy.h"
 #include "models/strategytablemodel.h"
+#include "models/historymodel.h"
 #include "ui/addstrategydialog.h"
 #include "ui/modifystrategydialog.h"
 #include "ui/strategycommands.h"
 #include "ui/groupactions.h"
+#include "ui/doctordialog.h"
+#include "ui/historydock.h"
+#include "ui/importplandialog.h"
 
 #include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
 #include <QDockWidget>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +57,7 @@ MainWindow::MainWindow(PluginSession &session, QWidget *parent)
     buildActions();
     buildEditActions();
     buildGroupActions();
+    buildToolActions();
     restoreLayout();
     connect(m_strategies, &StrategyTableModel::changed, this, &MainWindow::updateStatus);
     connect(m_strategies, &StrategyTableModel::changed, this, &MainWindow::selectionChanged);
@@ -422,4 +430,124 @@ bool MainWindow::modifyStrategyWith(const FixedStrategyInfo &info)
     if (!modified)
         refused(tr("The strategy %1 was not changed").arg(info.id), refusal);
     return modified;
+}
+
+// The history dock, File > Export and Import, Help > Check installation.
+void MainWindow::buildToolActions()
+{
+    chooseSaveFile = [this](const QString &title) {
+        const QString name = QStringLiteral("strategies-%1-%2.json")
+                                 .arg(m_plugin.getCurUserId(), QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+        return QFileDialog::getSaveFileName(this, title, QDir::home().filePath(name), tr("Bundles (*.json)"));
+    };
+    chooseOpenFile = [this](const QString &title) {
+        return QFileDialog::getOpenFileName(this, title, QDir::homePath(), tr("Bundles (*.json);;All files (*)"));
+    };
+    runDialog = [](QDialog &dialog) { return dialog.exec(); };
+
+    m_history = new HistoryDock(m_session.dataFolder(), m_plugin.getCurUserId(), this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_history);
+    // The strategy model's changes come once for a burst of the plug-in's
+    // signals; group changes that touch no strategy come through the group
+    // list. The history model reads only when its files changed.
+    HistoryModel *history = m_history->model();
+    connect(m_strategies, &StrategyTableModel::changed, history, &HistoryModel::scheduleReload);
+    const auto groupsChanged = [history] { history->scheduleReload(); };
+    connect(m_groups, &GroupListModel::modelReset, history, groupsChanged);
+    connect(m_groups, &GroupListModel::rowsInserted, history, groupsChanged);
+    connect(m_groups, &GroupListModel::rowsRemoved, history, groupsChanged);
+    connect(m_groups, &GroupListModel::dataChanged, history, groupsChanged);
+    history->scheduleReload();
+
+    // File is the first menu: the bundle actions go before Quit.
+    QMenu *file = menuBar()->actions().value(0) ? menuBar()->actions().value(0)->menu() : nullptr;
+    if (!file)
+        file = menuBar()->addMenu(tr("&File"));
+    QAction *before = file->actions().value(0);
+    QAction *exportAction = new QAction(tr("&Export..."), file);
+    connect(exportAction, &QAction::triggered, this, &MainWindow::exportBundle);
+    QMenu *import = new QMenu(tr("&Import"), file);
+    import->addAction(tr("&Merge into the strategies..."), this,
+                      [this] { importBundle(StrategyLogic::BundleImportMode::Merge); });
+    import->addAction(tr("&Replace the strategies..."), this,
+                      [this] { importBundle(StrategyLogic::BundleImportMode::Replace); });
+    file->insertAction(before, exportAction);
+    file->insertMenu(before, import);
+    file->insertSeparator(before);
+    file->insertAction(before, m_history->toggleViewAction());
+    file->insertSeparator(before);
+
+    QMenu *help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(tr("&Check installation..."), this, &MainWindow::checkInstallation);
+}
+
+bool MainWindow::exportBundle()
+{
+    const QString path = chooseSaveFile(tr("Export the strategies"));
+    if (path.isEmpty())
+        return false;
+    const StrategyLogic::BundleExportResult result = StrategyLogic::exportBundle(path);
+    if (result.outcome != StrategyLogic::BundleExportResult::Written) {
+        m_lastMessage = result.message;
+        showMessage(tr("The strategies were not exported"), result.message);
+        return false;
+    }
+    statusBar()->showMessage(tr("Exported %1 strategies and %2 groups to %3")
+                                 .arg(result.fixedStrategies)
+                                 .arg(result.groups)
+                                 .arg(path),
+                             10000);
+    return true;
+}
+
+bool MainWindow::importBundle(StrategyLogic::BundleImportMode mode)
+{
+    using StrategyLogic::BundleImportResult;
+    const QString path = chooseOpenFile(mode == StrategyLogic::BundleImportMode::Merge
+                                            ? tr("Import a bundle (merge)")
+                                            : tr("Import a bundle (replace)"));
+    if (path.isEmpty())
+        return false;
+    const QString what = tr("%1 was not imported").arg(path);
+    QByteArray text;
+    BundleImportResult result = StrategyLogic::checkBundleFile(path, &text);
+    if (result.outcome == BundleImportResult::Checked)
+        result = StrategyLogic::importBundleText(text, mode, true, path);
+    result.mode = mode;
+    switch (result.outcome) {
+    case BundleImportResult::DryRun:
+    case BundleImportResult::NothingToChange:
+    case BundleImportResult::Refused: {
+        // The plan, the records kept, or the problems with their pointers.
+        ImportPlanDialog plan(result, this);
+        m_lastMessage = plan.message();
+        if (runDialog(plan) != QDialog::Accepted || !plan.applyButton())
+            return false;
+        break;
+    }
+    default:
+        m_lastMessage = result.message;
+        showMessage(what, result.message);
+        return false;
+    }
+
+    result = StrategyLogic::importBundleText(text, mode, false, path);
+    m_strategies->reload();
+    m_groups->reload();
+    m_history->model()->scheduleReload();
+    if (result.outcome != BundleImportResult::Applied) {
+        // Stopped: what was made before the step stays; the next start makes the rest.
+        m_lastMessage = result.message.isEmpty() ? result.refusal.message : result.message;
+        showMessage(what, m_lastMessage);
+        return false;
+    }
+    m_lastMessage.clear();
+    statusBar()->showMessage(tr("Imported %1: %n changes", nullptr, result.changes.size()).arg(path), 10000);
+    return true;
+}
+
+void MainWindow::checkInstallation()
+{
+    DoctorDialog dialog(m_session.dataFolder(), confirm, this);
+    runDialog(dialog);
 }

@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include <StrategyLogic/fixedstrategyinfo.h>
+#include <StrategyLogic/strategybundle.h>
 #include <StrategyLogic/strategyrefusal.h>
 
 #include <QMainWindow>
@@ -10,8 +11,10 @@
 
 class GroupActions;
 class GroupListModel;
+class HistoryDock;
 class PluginSession;
 class QAction;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -59,6 +62,16 @@ public:
     // How a removal is confirmed; the default asks with a message box.
     std::function<bool(const QString &question)> confirm;
 
+    // The history dock, File > Export and Import, Help > Check installation.
+    HistoryDock *historyDock() const { return m_history; }
+    // How a file is chosen to export to or to import; empty when the user
+    // cancelled. The defaults are file dialogs.
+    std::function<QString(const QString &title)> chooseSaveFile;
+    std::function<QString(const QString &title)> chooseOpenFile;
+    // How the import plan and the installation check are shown; the
+    // default is QDialog::exec().
+    std::function<int(QDialog &dialog)> runDialog;
+
 public slots:
     void addStrategy();
     // Registers what the add dialog asked for; false with the refusal shown.
@@ -72,12 +85,19 @@ public slots:
     // Changes the strategy info.id to what the modify dialog asked for;
     // false with the refusal shown and nothing pushed onto the undo stack.
     bool modifyStrategyWith(const FixedStrategyInfo &info);
+    // Writes the user's strategies to a bundle file; false when not written.
+    bool exportBundle();
+    // Checks the chosen bundle, shows its plan and applies it when the user
+    // says so; false when nothing was applied.
+    bool importBundle(StrategyLogic::BundleImportMode mode);
+    void checkInstallation();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildActions();
+    void buildToolActions();
     void buildViews();
     void buildGroupActions();
     void restoreLayout();
@@ -106,6 +126,7 @@ private:
     QAction *m_modifyAction = nullptr;
     QUndoStack *m_undo = nullptr;
     QString m_lastMessage;
+    HistoryDock *m_history = nullptr;
 };
 
 #endif // MAINWINDOW_H
