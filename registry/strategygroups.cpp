@@ -344,6 +344,7 @@ QString StrategyGroups::rename(const QString &oldName, const QString &newName)
     }
     // Two files change: the record lets a start after a crash in between
     // finish the rename.
+    QMutexLocker oneChange(&m_twoFileChangeMutex);
     if (!writeChangeRecord(change, "StrategyFileLogicHandler::renameGroup"))
         return WriteFailedMessage;
     {
@@ -377,6 +378,7 @@ bool StrategyGroups::remove(const QString &name, bool withStrategies)
     }
     // With its strategies the delete changes two files: recorded first, so
     // that a start after a crash in between finishes it.
+    QMutexLocker oneChange(&m_twoFileChangeMutex);
     if (withStrategies) {
         GroupChangeRecord change;
         change.kind = GroupChangeRecord::Delete;

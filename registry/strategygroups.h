@@ -35,6 +35,9 @@ struct GroupChangeRecord;
 // lock is a leaf below all), and writes files after releasing it.
 // m_groupsFileMutex keeps one save of the file at a time, from its snapshot
 // to its rename, and guards what is known of the file.
+// m_twoFileChangeMutex keeps one rename or delete with strategies at a time,
+// from its change record to the record's removal; it is taken before
+// m_groupLock.
 //
 // Failures are results: false, or a message for the user (empty on success);
 // a change that could not be written stays in memory and the next save
@@ -109,6 +112,11 @@ private:
     // far as this object knows (read at start, or last written), and whether
     // it held bytes that are not UTF-8 (kept aside at the first save).
     QMutex m_groupsFileMutex;
+
+    // One change of two files at a time, from its record to the record's
+    // removal: the record file is one, and a second change's write of it
+    // must not meet the first's removal. Taken before m_groupLock.
+    QMutex m_twoFileChangeMutex;
     QString m_groupsFileText;
     bool m_groupsFileNotText = false;
 };
