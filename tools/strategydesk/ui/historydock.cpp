@@ -23,7 +23,6 @@ HistoryDock::HistoryDock(const QString &appDir, const QString &userId, QWidget *
     auto *label = new QLabel(tr("Strategy &id:"), body);
     m_id = new QLineEdit(body);
     m_id->setPlaceholderText(tr("all strategies"));
-    m_id->setClearButtonEnabled(true);
     m_id->setAccessibleName(tr("Show the changes of the strategy with this id"));
     m_id->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,18}")), m_id));
     m_id->setMaximumWidth(160);
