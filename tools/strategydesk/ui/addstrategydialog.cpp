@@ -91,21 +91,25 @@ void AddStrategyDialog::browse()
         m_file->setText(chosen);
 }
 
+QString AddStrategyDialog::fileProblem(StrategyFileLogicHandler &plugin, const QString &filePath)
+{
+    if (filePath.isEmpty())
+        return tr("Choose the strategy file.");
+    if (!StrategyFileLogicHandler::isValidStrategyName(filePath))
+        return tr("A strategy file ends with .py, .pyd or .pyc.");
+    if (plugin.isInValidFileName(filePath))
+        return tr("The file name may hold no blank and none of \\ / : * ? \" < >, and its name before the "
+                  "first dot has 1 to 30 characters.");
+    return QString();
+}
+
 void AddStrategyDialog::check()
 {
-    QString problem;
     const QString file = filePath();
-    if (file.isEmpty())
-        problem = tr("Choose the strategy file.");
-    else if (!StrategyFileLogicHandler::isValidStrategyName(file))
-        problem = tr("A strategy file ends with .py, .pyd or .pyc.");
-    else if (m_plugin.isInValidFileName(file))
-        problem = tr("The file name may hold no blank and none of \\ / : * ? \" < >, and its name before the "
-                     "first dot has 1 to 30 characters.");
-    else if (name().isEmpty())
-        problem = tr("Give the strategy a name.");
-    else
-        problem = m_plugin.checkFixedStrategy(file, name(), group(), extraInfo(), count()).message;
+    QString problem = fileProblem(m_plugin, file);
+    if (problem.isEmpty())
+        problem = name().isEmpty() ? tr("Give the strategy a name.")
+                                   : m_plugin.checkFixedStrategy(file, name(), group(), extraInfo(), count()).message;
     m_problem->setText(problem);
     m_problem->setVisible(!problem.isEmpty());
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(problem.isEmpty());

@@ -31,6 +31,9 @@ public:
     int count() const;
     // Why OK is disabled; empty while the values can be registered.
     QString problem() const;
+    // What the file rules say of a strategy file's path (empty, not a Python
+    // file, not a valid file name); empty when it may be registered.
+    static QString fileProblem(StrategyFileLogicHandler &plugin, const QString &filePath);
 
     QLineEdit *fileEdit() const { return m_file; }
     QLineEdit *nameEdit() const { return m_name; }

@@ -1,5 +1,7 @@
 #include "ui/modifystrategydialog.h"
 
+#include "ui/addstrategydialog.h"
+
 #include "ui/strategycommands.h"
 
 #include <StrategyLogic/strategyfilelogichandler.h>
@@ -92,17 +94,11 @@ void ModifyStrategyDialog::check()
     QString problem;
     // A path the record has already is taken as it is; a new one follows
     // the rules of an added file.
-    if (changed.filePath.isEmpty())
-        problem = tr("Choose the strategy file.");
-    else if (changed.filePath != m_original.filePath && !StrategyFileLogicHandler::isValidStrategyName(changed.filePath))
-        problem = tr("A strategy file ends with .py, .pyd or .pyc.");
-    else if (changed.filePath != m_original.filePath && m_plugin.isInValidFileName(changed.filePath))
-        problem = tr("The file name may hold no blank and none of \\ / : * ? \" < >, and its name before the "
-                     "first dot has 1 to 30 characters.");
-    else if (changed.name.isEmpty())
-        problem = tr("Give the strategy a name.");
-    else
-        problem = modifyRefusal(m_plugin, m_original, changed).message;
+    if (changed.filePath.isEmpty() || changed.filePath != m_original.filePath)
+        problem = AddStrategyDialog::fileProblem(m_plugin, changed.filePath);
+    if (problem.isEmpty())
+        problem = changed.name.isEmpty() ? tr("Give the strategy a name.")
+                                         : modifyRefusal(m_plugin, m_original, changed).message;
     m_problem->setText(problem);
     m_problem->setVisible(!problem.isEmpty());
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(problem.isEmpty() && changed != m_original);
