@@ -31,6 +31,14 @@
 //                  most 1000 ms.
 //   shell1mb       the same with an unknown command just under the bound,
 //                  which is run and answered. Goal: at most 1000 ms.
+//   deskstart100k  strategydesk (its probe, bench/deskprobe.cpp) over 100,000
+//                  strategies, from the start of its process to the first
+//                  paint of the whole list. Goal: at most 1500 ms.
+//   deskfilter100k the worst keystroke of typing into its filter box and
+//                  erasing the text, to the end of the repaint. Goal: at most
+//                  50 ms.
+//   deskmemory100k its peak resident memory, against that of `strategyctl
+//                  strategy list` over the same user. Goal: at most 2 times.
 //
 // A row over its goal is marked OVER; the program still ends with status 0
 // (it reports, it does not judge).
@@ -46,13 +54,15 @@
 // 100k fixed strategies (N / 10 instances and days; above 64 MiB a document
 // is refused, so not at 1M): bundle read (the text decoded and read as JSON),
 // bundle check (checkBundle(), read and checked) and bundle dry run (as
-// dryrun100k).
+// dryrun100k). Then the desk rows at 1k, 10k and 100k: desk start and desk
+// filter (as deskstart100k and deskfilter100k, with the peak RSS of the
+// client's process).
 //
 // Time zone: the bench leaves TZ as the environment has it and never sets it.
 // The client runs with TZ unset, which is the case to measure (glibc then
 // examines /etc/localtime at every local-time conversion).
 //
-// Usage: strategylogic_bench [--json] [--quick] [--runs N] [--strategyctl PATH]
+// Usage: strategylogic_bench [--json] [--quick] [--runs N] [--strategyctl PATH] [--deskprobe PATH]
 //          --quick   the scale table at 1k..100k only (about a minute on 2
 //                    cores); without it 1M too (a few minutes).
 //          --runs N  runs of each table row (default 5); the scale table runs
@@ -768,6 +778,7 @@ struct Bench
     QString root;
     QString ids;
     QString strategyctl;
+    QString deskProbe;
 
     QString resultPath() const { return root + QStringLiteral("/child.result"); }
 
@@ -954,6 +965,73 @@ QString recordsText(int n)
     return n >= 1000000 ? QStringLiteral("%1M").arg(n / 1000000) : n >= 1000 ? QStringLiteral("%1k").arg(n / 1000) : QString::number(n);
 }
 
+// The desk rows: strategydesk_probe on a folder of N strategies (and N
+// instances and days), three runs at each size: the time from the start of
+// the process to the first paint of the whole list, the worst keystroke of
+// typing DeskKeys into the filter and erasing it (each key narrows or widens
+// the list), and the peak resident memory of the process. At the largest
+// size the three goals, the memory against that of `strategyctl strategy
+// list` holding the same user.
+constexpr char DeskKeys[] = "strategy_77";
+
+std::vector<ScaleRow> benchDesk(const Bench &bench, const std::vector<int> &sizes, QList<Row> &table)
+{
+    std::vector<ScaleRow> rows{
+        {QStringLiteral("desk start"),
+         QStringLiteral("strategydesk from the start of its process to the first paint of the list of N strategies"), {}},
+        {QStringLiteral("desk filter"),
+         QStringLiteral("strategydesk, the worst keystroke of typing \"%1\" into the filter over N strategies and "
+                        "erasing it, to the end of its repaint")
+             .arg(QLatin1String(DeskKeys)),
+         {}}};
+    std::vector<double> start;
+    std::vector<double> worstKey;
+    std::vector<double> deskMb;
+    std::vector<double> ctlMb;
+    for (int n : sizes) {
+        const QString app = bench.root + QStringLiteral("/desk%1").arg(n);
+        prepareStart(app, n, n);
+        start.clear();
+        worstKey.clear();
+        deskMb.clear();
+        ctlMb.clear();
+        for (int i = 0; i < 3; ++i) {
+            const ChildRun run = runChild(bench.resultPath(), bench.deskProbe, {app, QLatin1String(DeskKeys)}, false);
+            const QList<QByteArray> lines = run.output.trimmed().split('\n');
+            if (!run.ok || lines.size() != 2)
+                qFatal("%s over %d strategies failed", qPrintable(bench.deskProbe), n);
+            start.push_back(lines.at(0).toDouble());
+            double worst = 0;
+            for (const QByteArray &key : lines.at(1).split(' '))
+                worst = std::max(worst, key.toDouble());
+            worstKey.push_back(worst);
+            deskMb.push_back(run.peakMb);
+            const ChildRun ctl = runChild(bench.resultPath(), bench.strategyctl,
+                                          {QStringLiteral("--home"), app, QStringLiteral("strategy"), QStringLiteral("list")}, true);
+            if (!ctl.ok)
+                qFatal("%s --home %s strategy list failed", qPrintable(bench.strategyctl), qPrintable(app));
+            ctlMb.push_back(ctl.peakMb);
+        }
+        const double peak = *std::max_element(deskMb.begin(), deskMb.end());
+        rows[0].points.push_back({n, stat(start), peak});
+        rows[1].points.push_back({n, stat(worstKey), peak});
+        QDir(app).removeRecursively();
+    }
+    const QString size = recordsText(sizes.back());
+    table << Row{QStringLiteral("deskstart%1").arg(size),
+                 QStringLiteral("none, the goal is a bound: strategydesk over %1 strategies, from the start of its "
+                                "process to the first paint of the whole list").arg(size),
+                 QStringLiteral("ms"), stat(start), Stat(), 1500.0}
+          << Row{QStringLiteral("deskfilter%1").arg(size),
+                 QStringLiteral("none, the goal is a bound: the worst keystroke of each run, typing \"%1\" into the "
+                                "filter over %2 strategies and erasing it").arg(QLatin1String(DeskKeys), size),
+                 QStringLiteral("ms"), stat(worstKey), Stat(), 50.0}
+          << Row{QStringLiteral("deskmemory%1").arg(size),
+                 QStringLiteral("the peak RSS of strategyctl strategy list over the same %1 strategies").arg(size),
+                 QStringLiteral("MB"), stat(deskMb), stat(ctlMb), 2.0};
+    return rows;
+}
+
 QString cell(const QString &text, int width)
 {
     return text.leftJustified(width);
@@ -1093,6 +1171,11 @@ int main(int argc, char **argv)
 #else
     const QString builtCtl = QCoreApplication::applicationDirPath() + QStringLiteral("/strategyctl");
 #endif
+#ifdef STRATEGYLOGIC_BENCH_DESKPROBE
+    const QString builtProbe = QStringLiteral(STRATEGYLOGIC_BENCH_DESKPROBE);
+#else
+    const QString builtProbe = QCoreApplication::applicationDirPath() + QStringLiteral("/strategydesk_probe");
+#endif
     const QString tz = qEnvironmentVariableIsSet("TZ")
                            ? QStringLiteral("TZ=%1 (from the environment; the client runs with TZ unset)")
                                  .arg(qEnvironmentVariable("TZ"))
@@ -1103,9 +1186,16 @@ int main(int argc, char **argv)
     QTemporaryDir root;
     if (!root.isValid())
         qFatal("no temporary folder: %s", qPrintable(root.errorString()));
-    Bench bench{root.path(), root.path() + QStringLiteral("/ids"), ctlAt > 0 ? args.value(ctlAt + 1) : builtCtl};
+    const int probeAt = args.indexOf(QStringLiteral("--deskprobe"));
+    Bench bench{root.path(), root.path() + QStringLiteral("/ids"), ctlAt > 0 ? args.value(ctlAt + 1) : builtCtl,
+                probeAt > 0 ? args.value(probeAt + 1) : builtProbe};
     if (!QFileInfo(bench.strategyctl).isExecutable())
         qFatal("no strategyctl at %s (--strategyctl PATH)", qPrintable(bench.strategyctl));
+    if (!QFileInfo(bench.deskProbe).isExecutable())
+        qFatal("no strategydesk_probe at %s (--deskprobe PATH)", qPrintable(bench.deskProbe));
+    // The client's probe draws offscreen unless told otherwise.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     InterProcIdService::instance().setStorageDirectory(bench.ids);
 
     QList<Row> rows;
@@ -1117,6 +1207,8 @@ int main(int argc, char **argv)
     if (!quick)
         sizes.push_back(1000000);
     std::vector<ScaleRow> scale = benchScale(bench, sizes);
+    for (ScaleRow &row : benchDesk(bench, {1000, 10000, 100000}, rows))
+        scale.push_back(std::move(row));
     for (ScaleRow &row : benchBundleScale(bench, {10000, 100000}))
         scale.push_back(std::move(row));
     const double seconds = double(total.elapsed()) / 1000.0;

@@ -1,13 +1,12 @@
 // The strategy screens of strategydesk as a user works them: the add
 // dialog checks as the user types, changes go through the plug-in and show
 // in the views and the files, a refusal is shown with the plug-in's
-// message, a modify, a move and a lock are undone and redone through the
-// plug-in, a change made on another thread reaches the table, and a data
-// folder held by another process names its holder.
-// message, a change made on another thread reaches the table, and a data
-// folder held by another process names its holder. The history dock shows
-// the changes newest first, Help > Check installation the doctor's
-// findings, and File > Import the plan of a bundle before it is applied.
+// message, a modify, a move, a lock and a group rename are undone and
+// redone through the plug-in, a change made on another thread reaches the
+// table, and a data folder held by another process names its holder. The
+// history dock shows the changes newest first, Help > Check installation
+// the doctor's findings, and File > Import the plan of a bundle before it is
+// applied.
 
 #include "app/pluginsession.h"
 #include "editor/codeeditor.h"
@@ -18,6 +17,7 @@
 #include "models/strategytablemodel.h"
 #include "ui/addstrategydialog.h"
 #include "ui/doctordialog.h"
+#include "ui/groupactions.h"
 #include "ui/historydock.h"
 #include "ui/importplandialog.h"
 #include "ui/mainwindow.h"
@@ -447,6 +447,61 @@ private slots:
         QCOMPARE(countOf(target), 2);
     }
 
+    // A group rename is undone by renaming the group back, its strategies
+    // with it; when the old name was taken meanwhile, the undo is refused
+    // with the plug-in's message and the group keeps its new name.
+    void groupRenameThenUndo_data()
+    {
+        QTest::addColumn<bool>("withStrategy");
+        QTest::addColumn<bool>("oldNameTaken");
+        QTest::newRow("a group with a strategy") << true << false;
+        QTest::newRow("an empty group") << false << false;
+        QTest::newRow("the old name taken meanwhile") << true << true;
+    }
+    void groupRenameThenUndo()
+    {
+        QFETCH(bool, withStrategy);
+        QFETCH(bool, oldNameTaken);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+        const QString from = QStringLiteral("旧组_") + tag;
+        const QString to = QStringLiteral("新组_") + tag;
+        QCOMPARE(plugin().addGroup(from), QString());
+        qint64 id = 0;
+        if (withStrategy) {
+            const QString path = strategyFile(QStringLiteral("grouprename_%1.py").arg(tag));
+            QVERIFY(m_window->addStrategyWith(path, QStringLiteral("组内"), from, {}, 1));
+            id = registered(path, QStringLiteral("组内")).id;
+        }
+        m_window->groupActions()->changed();
+        QVERIFY(m_window->groupActions()->rename(from, to));
+        QCOMPARE(m_window->undoStack()->count(), 1);
+        QVERIFY(m_window->groupModel()->rowOfGroup(to) >= 0);
+        QCOMPARE(m_window->groupModel()->rowOfGroup(from), -1);
+        if (withStrategy)
+            QCOMPARE(inTable(id).group, to);
+        if (oldNameTaken)
+            QCOMPARE(plugin().addGroup(from), QString());
+        undo();
+        const QString held = oldNameTaken ? to : from;
+        QVERIFY(plugin().getAllStrategyGroupNameSorted().contains(held));
+        QVERIFY(m_window->groupModel()->rowOfGroup(held) >= 0);
+        if (withStrategy) {
+            QCOMPARE(plugin().getFixedStrateyInfoByID(int(id)).group, held);
+            QCOMPARE(inTable(id).group, held);
+        }
+        if (oldNameTaken) {
+            QVERIFY(!m_shown.isEmpty());
+            QCOMPARE(m_window->undoStack()->count(), 0);
+            return;
+        }
+        QCOMPARE(m_window->groupModel()->rowOfGroup(to), -1);
+        redo();
+        QCOMPARE(m_window->groupModel()->rowOfGroup(from), -1);
+        QVERIFY(m_window->groupModel()->rowOfGroup(to) >= 0);
+        if (withStrategy)
+            QCOMPARE(inTable(id).group, to);
+    }
+
     // A lock is undone by unlocking what it locked, and no more; the
     // editor's read-only state follows.
     void lockThenUndo_data()
@@ -720,6 +775,79 @@ private slots:
         QCOMPARE(registered(QStringLiteral("D:/s/imported.py"), QStringLiteral("导入")).id > 0, added);
         // The table follows the plug-in: at once after an applied import.
         QCOMPARE(m_window->strategyModel()->rowCount(), rows + (added ? 2 : 0));
+    }
+
+    // A write the folder does not take is shown with the plug-in's message,
+    // never as done: nothing goes onto the undo stack and the views show
+    // what the plug-in holds. A change the plug-in keeps in memory (the data
+    // file and the groups file are written again at their next write) is in
+    // the files once the folder can be written again.
+    void aReadOnlyFolderShowsTheFailure_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("add a strategy") << "add";
+        QTest::newRow("lock a file") << "lock";
+        QTest::newRow("add a group") << "group";
+    }
+    void aReadOnlyFolderShowsTheFailure()
+    {
+        QFETCH(QString, change);
+        const QString path = strategyFile(QStringLiteral("readonly_%1.py").arg(change));
+        QVERIFY(m_window->addStrategyWith(path, QStringLiteral("只读_") + change, QStringLiteral("趋势"), {}, 1));
+        const qint64 id = registered(path, QStringLiteral("只读_") + change).id;
+        m_window->undoStack()->clear();
+        const StrategyLogic::InstallationFiles files = StrategyLogic::installationFiles(m_home.path(), plugin().getCurUserId());
+        const QByteArray dataBefore = readFile(files.dataFile);
+        const QByteArray groupsBefore = readFile(files.groupsFile);
+        const QString group = QStringLiteral("只读组");
+        bool done = true;
+        {
+            ReadOnlyFolder mount(m_home.path());
+            if (!mount.isValid())
+                QSKIP("the data folder could not be mounted read-only (this test needs root)");
+            if (change == QLatin1String("add")) {
+                done = m_window->addStrategyWith(path, QStringLiteral("只读新增"), QStringLiteral("趋势"), {}, 1);
+            } else if (change == QLatin1String("lock")) {
+                select(id);
+                m_window->toggleLockOfSelected();
+                done = plugin().getFileLockState(path);
+            } else {
+                done = m_window->groupActions()->add(group);
+            }
+            QCOMPARE(readFile(files.dataFile), dataBefore);
+            QCOMPARE(readFile(files.groupsFile), groupsBefore);
+        }
+        QVERIFY(!done);
+        QCOMPARE(StrategyLogic::lastRefusal().code, StrategyLogic::RefusalCode::NotWritable);
+        QVERIFY(!m_shown.isEmpty());
+        QCOMPARE(m_shown, StrategyLogic::lastRefusal().message);
+        QCOMPARE(m_window->undoStack()->count(), 0);
+        // The views agree with the plug-in.
+        m_window->strategyModel()->reload();
+        QCOMPARE(m_window->strategyModel()->rowCount(), plugin().getFixedStrategyList().size());
+        QCOMPARE(inTable(id).group, QStringLiteral("趋势"));
+        QCOMPARE(m_window->strategyModel()->data(m_window->strategyModel()->index(
+                     m_window->strategyModel()->rowOfId(id), StrategyTableModel::Locked), StrategyTableModel::LockedRole).toBool(),
+                 plugin().getFileLockState(path));
+        QCOMPARE(m_window->groupModel()->rowOfGroup(group) >= 0, plugin().getAllStrategyGroupNameSorted().contains(group));
+
+        // The folder writable again: the next write of each file takes what
+        // the plug-in kept.
+        if (change == QLatin1String("add")) {
+            QVERIFY(m_window->addStrategyWith(path, QStringLiteral("只读之后"), QStringLiteral("趋势"), {}, 1));
+            const QByteArray data = readFile(files.dataFile);
+            QVERIFY(data.contains(QStringLiteral("只读之后").toUtf8()));
+            QCOMPARE(data.contains(QStringLiteral("只读新增").toUtf8()), bool(registered(path, QStringLiteral("只读新增")).id > 0));
+        } else if (change == QLatin1String("lock")) {
+            m_window->toggleLockOfSelected();
+            QVERIFY(plugin().getFileLockState(path));
+            QCOMPARE(m_window->undoStack()->count(), 1);
+        } else {
+            QVERIFY(m_window->groupActions()->add(group + QStringLiteral("二")));
+            const QByteArray groups = readFile(files.groupsFile);
+            QVERIFY(groups.contains((group + QStringLiteral("二")).toUtf8()));
+            QCOMPARE(groups.count(group.toUtf8()), plugin().getAllStrategyGroupNameSorted().contains(group) ? 2 : 1);
+        }
     }
 
     // A data folder held by another process: the user is told who holds

@@ -42,6 +42,7 @@ GroupActions::GroupActions(StrategyFileLogicHandler &plugin, QWidget *parent)
         QMessageBox::warning(m_parent, title, message);
     };
     changed = [] {};
+    renamed = [](const QString &, const QString &) {};
 
     m_add = new QAction(tr("&New group..."), this);
     m_rename = new QAction(tr("Re&name group..."), this);
@@ -97,7 +98,10 @@ bool GroupActions::add(const QString &name)
 
 bool GroupActions::rename(const QString &group, const QString &newName)
 {
-    return answered(tr("The group %1 was not renamed").arg(group), m_plugin.renameGroup(group, newName));
+    if (!answered(tr("The group %1 was not renamed").arg(group), m_plugin.renameGroup(group, newName)))
+        return false;
+    renamed(group, newName);
+    return true;
 }
 
 bool GroupActions::remove(const QString &group, bool withStrategies)

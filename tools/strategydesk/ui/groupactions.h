@@ -47,6 +47,8 @@ public:
     std::function<int(const QString &title, const QString &question, const QStringList &choices)> askChoice;
     std::function<void(const QString &title, const QString &message)> showMessage;
     std::function<void()> changed;
+    // After a rename the plug-in made (for undo).
+    std::function<void(const QString &from, const QString &to)> renamed;
 
 private:
     void addAsked();

@@ -181,6 +181,9 @@ void MainWindow::buildGroupActions()
         m_strategies->reload();
         m_groups->reload();
     };
+    m_groupActions->renamed = [this](const QString &from, const QString &to) {
+        pushDone(new RenameGroupCommand(from, to));
+    };
     QMenu *menu = menuBar()->addMenu(tr("&Group"));
     menu->addActions(m_groupActions->actions());
     m_groupView->addActions(m_groupActions->actions());

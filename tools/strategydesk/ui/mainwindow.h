@@ -48,7 +48,7 @@ public:
     QListView *groupView() const { return m_groupView; }
     QLineEdit *filterEdit() const { return m_filter; }
     StrategyFileView *fileView() const { return m_fileView; }
-    // Modify, move, lock and unlock, undone with Ctrl+Z and redone with Ctrl+Shift+Z.
+    // Modify, move, lock and unlock, group rename: undone with Ctrl+Z, redone with Ctrl+Shift+Z.
     QUndoStack *undoStack() const { return m_undo; }
     GroupActions *groupActions() const { return m_groupActions; }
 

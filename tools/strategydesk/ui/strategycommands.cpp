@@ -133,3 +133,24 @@ bool LockFilesCommand::setLock(const QStringList &files, bool lock, Refusal *ref
     }
     return true;
 }
+
+RenameGroupCommand::RenameGroupCommand(const QString &from, const QString &to)
+    : StrategyCommand(QCoreApplication::translate("StrategyCommand", "rename group %1 to %2").arg(from, to))
+    , m_from(from)
+    , m_to(to)
+{
+}
+
+bool RenameGroupCommand::apply(bool forward, Refusal *refusal, QString *what)
+{
+    const QString &from = forward ? m_from : m_to;
+    const QString &to = forward ? m_to : m_from;
+    const QString message = plugin().renameGroup(from, to);
+    if (message.isEmpty())
+        return true;
+    *refusal = StrategyLogic::lastRefusal();
+    if (refusal->message.isEmpty())
+        refusal->message = message;
+    *what = QCoreApplication::translate("StrategyCommand", "The group %1 was not renamed").arg(from);
+    return false;
+}

@@ -97,4 +97,18 @@ private:
     bool m_lock;
 };
 
+// A rename of a group (its strategies with it): undoing renames it back.
+class RenameGroupCommand : public StrategyCommand
+{
+public:
+    RenameGroupCommand(const QString &from, const QString &to);
+
+protected:
+    bool apply(bool forward, StrategyLogic::Refusal *refusal, QString *what) override;
+
+private:
+    QString m_from;
+    QString m_to;
+};
+
 #endif // STRATEGYCOMMANDS_H
