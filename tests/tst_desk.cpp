@@ -769,7 +769,7 @@ private slots:
         QVERIFY(shown);
         QVERIFY2(pointers.contains(pointer), qPrintable(pointers.join(QLatin1Char(' '))));
         if (!action.isEmpty())
-            QCOMPARE(actions.toSet(), QSet<QString>({action}));
+            QCOMPARE(QSet<QString>(actions.begin(), actions.end()), QSet<QString>({action}));
         QCOMPARE(applyButton, canApply);
         QCOMPARE(m_shown, QString());
         QCOMPARE(registered(QStringLiteral("D:/s/imported.py"), QStringLiteral("导入")).id > 0, added);
@@ -848,6 +848,53 @@ private slots:
             QVERIFY(groups.contains((group + QStringLiteral("二")).toUtf8()));
             QCOMPARE(groups.count(group.toUtf8()), plugin().getAllStrategyGroupNameSorted().contains(group) ? 2 : 1);
         }
+    }
+
+    // Every control a user works is named for a screen reader: by its own
+    // text, by the label it is the buddy of, or by an accessible name.
+    void everyControlHasAName_data()
+    {
+        QTest::addColumn<QString>("screen");
+        QTest::newRow("main window") << "main";
+        QTest::newRow("add dialog") << "add";
+        QTest::newRow("modify dialog") << "modify";
+    }
+    void everyControlHasAName()
+    {
+        QFETCH(QString, screen);
+        std::unique_ptr<QWidget> dialog;
+        const QStringList groups = plugin().getAllStrategyGroupNameSorted();
+        if (screen == QLatin1String("add")) {
+            dialog = std::make_unique<AddStrategyDialog>(plugin(), groups, QStringLiteral("趋势"));
+        } else if (screen == QLatin1String("modify")) {
+            FixedStrategyInfo info;
+            info.id = 1;
+            info.name = QStringLiteral("名");
+            info.filePath = strategyFile(QStringLiteral("named.py"));
+            info.group = QStringLiteral("趋势");
+            dialog = std::make_unique<ModifyStrategyDialog>(plugin(), info, groups);
+        }
+        QWidget *top = dialog ? dialog.get() : m_window.get();
+        if (dialog)
+            dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(top));
+        QStringList unnamed;
+        for (QWidget *widget : top->findChildren<QWidget *>()) {
+            const bool control = qobject_cast<QAbstractItemView *>(widget) || qobject_cast<QLineEdit *>(widget)
+                || qobject_cast<QAbstractSpinBox *>(widget) || qobject_cast<QComboBox *>(widget)
+                || qobject_cast<QAbstractButton *>(widget) || qobject_cast<QPlainTextEdit *>(widget);
+            // The parts of a control are named with it: a table's headers, a
+            // spin box's or a combo box's line.
+            const bool part = qobject_cast<QHeaderView *>(widget) || qobject_cast<QAbstractSpinBox *>(widget->parent())
+                || qobject_cast<QComboBox *>(widget->parent());
+            if (!control || part || !widget->isVisibleTo(top))
+                continue;
+            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(widget);
+            if (!face || face->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << QStringLiteral("%1 %2").arg(QString::fromLatin1(widget->metaObject()->className()),
+                                                       widget->objectName());
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
     }
 
     // A data folder held by another process: the user is told who holds

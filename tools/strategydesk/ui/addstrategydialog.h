@@ -1,6 +1,8 @@
 #ifndef ADDSTRATEGYDIALOG_H
 #define ADDSTRATEGYDIALOG_H
 
+#include "ui/strategyform.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -31,29 +33,18 @@ public:
     int count() const;
     // Why OK is disabled; empty while the values can be registered.
     QString problem() const;
-    // What the file rules say of a strategy file's path (empty, not a Python
-    // file, not a valid file name); empty when it may be registered.
-    static QString fileProblem(StrategyFileLogicHandler &plugin, const QString &filePath);
-
-    QLineEdit *fileEdit() const { return m_file; }
-    QLineEdit *nameEdit() const { return m_name; }
-    QSpinBox *countBox() const { return m_count; }
-    QComboBox *groupBox() const { return m_group; }
-    QDialogButtonBox *buttons() const { return m_buttons; }
+    QLineEdit *fileEdit() const { return m_form.file; }
+    QLineEdit *nameEdit() const { return m_form.name; }
+    QSpinBox *countBox() const { return m_form.count; }
+    QComboBox *groupBox() const { return m_form.group; }
+    QDialogButtonBox *buttons() const { return m_form.buttons; }
 
 private:
     void fileChanged();
-    void browse();
     void check();
 
     StrategyFileLogicHandler &m_plugin;
-    QLineEdit *m_file = nullptr;
-    QLineEdit *m_name = nullptr;
-    QSpinBox *m_count = nullptr;
-    QComboBox *m_group = nullptr;
-    QLineEdit *m_extra = nullptr;
-    QLabel *m_problem = nullptr;
-    QDialogButtonBox *m_buttons = nullptr;
+    StrategyForm m_form;
     QString m_proposed; // the name last proposed; replaced while the user keeps it
 };
 

@@ -3,6 +3,8 @@
 
 #include <StrategyLogic/fixedstrategyinfo.h>
 
+#include "ui/strategyform.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -32,24 +34,18 @@ public:
     // Why OK is disabled; empty while the values can be taken.
     QString problem() const;
 
-    QLineEdit *fileEdit() const { return m_file; }
-    QLineEdit *nameEdit() const { return m_name; }
-    QComboBox *groupBox() const { return m_group; }
-    QLineEdit *extraEdit() const { return m_extra; }
-    QDialogButtonBox *buttons() const { return m_buttons; }
+    QLineEdit *fileEdit() const { return m_form.file; }
+    QLineEdit *nameEdit() const { return m_form.name; }
+    QComboBox *groupBox() const { return m_form.group; }
+    QLineEdit *extraEdit() const { return m_form.extra; }
+    QDialogButtonBox *buttons() const { return m_form.buttons; }
 
 private:
-    void browse();
     void check();
 
     StrategyFileLogicHandler &m_plugin;
     const FixedStrategyInfo m_original;
-    QLineEdit *m_file = nullptr;
-    QLineEdit *m_name = nullptr;
-    QComboBox *m_group = nullptr;
-    QLineEdit *m_extra = nullptr;
-    QLabel *m_problem = nullptr;
-    QDialogButtonBox *m_buttons = nullptr;
+    StrategyForm m_form;
 };
 
 #endif // MODIFYSTRATEGYDIALOG_H
