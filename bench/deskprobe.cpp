@@ -14,6 +14,7 @@
 
 #include "app/pluginsession.h"
 #include "models/strategyfilterproxy.h"
+#include "models/strategytablemodel.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>

@@ -67,7 +67,8 @@
 //                    cores); without it 1M too (a few minutes).
 //          --runs N  runs of each table row (default 5); the scale table runs
 //                    each point 3 times (1M: once).
-//        strategylogic_bench --prepare-start DIR   (then --child initialize DIR 10000 DIR/ids, to profile)
+//        strategylogic_bench --prepare-start DIR [N]   (N = 10000: then --child initialize DIR 10000 DIR/ids,
+//                                                     to profile; strategydesk_probe DIR KEYS)
 
 #include <StrategyLogic/strategybundle.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
@@ -845,6 +846,8 @@ Row benchDryRun(const Bench &bench, int runs)
                            "an empty data folder, the read and check included")
                 .arg(double(100000) * 190 / 1e6, 0, 'f', 0),
             QStringLiteral("ms"), stat(ours), Stat(), 5000.0};
+}
+
 // `strategyctl shell` fed `lineBytes` bytes of an unknown command between
 // two commands; the whole process, in a fresh folder each run.
 Row benchShellLine(const Bench &bench, int runs, const QString &scenario, int lineBytes)
@@ -1157,8 +1160,10 @@ int main(int argc, char **argv)
     }
     const int prepareAt = args.indexOf(QStringLiteral("--prepare-start"));
     if (prepareAt > 0) {
-        // For profiling: the folder initialize() is measured on, kept.
-        prepareStart(args.value(prepareAt + 1), 10000, 10000);
+        // For profiling: the folder initialize() is measured on, kept (or
+        // one of N strategies, instances and days).
+        const int n = args.value(prepareAt + 2, QStringLiteral("10000")).toInt();
+        prepareStart(args.value(prepareAt + 1), n, n);
         return 0;
     }
     const bool json = args.contains(QStringLiteral("--json"));

@@ -503,6 +503,62 @@ private slots:
         QCOMPARE(proxy.rowCount(), 4);
     }
 
+    // Typed and erased key by key over a sorted list, the filter shows at
+    // each key the rows, in the order, of a filter set at once.
+    void filterKeyByKey_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("order");
+        QTest::newRow("by id") << int(StrategyTableModel::Id) << int(Qt::AscendingOrder);
+        QTest::newRow("by name, descending") << int(StrategyTableModel::Name) << int(Qt::DescendingOrder);
+        QTest::newRow("unsorted") << -1 << int(Qt::AscendingOrder);
+    }
+    void filterKeyByKey()
+    {
+        QFETCH(int, column);
+        QFETCH(int, order);
+        QStringList lines{"group g1", "group g2"};
+        for (int i = 0; i < 60; ++i)
+            lines << QStringLiteral("strategy /s/f%1.py|n%2|%3|t%4|1").arg(i).arg((i * 37) % 60).arg(i % 2 ? "g1" : "g2").arg(i % 7);
+        QVERIFY(apply(lines));
+        StrategyTableModel table(f);
+        const auto rows = [&](const QString &text, const QString &group, StrategyFilterProxy *typed) {
+            StrategyFilterProxy fresh;
+            fresh.setSourceModel(&table);
+            fresh.sort(column, Qt::SortOrder(order));
+            fresh.setFilterText(text);
+            fresh.setGroup(group);
+            QStringList want, got;
+            for (int row = 0; row < fresh.rowCount(); ++row)
+                want << fresh.index(row, StrategyTableModel::Id).data().toString();
+            for (int row = 0; row < typed->rowCount(); ++row)
+                got << typed->index(row, StrategyTableModel::Id).data().toString();
+            return want == got ? QString() : QStringLiteral("\"%1\" in %2: %3 instead of %4").arg(text, group, got.join(' '), want.join(' '));
+        };
+        StrategyFilterProxy proxy;
+        proxy.setSourceModel(&table);
+        proxy.sort(column, Qt::SortOrder(order));
+        Tester tester(&proxy, Tester::FailureReportingMode::QtTest);
+        const QString word = QStringLiteral("/S/F1");
+        QString text;
+        for (const QString &group : {QString(), QStringLiteral("g1"), QString()}) {
+            proxy.setGroup(group);
+            for (const QChar c : word) {
+                text += c;
+                proxy.setFilterText(text);
+                const QString problem = rows(text, group, &proxy);
+                QVERIFY2(problem.isEmpty(), qPrintable(problem));
+            }
+            QCOMPARE(proxy.rowCount(), group.isEmpty() ? 11 : 6); // f1, f10 to f19; the odd ones in g1
+            while (!text.isEmpty()) {
+                text.chop(1);
+                proxy.setFilterText(text);
+                const QString problem = rows(text, group, &proxy);
+                QVERIFY2(problem.isEmpty(), qPrintable(problem));
+            }
+        }
+    }
+
     // The filter applies to rows as they change.
     void filterFollowsChanges()
     {

@@ -32,7 +32,8 @@ protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
-    void refilter();
+    // `narrower`: no row hidden now is shown by the new filter.
+    void refilter(bool narrower);
     int compare(const QString &a, const QString &b) const;
 
     // The source when it is a strategy model, read directly: a keystroke
