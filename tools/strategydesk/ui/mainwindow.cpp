@@ -32,6 +32,7 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
 #include <QUndoStack>
@@ -58,6 +59,7 @@ MainWindow::MainWindow(PluginSession &session, QWidget *parent)
     buildEditActions();
     buildGroupActions();
     buildToolActions();
+    buildPages();
     restoreLayout();
     connect(m_strategies, &StrategyTableModel::changed, this, &MainWindow::updateStatus);
     connect(m_strategies, &StrategyTableModel::changed, this, &MainWindow::selectionChanged);
@@ -118,7 +120,12 @@ void MainWindow::buildViews()
     splitter->addWidget(middle);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({170, 830});
-    setCentralWidget(splitter);
+    // The subjects of the plug-in, a page each; the strategies first.
+    m_pages = new QTabWidget(this);
+    m_pages->setObjectName(QStringLiteral("pages"));
+    m_pages->setDocumentMode(true);
+    m_pages->addTab(splitter, tr("Strategies"));
+    setCentralWidget(m_pages);
 
     m_fileView = new StrategyFileView(this);
     auto *fileDock = new QDockWidget(tr("Strategy file"), this);
@@ -138,6 +145,12 @@ void MainWindow::buildViews()
             [this](const QString &message) { showMessage(tr("The file was not saved"), message); });
 }
 
+// The pages after the strategies', each on the plug-in's public API.
+void MainWindow::buildPages()
+{
+    connect(m_pages, &QTabWidget::currentChanged, this, &MainWindow::updateStrategyActions);
+}
+
 void MainWindow::buildActions()
 {
     QMenu *file = menuBar()->addMenu(tr("&File"));
@@ -152,12 +165,12 @@ void MainWindow::buildActions()
     m_lockAction = strategy->addAction(tr("&Lock or unlock the file"), this, &MainWindow::toggleLockOfSelected);
     m_lockAction->setShortcut(Qt::CTRL | Qt::Key_L);
     strategy->addSeparator();
-    QAction *find = strategy->addAction(tr("&Find"), this, [this] {
+    m_findAction = strategy->addAction(tr("&Find"), this, [this] {
         m_filter->setFocus();
         m_filter->selectAll();
     });
-    find->setShortcut(QKeySequence::Find);
-    for (QAction *action : {m_addAction, m_removeAction, m_lockAction, find})
+    m_findAction->setShortcut(QKeySequence::Find);
+    for (QAction *action : {m_addAction, m_removeAction, m_lockAction, m_findAction})
         action->setShortcutContext(Qt::WindowShortcut);
 
     QToolBar *tools = addToolBar(tr("Strategies"));
@@ -235,8 +248,7 @@ QList<qint64> MainWindow::selectedIds() const
 void MainWindow::selectionChanged()
 {
     const QList<qint64> ids = selectedIds();
-    m_removeAction->setEnabled(!ids.isEmpty());
-    m_lockAction->setEnabled(!ids.isEmpty());
+    updateStrategyActions();
     const int row = ids.size() == 1 ? m_strategies->rowOfId(ids.first()) : -1;
     if (row < 0) {
         if (ids.isEmpty() && !m_fileView->isModified())
@@ -390,7 +402,21 @@ void MainWindow::buildEditActions()
     m_table->addAction(m_modifyAction);
     connect(m_table, &QAbstractItemView::doubleClicked, this, &MainWindow::modifySelected);
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { m_modifyAction->setEnabled(selectedIds().size() == 1); });
+            &MainWindow::updateStrategyActions);
+}
+
+// The strategy actions work on the strategies page only: Delete on another
+// page removes nothing unseen.
+void MainWindow::updateStrategyActions()
+{
+    const bool shown = m_pages->currentIndex() == 0;
+    const int selected = shown ? int(selectedIds().size()) : 0;
+    m_addAction->setEnabled(shown);
+    m_findAction->setEnabled(shown);
+    m_removeAction->setEnabled(selected > 0);
+    m_lockAction->setEnabled(selected > 0);
+    if (m_modifyAction)
+        m_modifyAction->setEnabled(selected == 1);
 }
 
 void MainWindow::pushDone(StrategyCommand *command)

@@ -18,6 +18,7 @@ class QDialog;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QTabWidget;
 class QTableView;
 class StrategyCommand;
 class QUndoStack;
@@ -48,6 +49,8 @@ public:
     QListView *groupView() const { return m_groupView; }
     QLineEdit *filterEdit() const { return m_filter; }
     StrategyFileView *fileView() const { return m_fileView; }
+    // The pages: the strategies first, then the plug-in's other subjects.
+    QTabWidget *pages() const { return m_pages; }
     // Modify, move, lock and unlock, group rename: undone with Ctrl+Z, redone with Ctrl+Shift+Z.
     QUndoStack *undoStack() const { return m_undo; }
     GroupActions *groupActions() const { return m_groupActions; }
@@ -100,6 +103,8 @@ private:
     void buildToolActions();
     void buildViews();
     void buildGroupActions();
+    void buildPages();
+    void updateStrategyActions();
     void restoreLayout();
     void saveLayout();
     void selectionChanged();
@@ -124,6 +129,8 @@ private:
     QAction *m_removeAction = nullptr;
     QAction *m_lockAction = nullptr;
     QAction *m_modifyAction = nullptr;
+    QAction *m_findAction = nullptr;
+    QTabWidget *m_pages = nullptr;
     QUndoStack *m_undo = nullptr;
     QString m_lastMessage;
     HistoryDock *m_history = nullptr;
