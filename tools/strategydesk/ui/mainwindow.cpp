@@ -13,6 +13,7 @@
 #include "ui/doctordialog.h"
 #include "ui/historydock.h"
 #include "ui/importplandialog.h"
+#include "ui/simupage.h"
 
 #include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
@@ -148,6 +149,10 @@ void MainWindow::buildViews()
 // The pages after the strategies', each on the plug-in's public API.
 void MainWindow::buildPages()
 {
+    const StrategyLogic::InstallationFiles files =
+        StrategyLogic::installationFiles(m_session.dataFolder(), m_plugin.getCurUserId());
+    m_simuPage = new SimuPage(m_plugin, files.simuDatabase, m_pages);
+    m_pages->addTab(m_simuPage, tr("Simulated trades"));
     connect(m_pages, &QTabWidget::currentChanged, this, &MainWindow::updateStrategyActions);
 }
 

@@ -22,6 +22,7 @@ class QTabWidget;
 class QTableView;
 class StrategyCommand;
 class QUndoStack;
+class SimuPage;
 class StrategyFileLogicHandler;
 class StrategyFileView;
 class StrategyFilterProxy;
@@ -54,6 +55,7 @@ public:
     // Modify, move, lock and unlock, group rename: undone with Ctrl+Z, redone with Ctrl+Shift+Z.
     QUndoStack *undoStack() const { return m_undo; }
     GroupActions *groupActions() const { return m_groupActions; }
+    SimuPage *simuPage() const { return m_simuPage; }
 
     // The ids of the selected strategies, in the view's order.
     QList<qint64> selectedIds() const;
@@ -134,6 +136,7 @@ private:
     QUndoStack *m_undo = nullptr;
     QString m_lastMessage;
     HistoryDock *m_history = nullptr;
+    SimuPage *m_simuPage = nullptr;
 };
 
 #endif // MAINWINDOW_H
