@@ -78,6 +78,8 @@ QTableView *SimuPage::tableFor(SimuTradeModel *model, QSortFilterProxyModel *pro
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->verticalHeader()->hide();
     view->horizontalHeader()->setStretchLastSection(true);
+    // Each reload or column switch fits the columns to their texts.
+    connect(model, &QAbstractItemModel::modelReset, view, &QTableView::resizeColumnsToContents);
     view->setAccessibleName(model == m_orders ? tr("Simulated orders") : tr("Simulated fills"));
     return view;
 }
