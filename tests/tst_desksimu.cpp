@@ -5,6 +5,7 @@
 
 #include "app/pluginsession.h"
 #include "models/simutrademodel.h"
+#include "ui/settingsdialog.h"
 #include "ui/simupage.h"
 
 #include <StrategyLogic/installation.h>
@@ -159,6 +160,33 @@ private slots:
         page.filterEdit()->setText(QStringLiteral("IF2412"));
         QCOMPARE(page.orderProxy()->rowCount(), 1);
         QCOMPARE(page.fillProxy()->rowCount(), 1);
+    }
+
+    void settingsWarnAndWrite_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("missing file") << false;
+        QTest::newRow("existing file") << true;
+    }
+    void settingsWarnAndWrite()
+    {
+        QFETCH(bool, exists);
+        const QString path = m_home.filePath(exists ? QStringLiteral("python3") : QStringLiteral("no/python3"));
+        if (exists)
+            writeFile(path, "#!/bin/sh\n");
+        SettingsDialog dialog(plugin());
+        dialog.choosePythonFile = [path](const QString &) { return path; };
+        for (QPushButton *button : dialog.findChildren<QPushButton *>()) {
+            if (button->accessibleName() == QLatin1String("Browse for the Python installation"))
+                button->click();
+        }
+        QCOMPARE(dialog.pythonEdit()->text(), path);
+        QCOMPARE(dialog.pathWarning().contains(path), !exists);
+        QVERIFY(dialog.apply());
+        QCOMPARE(plugin().getPYInstallPath(), path);
+        QCOMPARE(dialog.errorText(), QString());
+        SettingsDialog again(plugin());
+        QCOMPARE(again.pythonEdit()->text(), path);
     }
 };
 

@@ -13,6 +13,7 @@
 #include "ui/doctordialog.h"
 #include "ui/historydock.h"
 #include "ui/importplandialog.h"
+#include "ui/settingsdialog.h"
 #include "ui/simupage.h"
 
 #include <StrategyLogic/installation.h>
@@ -153,6 +154,14 @@ void MainWindow::buildPages()
         StrategyLogic::installationFiles(m_session.dataFolder(), m_plugin.getCurUserId());
     m_simuPage = new SimuPage(m_plugin, files.simuDatabase, m_pages);
     m_pages->addTab(m_simuPage, tr("Simulated trades"));
+    QMenu *file = menuBar()->actions().constFirst()->menu();
+    m_settingsAction = new QAction(tr("&Settings..."), this);
+    m_settingsAction->setShortcut(Qt::CTRL | Qt::Key_Comma);
+    file->insertAction(file->actions().constFirst(), m_settingsAction);
+    connect(m_settingsAction, &QAction::triggered, this, [this] {
+        SettingsDialog dialog(m_plugin, this);
+        runDialog(dialog);
+    });
     connect(m_pages, &QTabWidget::currentChanged, this, &MainWindow::updateStrategyActions);
 }
 

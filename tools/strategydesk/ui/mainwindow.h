@@ -56,6 +56,8 @@ public:
     QUndoStack *undoStack() const { return m_undo; }
     GroupActions *groupActions() const { return m_groupActions; }
     SimuPage *simuPage() const { return m_simuPage; }
+    // File > Settings... (Ctrl+,): the Python path and the auto-start switch.
+    QAction *settingsAction() const { return m_settingsAction; }
 
     // The ids of the selected strategies, in the view's order.
     QList<qint64> selectedIds() const;
@@ -137,6 +139,7 @@ private:
     QString m_lastMessage;
     HistoryDock *m_history = nullptr;
     SimuPage *m_simuPage = nullptr;
+    QAction *m_settingsAction = nullptr;
 };
 
 #endif // MAINWINDOW_H
