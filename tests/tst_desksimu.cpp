@@ -5,6 +5,7 @@
 
 #include "app/pluginsession.h"
 #include "models/simutrademodel.h"
+#include "ui/accountspage.h"
 #include "ui/settingsdialog.h"
 #include "ui/simupage.h"
 
@@ -187,6 +188,40 @@ private slots:
         QCOMPARE(dialog.errorText(), QString());
         SettingsDialog again(plugin());
         QCOMPARE(again.pythonEdit()->text(), path);
+    }
+
+    void productNarrowsAccounts_data()
+    {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QStringList>("accounts");
+        QTest::addColumn<QString>("pyType");
+        QTest::newRow("P001") << "P001" << QStringList{"880001", "880002", "880003"} << "stock";
+        QTest::newRow("P002") << "P002" << QStringList{"990001", "990002"} << "futures";
+    }
+    void productNarrowsAccounts()
+    {
+        QFETCH(QString, product);
+        QFETCH(QStringList, accounts);
+        QFETCH(QString, pyType);
+        AccountsPage page(plugin());
+        QAbstractItemModelTester tester(page.accountModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        page.productBox()->setCurrentIndex(page.productBox()->findData(product));
+        QStringList shown;
+        for (int i = 0; i < page.fundAccountBox()->count(); ++i)
+            shown.append(page.fundAccountBox()->itemData(i).toString());
+        QCOMPARE(shown, accounts);
+        QCOMPARE(page.accountModel()->index(0, 2).data().toString(), pyType);
+        QCOMPARE(plugin().getLastProduct(), product);
+        QCOMPARE(plugin().getLastFundaccount(), accounts.first());
+        // A later page shows the remembered choice again.
+        page.fundAccountBox()->setCurrentIndex(1);
+        AccountsPage next(plugin());
+        QCOMPARE(next.productBox()->currentData().toString(), product);
+        QCOMPARE(next.fundAccountBox()->currentData().toString(), accounts.at(1));
+        // The pickers are built anew when the accounts change.
+        page.productBox()->clear();
+        plugin().refreshAccount();
+        QTRY_COMPARE(page.productBox()->count(), next.productBox()->count());
     }
 };
 

@@ -13,6 +13,7 @@
 #include "ui/doctordialog.h"
 #include "ui/historydock.h"
 #include "ui/importplandialog.h"
+#include "ui/accountspage.h"
 #include "ui/settingsdialog.h"
 #include "ui/simupage.h"
 
@@ -154,6 +155,8 @@ void MainWindow::buildPages()
         StrategyLogic::installationFiles(m_session.dataFolder(), m_plugin.getCurUserId());
     m_simuPage = new SimuPage(m_plugin, files.simuDatabase, m_pages);
     m_pages->addTab(m_simuPage, tr("Simulated trades"));
+    m_accountsPage = new AccountsPage(m_plugin, m_pages);
+    m_pages->addTab(m_accountsPage, tr("Accounts"));
     QMenu *file = menuBar()->actions().constFirst()->menu();
     m_settingsAction = new QAction(tr("&Settings..."), this);
     m_settingsAction->setShortcut(Qt::CTRL | Qt::Key_Comma);

@@ -23,6 +23,7 @@ class QTableView;
 class StrategyCommand;
 class QUndoStack;
 class SimuPage;
+class AccountsPage;
 class StrategyFileLogicHandler;
 class StrategyFileView;
 class StrategyFilterProxy;
@@ -56,6 +57,7 @@ public:
     QUndoStack *undoStack() const { return m_undo; }
     GroupActions *groupActions() const { return m_groupActions; }
     SimuPage *simuPage() const { return m_simuPage; }
+    AccountsPage *accountsPage() const { return m_accountsPage; }
     // File > Settings... (Ctrl+,): the Python path and the auto-start switch.
     QAction *settingsAction() const { return m_settingsAction; }
 
@@ -139,6 +141,7 @@ private:
     QString m_lastMessage;
     HistoryDock *m_history = nullptr;
     SimuPage *m_simuPage = nullptr;
+    AccountsPage *m_accountsPage = nullptr;
     QAction *m_settingsAction = nullptr;
 };
 
