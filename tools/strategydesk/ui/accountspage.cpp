@@ -30,6 +30,7 @@ AccountsPage::AccountsPage(StrategyFileLogicHandler &plugin, QWidget *parent)
     view->horizontalHeader()->setStretchLastSection(true);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setAccessibleName(tr("Fund accounts of the product"));
+    connect(m_model, &QAbstractItemModel::rowsInserted, view, &QTableView::resizeColumnsToContents);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(view, 1);
