@@ -7,6 +7,7 @@
 #include "models/strategytablemodel.h"
 #include "models/historymodel.h"
 #include "ui/addstrategydialog.h"
+#include "ui/backtestpage.h"
 #include "ui/modifystrategydialog.h"
 #include "ui/strategycommands.h"
 #include "ui/groupactions.h"
@@ -148,6 +149,9 @@ void MainWindow::buildViews()
 // The pages after the strategies', each on the plug-in's public API.
 void MainWindow::buildPages()
 {
+    m_backtests = new BacktestPage(m_plugin, this);
+    m_backtests->showMessage = [this](const QString &title, const QString &message) { showMessage(title, message); };
+    m_pages->addTab(m_backtests, tr("Backtests"));
     connect(m_pages, &QTabWidget::currentChanged, this, &MainWindow::updateStrategyActions);
 }
 

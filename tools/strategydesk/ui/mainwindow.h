@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class BacktestPage;
 class GroupActions;
 class GroupListModel;
 class HistoryDock;
@@ -51,6 +52,7 @@ public:
     StrategyFileView *fileView() const { return m_fileView; }
     // The pages: the strategies first, then the plug-in's other subjects.
     QTabWidget *pages() const { return m_pages; }
+    BacktestPage *backtestPage() const { return m_backtests; }
     // Modify, move, lock and unlock, group rename: undone with Ctrl+Z, redone with Ctrl+Shift+Z.
     QUndoStack *undoStack() const { return m_undo; }
     GroupActions *groupActions() const { return m_groupActions; }
@@ -134,6 +136,7 @@ private:
     QUndoStack *m_undo = nullptr;
     QString m_lastMessage;
     HistoryDock *m_history = nullptr;
+    BacktestPage *m_backtests = nullptr;
 };
 
 #endif // MAINWINDOW_H
