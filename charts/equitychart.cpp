@@ -1,5 +1,7 @@
 #include <StrategyLogic/equitychart.h>
 
+#include "chartstyle_p.h"
+
 #include <StrategyLogic/reporthtml.h>
 #include <StrategyLogic/wholefile.h>
 
@@ -32,62 +34,16 @@ namespace StrategyLogic {
 
 const QSize EquityChart::DefaultSize(960, 540);
 
+using namespace ChartStyle;
+
 namespace {
-const double Margin = 24;
-const double PointInset = 10; // the first and last points stay clear of the plot's edges
-const int WantedTicks = 6;
 const double MinTitleWidth = 160; // beside the legend
 
-const QColor Ink(0x1d, 0x23, 0x30);
-const QColor Muted(0x5b, 0x64, 0x75);
-const QColor Grid(0xe6, 0xe9, 0xef);
-const QColor Baseline(0x9a, 0xa3, 0xb2);
 const QColor Curve(0x1f, 0x5f, 0xa8);
 const QColor Peak(0x8a, 0x94, 0xa6);
 const QColor DrawdownFill(0xd6, 0x30, 0x31, 72);
 const QColor Loss(0xc0, 0x39, 0x2b);
 const QColor Gain(0x1b, 0x7f, 0x3b);
-
-QFont font(int pixelSize, bool bold)
-{
-    // A generic family: fontconfig picks the machine's sans-serif face for
-    // the PNG, and an SVG viewer its own.
-    QFont f(QStringLiteral("sans-serif"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(pixelSize);
-    f.setBold(bold);
-    return f;
-}
-
-// 1, 2, 2.5 or 5 times a power of ten, near span / count.
-double niceStep(double span, int count)
-{
-    const double raw = span / count;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    const double normal = raw / magnitude;
-    const double nice = normal <= 1 ? 1 : normal <= 2 ? 2 : normal <= 2.5 ? 2.5 : normal <= 5 ? 5 : 10;
-    return nice * magnitude;
-}
-
-// The decimals that show every multiple of `step` exactly.
-int decimalsFor(double step)
-{
-    int decimals = 0;
-    while (decimals < 8) {
-        const double scaled = step * std::pow(10.0, decimals);
-        if (std::abs(scaled - std::round(scaled)) < 1e-6)
-            break;
-        ++decimals;
-    }
-    return decimals;
-}
-
-QString amountText(double amount, int decimals)
-{
-    if (std::abs(amount) < 0.5 * std::pow(10.0, -decimals))
-        amount = 0; // no "-0"
-    return QLocale(QLocale::English, QLocale::UnitedStates).toString(amount, 'f', decimals);
-}
 
 QString pointLabel(const BacktestReport::EquityPoint &point)
 {
@@ -179,19 +135,7 @@ void EquityChart::layOut()
             high = std::max({high, point.funds, point.peak});
         }
     }
-    if (high - low <= std::abs(high) * 1e-9) {
-        // A flat line sits in the middle of a small range around it.
-        const double half = high != 0 ? std::abs(high) * 0.01 : 1;
-        low -= half;
-        high += half;
-    }
-    const double step = niceStep(high - low, WantedTicks);
-    m_tickDecimals = decimalsFor(step);
-    const double first = std::floor(low / step + 1e-9) * step;
-    const double last = std::ceil(high / step - 1e-9) * step;
-    const int count = int(std::lround((last - first) / step));
-    for (int i = 0; i <= count; ++i)
-        m_ticks.append(first + i * step);
+    m_ticks = axisTicks(low, high, &m_tickDecimals);
 
     double labelWidth = 0;
     for (const double tick : qAsConst(m_ticks))

@@ -6,8 +6,9 @@
 /// \file
 /// The export macro of the chart library (StrategyLogic::Charts).
 
-/// Marks what the chart library exports: StrategyLogic::EquityChart and
-/// StrategyLogic::reportHtml(); everything else stays inside the library.
+/// Marks what the chart library exports: StrategyLogic::EquityChart,
+/// StrategyLogic::ComparisonChart and StrategyLogic::reportHtml();
+/// everything else stays inside the library.
 #if defined(STRATEGYLOGICCHARTS_BUILDING)
 #define STRATEGYLOGICCHARTS_EXPORT Q_DECL_EXPORT
 #else

@@ -12,6 +12,7 @@
 #include "models/strategytablemodel.h"
 #include "models/historymodel.h"
 #include "ui/addstrategydialog.h"
+#include "ui/backtestpage.h"
 #include "ui/doctordialog.h"
 #include "ui/historydock.h"
 #include "ui/importplandialog.h"
@@ -23,6 +24,8 @@
 #include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <QApplication>
+#include <QTabWidget>
+#include <cmath>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
@@ -58,6 +61,17 @@ void select(MainWindow &window, qint64 id)
     window.strategyView()->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect
                                                                | QItemSelectionModel::Rows);
     window.strategyView()->scrollTo(index);
+}
+// A few weeks of weekdays with ups and downs, each end the next start.
+void demoDays(StrategyFileLogicHandler &plugin, const QString &id, double start, double drift)
+{
+    double funds = start;
+    QDate date(2026, 11, 2);
+    for (int i = 0; i < 25; ++i, date = date.addDays(date.dayOfWeek() == 5 ? 3 : 1)) {
+        plugin.addBackTestInitCashInfo(id, date, funds);
+        funds *= 1 + drift + 0.012 * std::sin(i * 1.3);
+        plugin.addBackTestInitCashEndInfo(id, date, funds);
+    }
 }
 } // namespace
 
@@ -177,6 +191,14 @@ int main(int argc, char **argv)
         planDialog.show();
         failures += !save(planDialog, out, QStringLiteral("import-plan"));
         planDialog.close();
+
+        demoDays(plugin, QStringLiteral("1024"), 100000, 0.002);
+        demoDays(plugin, QStringLiteral("1025"), 50000, -0.001);
+        window.pages()->setCurrentWidget(window.backtestPage());
+        window.backtestPage()->selectInstances({QStringLiteral("1024")});
+        failures += !save(window, out, QStringLiteral("backtest"));
+        window.backtestPage()->selectInstances({QStringLiteral("1024"), QStringLiteral("1025")});
+        failures += !save(window, out, QStringLiteral("backtest-compare"));
         window.close();
     }
     session.stop();

@@ -7,6 +7,7 @@
 #include "models/strategytablemodel.h"
 #include "models/historymodel.h"
 #include "ui/addstrategydialog.h"
+#include "ui/backtestpage.h"
 #include "ui/modifystrategydialog.h"
 #include "ui/strategycommands.h"
 #include "ui/groupactions.h"
@@ -151,6 +152,9 @@ void MainWindow::buildViews()
 // The pages after the strategies', each on the plug-in's public API.
 void MainWindow::buildPages()
 {
+    m_backtests = new BacktestPage(m_plugin, this);
+    m_backtests->showMessage = [this](const QString &title, const QString &message) { showMessage(title, message); };
+    m_pages->addTab(m_backtests, tr("Backtests"));
     const StrategyLogic::InstallationFiles files =
         StrategyLogic::installationFiles(m_session.dataFolder(), m_plugin.getCurUserId());
     m_simuPage = new SimuPage(m_plugin, files.simuDatabase, m_pages);

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class BacktestPage;
 class GroupActions;
 class GroupListModel;
 class HistoryDock;
@@ -53,6 +54,7 @@ public:
     StrategyFileView *fileView() const { return m_fileView; }
     // The pages: the strategies first, then the plug-in's other subjects.
     QTabWidget *pages() const { return m_pages; }
+    BacktestPage *backtestPage() const { return m_backtests; }
     // Modify, move, lock and unlock, group rename: undone with Ctrl+Z, redone with Ctrl+Shift+Z.
     QUndoStack *undoStack() const { return m_undo; }
     GroupActions *groupActions() const { return m_groupActions; }
@@ -143,6 +145,7 @@ private:
     SimuPage *m_simuPage = nullptr;
     AccountsPage *m_accountsPage = nullptr;
     QAction *m_settingsAction = nullptr;
+    BacktestPage *m_backtests = nullptr;
 };
 
 #endif // MAINWINDOW_H
