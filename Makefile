@@ -8,8 +8,10 @@ BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 
+# qttools5-dev-tools: lupdate and lrelease; qttools5-dev: their CMake
+# package (Qt5LinguistTools); qttranslations5-l10n: Qt's own qtbase_zh_CN.qm.
 PACKAGES      := cmake g++ make pkg-config qtbase5-dev libqt5svg5-dev libsqlite3-dev libedit-dev man-db \
-                 fonts-wqy-microhei
+                 fonts-wqy-microhei qttools5-dev-tools qttools5-dev qttranslations5-l10n
 DEMO_PACKAGES := sqlite3
 # clang and its sanitizer and libFuzzer runtimes; llvm-symbolizer (llvm-14)
 # names the source lines in sanitizer reports.
@@ -17,7 +19,7 @@ FUZZ_PACKAGES := clang-14 libclang-rt-14-dev llvm-14
 
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all build test stress demo desk screenshots asan bench deps demo-deps clean install consumer docs
+.PHONY: all build test stress demo desk screenshots translations asan bench deps demo-deps clean install consumer docs
 
 all: build
 
@@ -53,10 +55,17 @@ desk: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target strategyctl strategydesk
 	@bash tools/desk-demo.sh $(BUILD)/bin $(DESK_HOME)
 
-# A picture of each screen of the desktop client, in $(BUILD)/screenshots.
+# A picture of each screen of the desktop client in each of its languages,
+# in $(BUILD)/screenshots/en and $(BUILD)/screenshots/zh_CN.
 screenshots: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target strategydesk_screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/strategydesk_screenshots $(BUILD)/screenshots
+
+# Refreshes the desktop client's translation sources
+# (tools/strategydesk/translations/*.ts) from its code, then lists the
+# texts that have no translation yet.
+translations: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) --target strategydesk_translations
 
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DSTRATEGYLOGIC_SANITIZE=ON

@@ -1,15 +1,20 @@
 // strategydesk: the strategy screens of a trading client on the plug-in.
 //
-//   strategydesk [--home DIR]
+//   strategydesk [--home DIR] [--lang en|zh_CN]
 //
 // DIR is the data folder, as for strategyctl (default $STRATEGYLOGIC_HOME,
 // else $XDG_DATA_HOME/StrategyLogic, else ~/.local/share/StrategyLogic).
+// The language is the locale's (LANG: zh_CN.UTF-8, or any Chinese locale,
+// gives Simplified Chinese) unless --lang names one.
 
+#include "app/desklanguage.h"
 #include "app/deskoptions.h"
 #include "app/pluginsession.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 int main(int argc, char **argv)
 {
@@ -22,6 +27,9 @@ int main(int argc, char **argv)
     DeskOptions options;
     if (!options.parse(QApplication::arguments()))
         return options.exitStatus();
+    if (!DeskLanguage::apply(options.language()))
+        std::fprintf(stderr, "strategydesk: the translation %s is missing: the screens are in English\n",
+                     qPrintable(options.language()));
 
     PluginSession session(options.dataFolder());
     if (!session.start())

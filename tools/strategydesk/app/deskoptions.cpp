@@ -1,5 +1,7 @@
 #include "app/deskoptions.h"
 
+#include "app/desklanguage.h"
+
 #include <StrategyLogic/strategylogic_version.h>
 
 #include <zqapplicationdir.h>
@@ -18,15 +20,18 @@ bool DeskOptions::parse(const QStringList &arguments)
                                   QStringLiteral("The data folder (default: $STRATEGYLOGIC_HOME, else "
                                                  "$XDG_DATA_HOME/StrategyLogic)."),
                                   QStringLiteral("DIR"));
+    const QCommandLineOption lang(QStringLiteral("lang"),
+                                  QStringLiteral("The language of the screens: %1 (default: the one of the "
+                                                 "locale, LANG).")
+                                      .arg(DeskLanguage::codes().join(QStringLiteral(", "))),
+                                  QStringLiteral("CODE"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Shows the version and ends."));
     parser.addOption(home);
+    parser.addOption(lang);
     parser.addOption(version);
-    if (!parser.parse(arguments)) {
-        std::fprintf(stderr, "strategydesk: %s\nTry 'strategydesk --help'.\n", qPrintable(parser.errorText()));
-        m_exitStatus = 2;
-        return false;
-    }
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
     if (parser.isSet(help)) {
         std::printf("%s", qPrintable(parser.helpText()));
         return false;
@@ -35,14 +40,22 @@ bool DeskOptions::parse(const QStringList &arguments)
         std::printf("strategydesk %s\n", STRATEGYLOGIC_VERSION_STRING);
         return false;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "strategydesk: unexpected argument '%s'\nTry 'strategydesk --help'.\n",
-                     qPrintable(parser.positionalArguments().first()));
-        m_exitStatus = 2;
-        return false;
-    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    m_language = parser.isSet(lang) ? parser.value(lang) : DeskLanguage::forLocale(m_system);
+    if (!DeskLanguage::codes().contains(m_language))
+        return usageError(QStringLiteral("unknown language '%1' for --lang: use one of %2")
+                              .arg(m_language, DeskLanguage::codes().join(QStringLiteral(", "))));
     m_home = parser.value(home);
     return true;
+}
+
+bool DeskOptions::usageError(const QString &text)
+{
+    m_error = text;
+    std::fprintf(stderr, "strategydesk: %s\nTry 'strategydesk --help'.\n", qPrintable(text));
+    m_exitStatus = 2;
+    return false;
 }
 
 QString DeskOptions::dataFolder() const

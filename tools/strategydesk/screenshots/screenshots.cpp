@@ -1,11 +1,14 @@
 // A picture of each screen of strategydesk, for a person to look at: fills
 // a demo data folder through the plug-in, opens the screens and saves each
-// with QWidget::grab().
+// with QWidget::grab(), once in each language of the client:
+// OUTPUT_FOLDER/en/NAME.png, OUTPUT_FOLDER/zh_CN/NAME.png. A new picture
+// goes into takePictures(), which runs once per language.
 //
 //   strategydesk_screenshots OUTPUT_FOLDER
 //
 // Run with QT_QPA_PLATFORM=offscreen where there is no display.
 
+#include "app/desklanguage.h"
 #include "app/pluginsession.h"
 #include "editor/strategyfileview.h"
 #include "models/strategyfilterproxy.h"
@@ -24,8 +27,8 @@
 #include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <QApplication>
+#include <QDate>
 #include <QTabWidget>
-#include <cmath>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
@@ -35,6 +38,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -62,37 +66,27 @@ void select(MainWindow &window, qint64 id)
                                                                | QItemSelectionModel::Rows);
     window.strategyView()->scrollTo(index);
 }
-// A few weeks of weekdays with ups and downs, each end the next start.
-void demoDays(StrategyFileLogicHandler &plugin, const QString &id, double start, double drift)
+
+qint64 idOf(StrategyFileLogicHandler &plugin, const QString &name)
 {
-    double funds = start;
-    QDate date(2026, 11, 2);
-    for (int i = 0; i < 25; ++i, date = date.addDays(date.dayOfWeek() == 5 ? 3 : 1)) {
-        plugin.addBackTestInitCashInfo(id, date, funds);
-        funds *= 1 + drift + 0.012 * std::sin(i * 1.3);
-        plugin.addBackTestInitCashEndInfo(id, date, funds);
+    for (const FixedStrategyInfo &info : plugin.getFixedStrategyList()) {
+        if (info.name == name)
+            return info.id;
     }
+    return -1;
 }
-} // namespace
 
-int main(int argc, char **argv)
+// The demo data folder and what the pictures show of it.
+struct Demo
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("strategydesk-screenshots"));
-    QApplication::setApplicationDisplayName(QStringLiteral("StrategyDesk"));
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: strategydesk_screenshots OUTPUT_FOLDER\n");
-        return 2;
-    }
-    const QString out = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
-    QDir().mkpath(out);
-    if (QFontDatabase().families(QFontDatabase::SimplifiedChinese).isEmpty())
-        std::fprintf(stderr, "strategydesk_screenshots: no font for Simplified Chinese: names show as boxes\n");
+    PluginSession &session;
+    QString folder;                          // the data folder
+    QString files;                           // the strategy files
+    StrategyLogic::BundleImportResult plan;  // a bundle that holds a strategy removed since
+};
 
-    QTemporaryDir home;
-    qputenv("STRATEGYLOGIC_ID_DIR", QFile::encodeName(home.filePath(QStringLiteral("ids"))));
-    const QString folder = home.filePath(QStringLiteral("data"));
-    const QString files = home.filePath(QStringLiteral("strategies"));
+void writeDemoFiles(const QString &files)
+{
     QDir().mkpath(files);
     writeStrategy(files + QStringLiteral("/ma_cross.py"),
                   "# Moving-average cross: long when the fast average crosses above the slow one.\n"
@@ -104,12 +98,26 @@ int main(int argc, char **argv)
                   "# Grid trading between two prices.\nLOW, HIGH, STEPS = 3.20, 3.80, 6\n\n\n@staticmethod\n"
                   "def levels():\n    step = (HIGH - LOW) / STEPS\n"
                   "    return [round(LOW + i * step, 3) for i in range(STEPS + 1)]\n");
+}
 
-    PluginSession session(folder);
-    session.askRetry = [](const QString &) { return false; };
-    if (!session.start())
-        return 3;
-    StrategyFileLogicHandler &plugin = session.plugin();
+// A few weeks of weekdays with ups and downs, each end the next start.
+void demoDays(StrategyFileLogicHandler &plugin, const QString &id, double start, double drift)
+{
+    double funds = start;
+    QDate date(2026, 11, 2);
+    for (int i = 0; i < 25; ++i, date = date.addDays(date.dayOfWeek() == 5 ? 3 : 1)) {
+        plugin.addBackTestInitCashInfo(id, date, funds);
+        funds *= 1 + drift + 0.012 * std::sin(i * 1.3);
+        plugin.addBackTestInitCashEndInfo(id, date, funds);
+    }
+}
+
+// The groups and strategies, a rename for the history, the days of two
+// backtests, and the plan of a bundle exported before a strategy was removed.
+void fillDemo(Demo &demo, const QString &bundle)
+{
+    StrategyFileLogicHandler &plugin = demo.session.plugin();
+    const QString &files = demo.files;
     const QString defaultGroup = StrategyLogic::defaultGroupName();
     for (const QString &group : {QStringLiteral("趋势"), QStringLiteral("震荡"), QStringLiteral("动量")})
         plugin.addGroup(group);
@@ -124,83 +132,130 @@ int main(int argc, char **argv)
                                 i % 2 ? QStringLiteral("动量") : defaultGroup, QString(), 1);
     plugin.changeFileLockState(files + QStringLiteral("/grid.py"), true);
 
+    FixedStrategyInfo renamed = plugin.getFixedStrateyInfoByID(int(idOf(plugin, QStringLiteral("策略3"))));
+    renamed.name = QStringLiteral("动量突破");
+    plugin.modifyFixedStrategyInfo(int(renamed.id), renamed);
+
+    demoDays(plugin, QStringLiteral("1024"), 100000, 0.002);
+    demoDays(plugin, QStringLiteral("1025"), 50000, -0.001);
+
+    StrategyLogic::exportBundle(bundle);
+    plugin.delFixedStrategyInfoByID(int(plugin.getFixedStrategyList().last().id));
+    QByteArray text;
+    StrategyLogic::checkBundleFile(bundle, &text);
+    demo.plan = StrategyLogic::importBundleText(text, StrategyLogic::BundleImportMode::Merge, true, bundle);
+}
+
+// The add dialog with a name the file has already, the modify dialog with
+// a rename to a name the file has already: both refused as typed.
+int pictureStrategyDialogs(Demo &demo, MainWindow &window, const QString &out)
+{
+    StrategyFileLogicHandler &plugin = demo.session.plugin();
     int failures = 0;
+    AddStrategyDialog dialog(plugin, plugin.getAllStrategyGroupNameSorted(), QStringLiteral("趋势"), &window);
+    dialog.fileEdit()->setText(demo.files + QStringLiteral("/ma_cross.py"));
+    dialog.nameEdit()->setText(QStringLiteral("双均线"));
+    dialog.show();
+    failures += !save(dialog, out, QStringLiteral("add-refused-name"));
+    dialog.close();
+
+    const FixedStrategyInfo info = plugin.getFixedStrateyInfoByID(int(idOf(plugin, QStringLiteral("双均线_1"))));
+    ModifyStrategyDialog modify(plugin, info, plugin.getAllStrategyGroupNameSorted(), &window);
+    modify.nameEdit()->setText(QStringLiteral("双均线"));
+    modify.show();
+    failures += !save(modify, out, QStringLiteral("modify-strategy"));
+    modify.close();
+    return failures;
+}
+
+// The history after a rename, the doctor with a file the plug-in kept
+// aside, the plan of the bundle.
+int pictureToolScreens(Demo &demo, MainWindow &window, const QString &out)
+{
+    int failures = 0;
+    window.historyDock()->model()->reload();
+    failures += !save(*window.historyDock(), out, QStringLiteral("history"));
+
+    const QString aside = StrategyLogic::installationFiles(demo.folder, demo.session.plugin().getCurUserId()).dataFile
+        + QStringLiteral(".unreadable-20261203-093000");
+    writeStrategy(aside, "x");
+    DoctorDialog doctor(demo.folder, [](const QString &) { return true; }, &window);
+    doctor.applyFixes(); // what it says while this process holds the folder
+    doctor.show();
+    failures += !save(doctor, out, QStringLiteral("doctor"));
+    doctor.close();
+    QFile::remove(aside);
+
+    ImportPlanDialog planDialog(demo.plan, &window);
+    planDialog.show();
+    failures += !save(planDialog, out, QStringLiteral("import-plan"));
+    planDialog.close();
+    return failures;
+}
+
+// Every picture, in the language applied; the number that failed.
+int takePictures(Demo &demo, const QString &out)
+{
+    StrategyFileLogicHandler &plugin = demo.session.plugin();
     QSettings().clear(); // the layout a first start shows
-    {
-        MainWindow window(session);
-        window.showMessage = [](const QString &, const QString &) {};
-        window.resize(1400, 800);
-        window.show();
-        const QList<FixedStrategyInfo> list = plugin.getFixedStrategyList();
-        select(window, list.first().id);
-        failures += !save(window, out, QStringLiteral("main-window"));
-        for (const FixedStrategyInfo &info : list) {
-            if (info.name == QStringLiteral("网格"))
-                select(window, info.id);
-        }
-        failures += !save(window, out, QStringLiteral("locked-file"));
+    MainWindow window(demo.session);
+    window.showMessage = [](const QString &, const QString &) {};
+    window.resize(1400, 800);
+    window.show();
+    int failures = 0;
+    select(window, plugin.getFixedStrategyList().first().id);
+    failures += !save(window, out, QStringLiteral("main-window"));
+    select(window, idOf(plugin, QStringLiteral("网格")));
+    failures += !save(window, out, QStringLiteral("locked-file"));
+    failures += pictureStrategyDialogs(demo, window, out);
+    failures += pictureToolScreens(demo, window, out);
+    window.pages()->setCurrentWidget(window.backtestPage());
+    window.backtestPage()->selectInstances({QStringLiteral("1024")});
+    failures += !save(window, out, QStringLiteral("backtest"));
+    window.backtestPage()->selectInstances({QStringLiteral("1024"), QStringLiteral("1025")});
+    failures += !save(window, out, QStringLiteral("backtest-compare"));
+    window.pages()->setCurrentIndex(0);
+    window.close();
+    return failures;
+}
+} // namespace
 
-        AddStrategyDialog dialog(plugin, plugin.getAllStrategyGroupNameSorted(), QStringLiteral("趋势"), &window);
-        dialog.fileEdit()->setText(files + QStringLiteral("/ma_cross.py"));
-        dialog.nameEdit()->setText(QStringLiteral("双均线"));
-        dialog.show();
-        failures += !save(dialog, out, QStringLiteral("add-refused-name"));
-        dialog.close();
-
-        // A rename to a name the file has already: refused as typed.
-        for (const FixedStrategyInfo &info : list) {
-            if (info.name == QStringLiteral("双均线_1")) {
-                ModifyStrategyDialog modify(plugin, info, plugin.getAllStrategyGroupNameSorted(), &window);
-                modify.nameEdit()->setText(QStringLiteral("双均线"));
-                modify.show();
-                failures += !save(modify, out, QStringLiteral("modify-strategy"));
-                modify.close();
-            }
-        }
-        // The history after a rename, and the doctor with a file the plug-in
-        // kept aside.
-        for (const FixedStrategyInfo &info : plugin.getFixedStrategyList()) {
-            if (info.name == QStringLiteral("策略3")) {
-                FixedStrategyInfo renamed = info;
-                renamed.name = QStringLiteral("动量突破");
-                plugin.modifyFixedStrategyInfo(int(info.id), renamed);
-            }
-        }
-        window.historyDock()->model()->reload();
-        failures += !save(*window.historyDock(), out, QStringLiteral("history"));
-
-        const QString aside = StrategyLogic::installationFiles(folder, plugin.getCurUserId()).dataFile
-            + QStringLiteral(".unreadable-20261203-093000");
-        writeStrategy(aside, "x");
-        DoctorDialog doctor(folder, [](const QString &) { return true; }, &window);
-        doctor.applyFixes(); // what it says while this process holds the folder
-        doctor.show();
-        failures += !save(doctor, out, QStringLiteral("doctor"));
-        doctor.close();
-        QFile::remove(aside);
-
-        // The plan of a bundle that holds a strategy removed since.
-        const QString bundle = home.filePath(QStringLiteral("bundle.json"));
-        StrategyLogic::exportBundle(bundle);
-        plugin.delFixedStrategyInfoByID(int(list.last().id));
-        QByteArray text;
-        StrategyLogic::checkBundleFile(bundle, &text);
-        const StrategyLogic::BundleImportResult plan =
-            StrategyLogic::importBundleText(text, StrategyLogic::BundleImportMode::Merge, true, bundle);
-        ImportPlanDialog planDialog(plan, &window);
-        planDialog.show();
-        failures += !save(planDialog, out, QStringLiteral("import-plan"));
-        planDialog.close();
-
-        demoDays(plugin, QStringLiteral("1024"), 100000, 0.002);
-        demoDays(plugin, QStringLiteral("1025"), 50000, -0.001);
-        window.pages()->setCurrentWidget(window.backtestPage());
-        window.backtestPage()->selectInstances({QStringLiteral("1024")});
-        failures += !save(window, out, QStringLiteral("backtest"));
-        window.backtestPage()->selectInstances({QStringLiteral("1024"), QStringLiteral("1025")});
-        failures += !save(window, out, QStringLiteral("backtest-compare"));
-        window.close();
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("strategydesk-screenshots"));
+    QApplication::setApplicationDisplayName(QStringLiteral("StrategyDesk"));
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: strategydesk_screenshots OUTPUT_FOLDER\n");
+        return 2;
     }
+    const QString out = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    if (QFontDatabase().families(QFontDatabase::SimplifiedChinese).isEmpty())
+        std::fprintf(stderr, "strategydesk_screenshots: no font for Simplified Chinese: names show as boxes\n");
+
+    QTemporaryDir home;
+    qputenv("STRATEGYLOGIC_ID_DIR", QFile::encodeName(home.filePath(QStringLiteral("ids"))));
+    const QString folder = home.filePath(QStringLiteral("data"));
+    PluginSession session(folder);
+    session.askRetry = [](const QString &) { return false; };
+    Demo demo{session, folder, home.filePath(QStringLiteral("strategies")), {}};
+    writeDemoFiles(demo.files);
+    if (!session.start())
+        return 3;
+    fillDemo(demo, home.filePath(QStringLiteral("bundle.json")));
+
+    int failures = 0;
+    for (const QString &language : DeskLanguage::codes()) {
+        if (!DeskLanguage::apply(language)) {
+            std::fprintf(stderr, "strategydesk_screenshots: the translation %s is missing\n", qPrintable(language));
+            ++failures;
+            continue;
+        }
+        const QString pictures = out + QLatin1Char('/') + language;
+        QDir().mkpath(pictures);
+        failures += takePictures(demo, pictures);
+    }
+    DeskLanguage::apply(QStringLiteral("en"));
     session.stop();
     return failures ? 1 : 0;
 }

@@ -27,6 +27,20 @@ QIcon severityIcon(DoctorSeverity severity)
     }
     return style->standardIcon(QStyle::SP_MessageBoxInformation);
 }
+
+// The word for a severity beside its icon, in the language of the screens.
+QString severityText(DoctorSeverity severity)
+{
+    switch (severity) {
+    case DoctorSeverity::Error:
+        return DoctorDialog::tr("error");
+    case DoctorSeverity::Warning:
+        return DoctorDialog::tr("warning");
+    case DoctorSeverity::Info:
+        break;
+    }
+    return DoctorDialog::tr("info");
+}
 } // namespace
 
 DoctorDialog::DoctorDialog(const QString &appDir, std::function<bool(const QString &)> confirm, QWidget *parent)
@@ -51,7 +65,10 @@ DoctorDialog::DoctorDialog(const QString &appDir, std::function<bool(const QStri
     m_view->setTextElideMode(Qt::ElideMiddle);
     m_view->verticalHeader()->hide();
     m_view->horizontalHeader()->setStretchLastSection(true);
-    m_view->setColumnWidth(Severity, m_view->fontMetrics().horizontalAdvance(QStringLiteral("warning")) + 48);
+    int severityWidth = m_view->horizontalHeader()->fontMetrics().horizontalAdvance(tr("Severity")) + 16;
+    for (DoctorSeverity severity : {DoctorSeverity::Error, DoctorSeverity::Warning, DoctorSeverity::Info})
+        severityWidth = qMax(severityWidth, m_view->fontMetrics().horizontalAdvance(severityText(severity)) + 48);
+    m_view->setColumnWidth(Severity, severityWidth);
     m_view->setFocusPolicy(Qt::NoFocus);
     m_view->setColumnWidth(Id, 170);
     m_view->setColumnWidth(Message, 460);
@@ -95,8 +112,7 @@ void DoctorDialog::showFindings(const QList<DoctorFinding> &findings)
         warnings += finding.severity == DoctorSeverity::Warning;
         fixes += !finding.fix.isEmpty();
         // The word beside the icon: the colour of an icon is not the only sign.
-        auto *severity = new QStandardItem(severityIcon(finding.severity),
-                                           StrategyLogic::doctorSeverityName(finding.severity));
+        auto *severity = new QStandardItem(severityIcon(finding.severity), severityText(finding.severity));
         auto *message = new QStandardItem(finding.message);
         message->setToolTip(finding.fix.isEmpty() ? finding.message
                                                   : tr("%1\n\nSafe fix: %2").arg(finding.message, finding.fix));

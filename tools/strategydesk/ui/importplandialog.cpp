@@ -45,6 +45,33 @@ private:
     QStringList m_headers;
     QVector<QStringList> m_rows;
 };
+// The width the header needs for its title.
+int headerWidth(const QTableView *view, const QString &title)
+{
+    return view->horizontalHeader()->fontMetrics().horizontalAdvance(title) + 28;
+}
+
+// The word for what a change of the import does, in the language of the screens.
+QString actionText(StrategyLogic::BundleAction action)
+{
+    using StrategyLogic::BundleAction;
+    switch (action) {
+    case BundleAction::Backup:
+        return ImportPlanDialog::tr("backup");
+    case BundleAction::Remove:
+        return ImportPlanDialog::tr("remove");
+    case BundleAction::Add:
+        return ImportPlanDialog::tr("add");
+    case BundleAction::Rename:
+        return ImportPlanDialog::tr("rename");
+    case BundleAction::Keep:
+        return ImportPlanDialog::tr("keep");
+    case BundleAction::Set:
+        break;
+    }
+    return ImportPlanDialog::tr("set");
+}
+
 // "add 2, keep 21", in the order of the actions.
 QString countsByAction(const QList<StrategyLogic::BundleChange> &changes)
 {
@@ -53,9 +80,10 @@ QString countsByAction(const QList<StrategyLogic::BundleChange> &changes)
         ++counts[int(change.action)];
     QStringList parts;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        parts.append(QStringLiteral("%1 %2").arg(StrategyLogic::bundleActionName(StrategyLogic::BundleAction(it.key())))
+        parts.append(ImportPlanDialog::tr("%1 %2", "an action of the import, how many records it touches")
+                         .arg(actionText(StrategyLogic::BundleAction(it.key())))
                          .arg(it.value()));
-    return parts.join(QStringLiteral(", "));
+    return parts.join(ImportPlanDialog::tr(", ", "between the counts of the actions"));
 }
 } // namespace
 
@@ -88,7 +116,7 @@ ImportPlanDialog::ImportPlanDialog(const BundleImportResult &result, QWidget *pa
         headers = QStringList{tr("Record"), tr("Action"), tr("Detail")};
         rows.reserve(result.changes.size());
         for (const StrategyLogic::BundleChange &change : result.changes)
-            rows.append({change.pointer, StrategyLogic::bundleActionName(change.action), change.detail});
+            rows.append({change.pointer, actionText(change.action), change.detail});
         if (!canApply && result.outcome == BundleImportResult::DryRun)
             m_message->setText(tr("The data folder holds everything of %1 already: the import would change "
                                   "nothing.")
@@ -115,9 +143,9 @@ ImportPlanDialog::ImportPlanDialog(const BundleImportResult &result, QWidget *pa
     m_view->verticalHeader()->hide();
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
     m_view->horizontalHeader()->setStretchLastSection(true);
-    m_view->setColumnWidth(0, 200);
+    m_view->setColumnWidth(0, qMax(200, headerWidth(m_view, headers.value(0))));
     if (headers.size() == 3)
-        m_view->setColumnWidth(1, 80);
+        m_view->setColumnWidth(1, qMax(80, headerWidth(m_view, headers.value(1))));
     layout->addWidget(m_view, 1);
     // The first record that changes in sight: a merge into a full folder
     // keeps most of them.

@@ -294,15 +294,14 @@ void MainWindow::selectionChanged()
 
 void MainWindow::updateStatus()
 {
-    m_status->setText(tr("User %1 · data folder %2 · %3 strategies")
-                          .arg(m_plugin.getCurUserId(), m_session.dataFolder())
-                          .arg(m_strategies->rowCount()));
+    m_status->setText(tr("User %1 · data folder %2 · %n strategies", nullptr, m_strategies->rowCount())
+                          .arg(m_plugin.getCurUserId(), m_session.dataFolder()));
 }
 
 void MainWindow::refused(const QString &what, const StrategyLogic::Refusal &refusal)
 {
     m_lastMessage = refusal.message.isEmpty() ? what : refusal.message;
-    statusBar()->showMessage(what + QStringLiteral(": ") + m_lastMessage, 10000);
+    statusBar()->showMessage(tr("%1: %2", "what was not done: why").arg(what, m_lastMessage), 10000);
     showMessage(what, m_lastMessage);
 }
 
