@@ -13,6 +13,8 @@
 #include "ui/doctordialog.h"
 #include "ui/historydock.h"
 #include "ui/importplandialog.h"
+#include "ui/instancespage.h"
+#include "ui/runmodebar.h"
 
 #include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
@@ -148,6 +150,14 @@ void MainWindow::buildViews()
 // The pages after the strategies', each on the plug-in's public API.
 void MainWindow::buildPages()
 {
+    m_instancesPage = new InstancesPage(m_plugin, this);
+    m_pages->addTab(m_instancesPage, tr("Instances"));
+    m_runModeBar = new RunModeBar(m_plugin, this);
+    m_runModeBar->showMessage = [this](const QString &title, const QString &message) {
+        m_lastMessage = message;
+        showMessage(title, message);
+    };
+    addToolBar(m_runModeBar);
     connect(m_pages, &QTabWidget::currentChanged, this, &MainWindow::updateStrategyActions);
 }
 
@@ -213,6 +223,7 @@ void MainWindow::restoreLayout()
     m_table->horizontalHeader()->restoreState(settings.value(QStringLiteral("window/strategyColumns")).toByteArray());
     if (auto *splitter = findChild<QSplitter *>(QStringLiteral("mainSplitter")))
         splitter->restoreState(settings.value(QStringLiteral("window/splitter")).toByteArray());
+    m_instancesPage->restoreLayout(settings);
 }
 
 void MainWindow::saveLayout()
@@ -223,6 +234,7 @@ void MainWindow::saveLayout()
     settings.setValue(QStringLiteral("window/strategyColumns"), m_table->horizontalHeader()->saveState());
     if (auto *splitter = findChild<QSplitter *>(QStringLiteral("mainSplitter")))
         settings.setValue(QStringLiteral("window/splitter"), splitter->saveState());
+    m_instancesPage->saveLayout(settings);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

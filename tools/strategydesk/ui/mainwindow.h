@@ -12,6 +12,7 @@
 class GroupActions;
 class GroupListModel;
 class HistoryDock;
+class InstancesPage;
 class PluginSession;
 class QAction;
 class QDialog;
@@ -22,6 +23,7 @@ class QTabWidget;
 class QTableView;
 class StrategyCommand;
 class QUndoStack;
+class RunModeBar;
 class StrategyFileLogicHandler;
 class StrategyFileView;
 class StrategyFilterProxy;
@@ -54,6 +56,9 @@ public:
     // Modify, move, lock and unlock, group rename: undone with Ctrl+Z, redone with Ctrl+Shift+Z.
     QUndoStack *undoStack() const { return m_undo; }
     GroupActions *groupActions() const { return m_groupActions; }
+    // The Instances page, and the tool bar of the plug-in's run mode.
+    InstancesPage *instancesPage() const { return m_instancesPage; }
+    RunModeBar *runModeBar() const { return m_runModeBar; }
 
     // The ids of the selected strategies, in the view's order.
     QList<qint64> selectedIds() const;
@@ -134,6 +139,8 @@ private:
     QUndoStack *m_undo = nullptr;
     QString m_lastMessage;
     HistoryDock *m_history = nullptr;
+    InstancesPage *m_instancesPage = nullptr;
+    RunModeBar *m_runModeBar = nullptr;
 };
 
 #endif // MAINWINDOW_H
