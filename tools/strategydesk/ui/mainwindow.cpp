@@ -14,6 +14,8 @@
 #include "ui/doctordialog.h"
 #include "ui/historydock.h"
 #include "ui/importplandialog.h"
+#include "ui/instancespage.h"
+#include "ui/runmodebar.h"
 #include "ui/accountspage.h"
 #include "ui/settingsdialog.h"
 #include "ui/simupage.h"
@@ -152,6 +154,14 @@ void MainWindow::buildViews()
 // The pages after the strategies', each on the plug-in's public API.
 void MainWindow::buildPages()
 {
+    m_instancesPage = new InstancesPage(m_plugin, this);
+    m_pages->addTab(m_instancesPage, tr("Instances"));
+    m_runModeBar = new RunModeBar(m_plugin, this);
+    m_runModeBar->showMessage = [this](const QString &title, const QString &message) {
+        m_lastMessage = message;
+        showMessage(title, message);
+    };
+    addToolBar(m_runModeBar);
     m_backtests = new BacktestPage(m_plugin, this);
     m_backtests->showMessage = [this](const QString &title, const QString &message) { showMessage(title, message); };
     m_pages->addTab(m_backtests, tr("Backtests"));
@@ -170,6 +180,11 @@ void MainWindow::buildPages()
         runDialog(dialog);
     });
     connect(m_pages, &QTabWidget::currentChanged, this, &MainWindow::updateStrategyActions);
+    // The button a tool bar shows for the tools it has no room for.
+    for (QToolBar *bar : findChildren<QToolBar *>()) {
+        if (auto *more = bar->findChild<QWidget *>(QStringLiteral("qt_toolbar_ext_button")))
+            more->setAccessibleName(tr("More tools of %1").arg(bar->windowTitle()));
+    }
 }
 
 void MainWindow::buildActions()
@@ -234,6 +249,7 @@ void MainWindow::restoreLayout()
     m_table->horizontalHeader()->restoreState(settings.value(QStringLiteral("window/strategyColumns")).toByteArray());
     if (auto *splitter = findChild<QSplitter *>(QStringLiteral("mainSplitter")))
         splitter->restoreState(settings.value(QStringLiteral("window/splitter")).toByteArray());
+    m_instancesPage->restoreLayout(settings);
 }
 
 void MainWindow::saveLayout()
@@ -244,6 +260,7 @@ void MainWindow::saveLayout()
     settings.setValue(QStringLiteral("window/strategyColumns"), m_table->horizontalHeader()->saveState());
     if (auto *splitter = findChild<QSplitter *>(QStringLiteral("mainSplitter")))
         settings.setValue(QStringLiteral("window/splitter"), splitter->saveState());
+    m_instancesPage->saveLayout(settings);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -13,6 +13,7 @@ class BacktestPage;
 class GroupActions;
 class GroupListModel;
 class HistoryDock;
+class InstancesPage;
 class PluginSession;
 class QAction;
 class QDialog;
@@ -25,6 +26,7 @@ class StrategyCommand;
 class QUndoStack;
 class SimuPage;
 class AccountsPage;
+class RunModeBar;
 class StrategyFileLogicHandler;
 class StrategyFileView;
 class StrategyFilterProxy;
@@ -62,6 +64,9 @@ public:
     AccountsPage *accountsPage() const { return m_accountsPage; }
     // File > Settings... (Ctrl+,): the Python path and the auto-start switch.
     QAction *settingsAction() const { return m_settingsAction; }
+    // The Instances page, and the tool bar of the plug-in's run mode.
+    InstancesPage *instancesPage() const { return m_instancesPage; }
+    RunModeBar *runModeBar() const { return m_runModeBar; }
 
     // The ids of the selected strategies, in the view's order.
     QList<qint64> selectedIds() const;
@@ -146,6 +151,8 @@ private:
     AccountsPage *m_accountsPage = nullptr;
     QAction *m_settingsAction = nullptr;
     BacktestPage *m_backtests = nullptr;
+    InstancesPage *m_instancesPage = nullptr;
+    RunModeBar *m_runModeBar = nullptr;
 };
 
 #endif // MAINWINDOW_H
