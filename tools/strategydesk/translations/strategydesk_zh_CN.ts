@@ -2,6 +2,41 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>AccountsPage</name>
+    <message>
+        <source>Fund account</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Python type</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Product:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fund account:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fund accounts of the product</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation type="unfinished">%1 (%2)</translation>
+    </message>
+</context>
+<context>
     <name>AddStrategyDialog</name>
     <message>
         <source>Add a strategy</source>
@@ -13,10 +48,130 @@
     </message>
 </context>
 <context>
+    <name>BacktestDaysModel</name>
+    <message>
+        <source>This day is left out of the figures.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Initial funds</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>End funds</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Day return</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Drawdown</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>BacktestFiguresModel</name>
+    <message>
+        <source>Instance %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>BacktestPage</name>
+    <message>
+        <source>Save chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PNG image (*.png);;SVG drawing (*.svg);;HTML page (*.html)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backtest instances</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select a backtest instance to see its days, or several to compare them.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backtest days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backtest figures</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backtests</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Save chart...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1. %2</source>
+        <translation type="unfinished">%1：%2 {1.?}</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n backtest instances</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n instances compared</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The chart was not saved</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select one backtest instance to save its chart.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 does not end with .png, .svg or .html.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 could not be written: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The chart was saved to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CodeEditor</name>
     <message>
         <source>Line numbers</source>
         <translation>行号</translation>
+    </message>
+</context>
+<context>
+    <name>ComparisonChartView</name>
+    <message>
+        <source>Equity curves compared</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>instance %1 %2</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -108,6 +263,29 @@ Safe fix: %2</source>
     <message>
         <source>Nothing was changed: the data folder could not be locked: %1</source>
         <translation>未做任何修改：无法锁定数据目录：%1</translation>
+    </message>
+</context>
+<context>
+    <name>EquityChartView</name>
+    <message>
+        <source>Equity chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No day with both funds to draw</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>End-of-day funds of instance %1 from %2 to %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start of %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>End of %1: %2</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -370,6 +548,159 @@ Safe fix: %2</source>
     </message>
 </context>
 <context>
+    <name>InstanceParamsModel</name>
+    <message>
+        <source>Index</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation type="unfinished">名称</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Flag</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Precision</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation type="unfinished">分组</translation>
+    </message>
+</context>
+<context>
+    <name>InstanceTableModel</name>
+    <message>
+        <source>Mode %1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mode %1, which the plug-in does not name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Instance</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fund account</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Registration answer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Live</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Simulated</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backtest</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mode %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>InstancesPage</name>
+    <message>
+        <source>Show instances of the run mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All run modes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find by instance, fund account or registration answer (Ctrl+F)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Filter instances</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sho&amp;w:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find instances</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Strategy instances</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User parameters of the instance</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User parameters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select an instance to see its user parameters.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User parameters of instance %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Instance %1 has no user parameters: the strategy server&apos;s list of instances has given it none.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>StrategyDesk - %1</source>
@@ -572,6 +903,30 @@ Safe fix: %2</source>
             <numerusform>已导入 %1：%n 项变更</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Instances</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backtests</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Simulated trades</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Accounts</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Settings...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>More tools of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ModifyStrategyDialog</name>
@@ -605,6 +960,190 @@ StrategyDesk changes nothing while another program holds it.</source>
     <message>
         <source>The plug-in could not start in %1.</source>
         <translation>插件无法在 %1 中启动。</translation>
+    </message>
+</context>
+<context>
+    <name>RunModeBar</name>
+    <message>
+        <source>Run mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run &amp;mode:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run mode of the plug-in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The run mode of the plug-in in this process; it is not kept</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The plug-in kept the run mode %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The run mode was not changed to %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SettingsDialog</name>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Python installation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Python installation path</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Browse for the Python installation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start strategies &amp;automatically</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>While it is on, the group &quot;%1&quot; is added at start when it is missing; turning it off leaves the group in place.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Python:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There is no file %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The Python path was not saved: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SimuPage</name>
+    <message>
+        <source>Instance id</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Show</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Filter orders and fills</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;All columns</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Simulated orders</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Simulated fills</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There is no simulated-trading database: %1 does not exist.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SimuTradeModel</name>
+    <message>
+        <source>Order</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Symbol</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation type="unfinished">时间</translation>
+    </message>
+    <message>
+        <source>Side</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quantity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Price</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Filled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Average price</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Price style</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Invest type</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Position effect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fund account</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Entrust property</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation type="unfinished">文本</translation>
+    </message>
+    <message>
+        <source>Instance</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Match time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fill</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
