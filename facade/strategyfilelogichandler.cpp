@@ -768,6 +768,7 @@ int StrategyFileLogicHandler::getCurrentRunMode() const
 
 void StrategyFileLogicHandler::setCurrentRunMode(int mode)
 {
+    Refusals::clear();
     StrategyCompilerCommerFuncs::instance()->setCurrentRunMode(mode);
 }
 

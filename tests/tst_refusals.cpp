@@ -178,11 +178,23 @@ private slots:
         QCOMPARE(StrategyLogic::lastRefusal().message, answer);
     }
 
+    void changeThatIsMadeClearsTheRefusal_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("an add") << "add";
+        QTest::newRow("the run mode set") << "run mode";
+    }
     void changeThatIsMadeClearsTheRefusal()
     {
+        QFETCH(QString, change);
         f.addGroup("existing");
         QVERIFY(StrategyLogic::lastRefusal().isRefused());
-        QVERIFY(f.addFixedStrategy("D:/r/fresh.py", "fresh", Default, QString(), 1));
+        if (change == "add") {
+            QVERIFY(f.addFixedStrategy("D:/r/fresh.py", "fresh", Default, QString(), 1));
+        } else {
+            f.setCurrentRunMode(OPERATE_SIMULATE);
+            QCOMPARE(f.getCurrentRunMode(), int(OPERATE_SIMULATE));
+        }
         QCOMPARE(StrategyLogic::lastRefusal().code, RefusalCode::None);
         QVERIFY(StrategyLogic::lastRefusal().message.isEmpty());
     }
