@@ -5,35 +5,35 @@
     <name>AccountsPage</name>
     <message>
         <source>Fund account</source>
-        <translation type="unfinished"></translation>
+        <translation>资金账号</translation>
     </message>
     <message>
         <source>Type</source>
-        <translation type="unfinished"></translation>
+        <translation>类型</translation>
     </message>
     <message>
         <source>Python type</source>
-        <translation type="unfinished"></translation>
+        <translation>Python 类型</translation>
     </message>
     <message>
         <source>&amp;Refresh</source>
-        <translation type="unfinished"></translation>
+        <translation>刷新(&amp;R)</translation>
     </message>
     <message>
         <source>Product:</source>
-        <translation type="unfinished"></translation>
+        <translation>产品：</translation>
     </message>
     <message>
         <source>Fund account:</source>
-        <translation type="unfinished"></translation>
+        <translation>资金账号：</translation>
     </message>
     <message>
         <source>Fund accounts of the product</source>
-        <translation type="unfinished"></translation>
+        <translation>产品的资金账号</translation>
     </message>
     <message>
         <source>%1 (%2)</source>
-        <translation type="unfinished">%1 (%2)</translation>
+        <translation>%1 (%2)</translation>
     </message>
 </context>
 <context>
@@ -51,109 +51,109 @@
     <name>BacktestDaysModel</name>
     <message>
         <source>This day is left out of the figures.</source>
-        <translation type="unfinished"></translation>
+        <translation>该日不计入统计指标。</translation>
     </message>
     <message>
         <source>Date</source>
-        <translation type="unfinished"></translation>
+        <translation>日期</translation>
     </message>
     <message>
         <source>Initial funds</source>
-        <translation type="unfinished"></translation>
+        <translation>期初资金</translation>
     </message>
     <message>
         <source>End funds</source>
-        <translation type="unfinished"></translation>
+        <translation>期末资金</translation>
     </message>
     <message>
         <source>Day return</source>
-        <translation type="unfinished"></translation>
+        <translation>日收益率</translation>
     </message>
     <message>
         <source>Drawdown</source>
-        <translation type="unfinished"></translation>
+        <translation>回撤</translation>
     </message>
 </context>
 <context>
     <name>BacktestFiguresModel</name>
     <message>
         <source>Instance %1</source>
-        <translation type="unfinished"></translation>
+        <translation>实例 %1</translation>
     </message>
 </context>
 <context>
     <name>BacktestPage</name>
     <message>
         <source>Save chart</source>
-        <translation type="unfinished"></translation>
+        <translation>保存图表</translation>
     </message>
     <message>
         <source>PNG image (*.png);;SVG drawing (*.svg);;HTML page (*.html)</source>
-        <translation type="unfinished"></translation>
+        <translation>PNG 图像 (*.png);;SVG 矢量图 (*.svg);;HTML 网页 (*.html)</translation>
     </message>
     <message>
         <source>Backtest instances</source>
-        <translation type="unfinished"></translation>
+        <translation>回测实例</translation>
     </message>
     <message>
         <source>Select a backtest instance to see its days, or several to compare them.</source>
-        <translation type="unfinished"></translation>
+        <translation>选择一个回测实例查看其每日数据，或选择多个进行对比。</translation>
     </message>
     <message>
         <source>Backtest days</source>
-        <translation type="unfinished"></translation>
+        <translation>回测每日数据</translation>
     </message>
     <message>
         <source>Backtest figures</source>
-        <translation type="unfinished"></translation>
+        <translation>回测指标</translation>
     </message>
     <message>
         <source>Backtests</source>
-        <translation type="unfinished"></translation>
+        <translation>回测</translation>
     </message>
     <message>
         <source>&amp;Refresh</source>
-        <translation type="unfinished"></translation>
+        <translation>刷新(&amp;R)</translation>
     </message>
     <message>
         <source>&amp;Save chart...</source>
-        <translation type="unfinished"></translation>
+        <translation>保存图表(&amp;S)...</translation>
     </message>
     <message>
         <source>%1. %2</source>
-        <translation type="unfinished">%1：%2 {1.?}</translation>
+        <translation>%1。%2</translation>
     </message>
     <message numerus="yes">
         <source>%n backtest instances</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n 个回测实例</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n instances compared</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>对比 %n 个实例</numerusform>
         </translation>
     </message>
     <message>
         <source>The chart was not saved</source>
-        <translation type="unfinished"></translation>
+        <translation>图表未保存</translation>
     </message>
     <message>
         <source>Select one backtest instance to save its chart.</source>
-        <translation type="unfinished"></translation>
+        <translation>请只选择一个回测实例以保存其图表。</translation>
     </message>
     <message>
         <source>%1 does not end with .png, .svg or .html.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 的扩展名不是 .png、.svg 或 .html。</translation>
     </message>
     <message>
         <source>%1 could not be written: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法写入 %1：%2</translation>
     </message>
     <message>
         <source>The chart was saved to %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>图表已保存到 %1。</translation>
     </message>
 </context>
 <context>
@@ -167,11 +167,11 @@
     <name>ComparisonChartView</name>
     <message>
         <source>Equity curves compared</source>
-        <translation type="unfinished"></translation>
+        <translation>资金曲线对比</translation>
     </message>
     <message>
         <source>instance %1 %2</source>
-        <translation type="unfinished"></translation>
+        <translation>实例 %1 %2</translation>
     </message>
 </context>
 <context>
@@ -269,23 +269,23 @@ Safe fix: %2</source>
     <name>EquityChartView</name>
     <message>
         <source>Equity chart</source>
-        <translation type="unfinished"></translation>
+        <translation>资金曲线图</translation>
     </message>
     <message>
         <source>No day with both funds to draw</source>
-        <translation type="unfinished"></translation>
+        <translation>没有期初与期末资金齐全的日期可绘制</translation>
     </message>
     <message>
         <source>End-of-day funds of instance %1 from %2 to %3</source>
-        <translation type="unfinished"></translation>
+        <translation>实例 %1 的日终资金，从 %2 到 %3</translation>
     </message>
     <message>
         <source>Start of %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 期初：%2</translation>
     </message>
     <message>
         <source>End of %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 期末：%2</translation>
     </message>
 </context>
 <context>
@@ -551,153 +551,153 @@ Safe fix: %2</source>
     <name>InstanceParamsModel</name>
     <message>
         <source>Index</source>
-        <translation type="unfinished"></translation>
+        <translation>序号</translation>
     </message>
     <message>
         <source>Name</source>
-        <translation type="unfinished">名称</translation>
+        <translation>名称</translation>
     </message>
     <message>
         <source>Value</source>
-        <translation type="unfinished"></translation>
+        <translation>值</translation>
     </message>
     <message>
         <source>Type</source>
-        <translation type="unfinished"></translation>
+        <translation>类型</translation>
     </message>
     <message>
         <source>Flag</source>
-        <translation type="unfinished"></translation>
+        <translation>标志</translation>
     </message>
     <message>
         <source>Description</source>
-        <translation type="unfinished"></translation>
+        <translation>描述</translation>
     </message>
     <message>
         <source>Range</source>
-        <translation type="unfinished"></translation>
+        <translation>范围</translation>
     </message>
     <message>
         <source>Precision</source>
-        <translation type="unfinished"></translation>
+        <translation>精度</translation>
     </message>
     <message>
         <source>Default</source>
-        <translation type="unfinished"></translation>
+        <translation>默认值</translation>
     </message>
     <message>
         <source>Group</source>
-        <translation type="unfinished">分组</translation>
+        <translation>分组</translation>
     </message>
 </context>
 <context>
     <name>InstanceTableModel</name>
     <message>
         <source>Mode %1 (%2)</source>
-        <translation type="unfinished"></translation>
+        <translation>模式 %1 (%2)</translation>
     </message>
     <message>
         <source>Mode %1, which the plug-in does not name</source>
-        <translation type="unfinished"></translation>
+        <translation>模式 %1，插件未给出其名称</translation>
     </message>
     <message>
         <source>Not set</source>
-        <translation type="unfinished"></translation>
+        <translation>未设置</translation>
     </message>
     <message>
         <source>Instance</source>
-        <translation type="unfinished"></translation>
+        <translation>实例</translation>
     </message>
     <message>
         <source>Run mode</source>
-        <translation type="unfinished"></translation>
+        <translation>运行模式</translation>
     </message>
     <message>
         <source>Fund account</source>
-        <translation type="unfinished"></translation>
+        <translation>资金账号</translation>
     </message>
     <message>
         <source>Registration answer</source>
-        <translation type="unfinished"></translation>
+        <translation>注册应答</translation>
     </message>
     <message>
         <source>Start</source>
-        <translation type="unfinished"></translation>
+        <translation>开始时间</translation>
     </message>
     <message>
         <source>End</source>
-        <translation type="unfinished"></translation>
+        <translation>结束时间</translation>
     </message>
     <message>
         <source>Live</source>
-        <translation type="unfinished"></translation>
+        <translation>实盘</translation>
     </message>
     <message>
         <source>Simulated</source>
-        <translation type="unfinished"></translation>
+        <translation>模拟交易</translation>
     </message>
     <message>
         <source>Backtest</source>
-        <translation type="unfinished"></translation>
+        <translation>回测</translation>
     </message>
     <message>
         <source>Unknown</source>
-        <translation type="unfinished"></translation>
+        <translation>未知</translation>
     </message>
     <message>
         <source>Mode %1</source>
-        <translation type="unfinished"></translation>
+        <translation>模式 %1</translation>
     </message>
 </context>
 <context>
     <name>InstancesPage</name>
     <message>
         <source>Show instances of the run mode</source>
-        <translation type="unfinished"></translation>
+        <translation>显示该运行模式的实例</translation>
     </message>
     <message>
         <source>All run modes</source>
-        <translation type="unfinished"></translation>
+        <translation>全部运行模式</translation>
     </message>
     <message>
         <source>Find by instance, fund account or registration answer (Ctrl+F)</source>
-        <translation type="unfinished"></translation>
+        <translation>按实例、资金账号或注册应答查找 (Ctrl+F)</translation>
     </message>
     <message>
         <source>Filter instances</source>
-        <translation type="unfinished"></translation>
+        <translation>筛选实例</translation>
     </message>
     <message>
         <source>Sho&amp;w:</source>
-        <translation type="unfinished"></translation>
+        <translation>显示(&amp;W)：</translation>
     </message>
     <message>
         <source>Find instances</source>
-        <translation type="unfinished"></translation>
+        <translation>查找实例</translation>
     </message>
     <message>
         <source>Strategy instances</source>
-        <translation type="unfinished"></translation>
+        <translation>策略实例</translation>
     </message>
     <message>
         <source>User parameters of the instance</source>
-        <translation type="unfinished"></translation>
+        <translation>实例的用户参数</translation>
     </message>
     <message>
         <source>User parameters</source>
-        <translation type="unfinished"></translation>
+        <translation>用户参数</translation>
     </message>
     <message>
         <source>Select an instance to see its user parameters.</source>
-        <translation type="unfinished"></translation>
+        <translation>选择一个实例以查看其用户参数。</translation>
     </message>
     <message>
         <source>User parameters of instance %1</source>
-        <translation type="unfinished"></translation>
+        <translation>实例 %1 的用户参数</translation>
     </message>
     <message>
         <source>Instance %1 has no user parameters: the strategy server&apos;s list of instances has given it none.</source>
-        <translation type="unfinished"></translation>
+        <translation>实例 %1 没有用户参数：策略服务器的实例列表未提供任何参数。</translation>
     </message>
 </context>
 <context>
@@ -905,27 +905,27 @@ Safe fix: %2</source>
     </message>
     <message>
         <source>Instances</source>
-        <translation type="unfinished"></translation>
+        <translation>实例</translation>
     </message>
     <message>
         <source>Backtests</source>
-        <translation type="unfinished"></translation>
+        <translation>回测</translation>
     </message>
     <message>
         <source>Simulated trades</source>
-        <translation type="unfinished"></translation>
+        <translation>模拟交易</translation>
     </message>
     <message>
         <source>Accounts</source>
-        <translation type="unfinished"></translation>
+        <translation>账户</translation>
     </message>
     <message>
         <source>&amp;Settings...</source>
-        <translation type="unfinished"></translation>
+        <translation>设置(&amp;S)...</translation>
     </message>
     <message>
         <source>More tools of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 的更多工具</translation>
     </message>
 </context>
 <context>
@@ -966,184 +966,184 @@ StrategyDesk changes nothing while another program holds it.</source>
     <name>RunModeBar</name>
     <message>
         <source>Run mode</source>
-        <translation type="unfinished"></translation>
+        <translation>运行模式</translation>
     </message>
     <message>
         <source>Run &amp;mode:</source>
-        <translation type="unfinished"></translation>
+        <translation>运行模式(&amp;M)：</translation>
     </message>
     <message>
         <source>Run mode of the plug-in</source>
-        <translation type="unfinished"></translation>
+        <translation>插件的运行模式</translation>
     </message>
     <message>
         <source>The run mode of the plug-in in this process; it is not kept</source>
-        <translation type="unfinished"></translation>
+        <translation>插件在本进程中的运行模式，不会保存</translation>
     </message>
     <message>
         <source>The plug-in kept the run mode %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>插件仍为运行模式 %1。</translation>
     </message>
     <message>
         <source>The run mode was not changed to %1</source>
-        <translation type="unfinished"></translation>
+        <translation>运行模式未切换为 %1</translation>
     </message>
 </context>
 <context>
     <name>SettingsDialog</name>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>设置</translation>
     </message>
     <message>
         <source>Python installation</source>
-        <translation type="unfinished"></translation>
+        <translation>Python 安装</translation>
     </message>
     <message>
         <source>Python installation path</source>
-        <translation type="unfinished"></translation>
+        <translation>Python 安装路径</translation>
     </message>
     <message>
         <source>&amp;Browse...</source>
-        <translation type="unfinished"></translation>
+        <translation>浏览(&amp;B)...</translation>
     </message>
     <message>
         <source>Browse for the Python installation</source>
-        <translation type="unfinished"></translation>
+        <translation>浏览选择 Python 安装位置</translation>
     </message>
     <message>
         <source>Start strategies &amp;automatically</source>
-        <translation type="unfinished"></translation>
+        <translation>自动启动策略(&amp;A)</translation>
     </message>
     <message>
         <source>While it is on, the group &quot;%1&quot; is added at start when it is missing; turning it off leaves the group in place.</source>
-        <translation type="unfinished"></translation>
+        <translation>开启时，若分组“%1”不存在，启动时会添加该分组；关闭此项不会删除该分组。</translation>
     </message>
     <message>
         <source>&amp;Python:</source>
-        <translation type="unfinished"></translation>
+        <translation>Python(&amp;P)：</translation>
     </message>
     <message>
         <source>There is no file %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>文件 %1 不存在。</translation>
     </message>
     <message>
         <source>The Python path was not saved: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Python 路径未保存：%1</translation>
     </message>
 </context>
 <context>
     <name>SimuPage</name>
     <message>
         <source>Instance id</source>
-        <translation type="unfinished"></translation>
+        <translation>实例编号</translation>
     </message>
     <message>
         <source>&amp;Show</source>
-        <translation type="unfinished"></translation>
+        <translation>显示(&amp;S)</translation>
     </message>
     <message>
         <source>Filter orders and fills</source>
-        <translation type="unfinished"></translation>
+        <translation>筛选委托和成交</translation>
     </message>
     <message>
         <source>&amp;All columns</source>
-        <translation type="unfinished"></translation>
+        <translation>全部列(&amp;A)</translation>
     </message>
     <message>
         <source>Simulated orders</source>
-        <translation type="unfinished"></translation>
+        <translation>模拟委托</translation>
     </message>
     <message>
         <source>Simulated fills</source>
-        <translation type="unfinished"></translation>
+        <translation>模拟成交</translation>
     </message>
     <message>
         <source>There is no simulated-trading database: %1 does not exist.</source>
-        <translation type="unfinished"></translation>
+        <translation>没有模拟交易数据库：%1 不存在。</translation>
     </message>
 </context>
 <context>
     <name>SimuTradeModel</name>
     <message>
         <source>Order</source>
-        <translation type="unfinished"></translation>
+        <translation>委托编号</translation>
     </message>
     <message>
         <source>Symbol</source>
-        <translation type="unfinished"></translation>
+        <translation>证券代码</translation>
     </message>
     <message>
         <source>Time</source>
-        <translation type="unfinished">时间</translation>
+        <translation>时间</translation>
     </message>
     <message>
         <source>Side</source>
-        <translation type="unfinished"></translation>
+        <translation>买卖方向</translation>
     </message>
     <message>
         <source>Quantity</source>
-        <translation type="unfinished"></translation>
+        <translation>数量</translation>
     </message>
     <message>
         <source>Price</source>
-        <translation type="unfinished"></translation>
+        <translation>价格</translation>
     </message>
     <message>
         <source>Filled</source>
-        <translation type="unfinished"></translation>
+        <translation>成交数量</translation>
     </message>
     <message>
         <source>Left</source>
-        <translation type="unfinished"></translation>
+        <translation>未成交数量</translation>
     </message>
     <message>
         <source>Average price</source>
-        <translation type="unfinished"></translation>
+        <translation>成交均价</translation>
     </message>
     <message>
         <source>Status</source>
-        <translation type="unfinished"></translation>
+        <translation>状态</translation>
     </message>
     <message>
         <source>Type</source>
-        <translation type="unfinished"></translation>
+        <translation>委托类型</translation>
     </message>
     <message>
         <source>Price style</source>
-        <translation type="unfinished"></translation>
+        <translation>价格类型</translation>
     </message>
     <message>
         <source>Invest type</source>
-        <translation type="unfinished"></translation>
+        <translation>投资类型</translation>
     </message>
     <message>
         <source>Position effect</source>
-        <translation type="unfinished"></translation>
+        <translation>开平方向</translation>
     </message>
     <message>
         <source>Fund account</source>
-        <translation type="unfinished"></translation>
+        <translation>资金账号</translation>
     </message>
     <message>
         <source>Entrust property</source>
-        <translation type="unfinished"></translation>
+        <translation>委托属性</translation>
     </message>
     <message>
         <source>Text</source>
-        <translation type="unfinished">文本</translation>
+        <translation>备注</translation>
     </message>
     <message>
         <source>Instance</source>
-        <translation type="unfinished"></translation>
+        <translation>实例</translation>
     </message>
     <message>
         <source>Match time</source>
-        <translation type="unfinished"></translation>
+        <translation>成交时间</translation>
     </message>
     <message>
         <source>Fill</source>
-        <translation type="unfinished"></translation>
+        <translation>成交编号</translation>
     </message>
 </context>
 <context>
