@@ -8,7 +8,7 @@
 # functions of namespace StrategyLogic (the version query, the installation
 # check, the history's reader, the bundle's export, check and import), the
 # members of its Doctor* types and of BacktestReport, and links no Qt Gui; a
-# chart library that exports nothing but EquityChart and reportHtml() and
+# chart library that exports nothing but EquityChart, ComparisonChart and reportHtml() and
 # finds the plug-in in its own folder. The consumer draws a chart, on the
 # offscreen platform.
 #
@@ -39,7 +39,7 @@ if readelf -d "$prefix/lib/libStrategyLogic.so" | grep -E 'NEEDED.*libQt5(Gui|Sv
     exit 1
 fi
 exported=$(nm -DC --defined-only "$prefix/lib/libStrategyLogicCharts.so" | awk '{ $1 = ""; $2 = ""; print }' \
-           | grep -vE '^ *StrategyLogic::EquityChart::|^ *StrategyLogic::reportHtml\(.*\)$|^ *(__bss_start|_edata|_end)$' || true)
+           | grep -vE '^ *StrategyLogic::(EquityChart|ComparisonChart)::|^ *StrategyLogic::reportHtml\(.*\)$|^ *(__bss_start|_edata|_end)$' || true)
 if [ -n "$exported" ]; then
     echo "consumer: libStrategyLogicCharts.so exports more than its API:" >&2
     echo "$exported" >&2
