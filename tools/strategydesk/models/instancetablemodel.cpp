@@ -9,10 +9,6 @@
 namespace {
 // Texts longer than this have their whole text as a tool tip.
 constexpr int LongText = 40;
-// More separate runs of removed or added rows than this reset the model:
-// proxies and views do work in the number of rows for each run.
-constexpr int MaxRuns = 256;
-
 // The columns where two records of the same id differ, as [first, last];
 // first is -1 when they are equal.
 std::pair<int, int> changedColumns(const InstanceInfo &a, const InstanceInfo &b)
@@ -40,19 +36,8 @@ QString timeText(const QDateTime &time)
 }
 } // namespace
 
-// What a reload changes, both lists in row order: rows removed, rows added
-// (with the runs of neighbouring rows they form) and rows changed.
-struct InstanceTableModel::Steps
-{
-    int removed = 0;
-    int inserted = 0;
-    int changed = 0;
-    int runs = 0;
-    int total() const { return removed + inserted + changed; }
-};
-
 InstanceTableModel::InstanceTableModel(StrategyFileLogicHandler &plugin, QObject *parent)
-    : QAbstractTableModel(parent)
+    : SortedRowsModel(parent)
     , m_plugin(plugin)
 {
     m_reloadTimer.setSingleShot(true);
@@ -75,11 +60,6 @@ InstanceTableModel::InstanceTableModel(StrategyFileLogicHandler &plugin, QObject
 QString InstanceTableModel::timeFormat()
 {
     return QStringLiteral("yyyy-MM-dd HH:mm:ss");
-}
-
-int InstanceTableModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_rows.size() + (m_tail.size() - m_tailStart);
 }
 
 int InstanceTableModel::columnCount(const QModelIndex &parent) const
@@ -176,8 +156,8 @@ InstanceInfo InstanceTableModel::infoAt(int row) const
 int InstanceTableModel::rowOfId(const QString &id) const
 {
     const Row wanted = keyRow(id);
-    const auto found = std::lower_bound(m_rows.cbegin(), m_rows.cend(), wanted, rowLess);
-    return found != m_rows.cend() && found->info.instanceId == id ? int(found - m_rows.cbegin()) : -1;
+    const auto found = std::lower_bound(rows().cbegin(), rows().cend(), wanted, rowLess);
+    return found != rows().cend() && found->info.instanceId == id ? int(found - rows().cbegin()) : -1;
 }
 
 QString InstanceTableModel::runModeName(int mode)
@@ -254,128 +234,25 @@ void InstanceTableModel::scheduleReload()
 QVector<InstanceTableModel::Row> InstanceTableModel::readRows() const
 {
     const QList<InstanceInfo> list = m_plugin.getInstanceList();
-    QVector<Row> rows;
-    rows.reserve(list.size());
+    QVector<Row> read;
+    read.reserve(list.size());
     for (const InstanceInfo &info : list)
-        rows.append(makeRow(info));
+        read.append(makeRow(info));
     // The plug-in lists them in this order already; the comparison of the
     // reload relies on it, so it is made sure of here.
-    if (!std::is_sorted(rows.cbegin(), rows.cend(), rowLess))
-        std::stable_sort(rows.begin(), rows.end(), rowLess);
-    return rows;
-}
-
-InstanceTableModel::Steps InstanceTableModel::countSteps(const QVector<Row> &fresh) const
-{
-    Steps steps;
-    int i = 0;
-    int j = 0;
-    int lastKind = 0; // 1 removal, 2 insertion, 0 neither
-    while (i < m_rows.size() || j < fresh.size()) {
-        if (j >= fresh.size() || (i < m_rows.size() && rowLess(m_rows.at(i), fresh.at(j)))) {
-            ++steps.removed;
-            steps.runs += lastKind != 1;
-            lastKind = 1;
-            ++i;
-        } else if (i >= m_rows.size() || rowLess(fresh.at(j), m_rows.at(i))) {
-            ++steps.inserted;
-            steps.runs += lastKind != 2;
-            lastKind = 2;
-            ++j;
-        } else {
-            steps.changed += m_rows.at(i).info != fresh.at(j).info;
-            lastKind = 0;
-            ++i;
-            ++j;
-        }
-    }
-    return steps;
+    if (!std::is_sorted(read.cbegin(), read.cend(), rowLess))
+        std::stable_sort(read.begin(), read.end(), rowLess);
+    return read;
 }
 
 void InstanceTableModel::reload()
 {
     // This reload sees every change whose signal has arrived so far.
     m_reloadTimer.stop();
-    QVector<Row> fresh = readRows();
-    const Steps steps = countSteps(fresh);
-    if (steps.total() == 0) {
-        emit reloaded();
-        return;
-    }
-    // Many changes: one reset costs the views less than the steps. So do
-    // many runs, each of which the views and proxies handle in time linear
-    // in the rows.
-    const int size = std::max(m_rows.size(), fresh.size());
-    if (m_rows.isEmpty() || 2 * steps.total() > size || steps.runs > MaxRuns) {
-        beginResetModel();
-        m_rows = std::move(fresh);
-        endResetModel();
-    } else {
-        applySteps(fresh, steps.changed);
-    }
-    emit changed();
+    const bool changedRows = updateRows(readRows(), rowLess, [](const Row &a, const Row &b) {
+        return changedColumns(a.info, b.info);
+    });
+    if (changedRows)
+        emit changed();
     emit reloaded();
-}
-
-void InstanceTableModel::applySteps(const QVector<Row> &fresh, int changedRows)
-{
-    // The steps, in row order: m_rows is rebuilt from the front while the
-    // old rows still to come wait in m_tail, so that each step is as long
-    // as its rows and the model is whole between the steps.
-    m_tail = std::move(m_rows);
-    m_tailStart = 0;
-    m_rows.clear();
-    m_rows.reserve(fresh.size());
-    struct Change
-    {
-        int row, first, last;
-    };
-    QVector<Change> changes;
-    changes.reserve(changedRows);
-    const auto oldFirst = [&](int j) {
-        return j >= fresh.size() || (m_tailStart < m_tail.size() && rowLess(m_tail.at(m_tailStart), fresh.at(j)));
-    };
-    const auto freshFirst = [&](int j) {
-        return m_tailStart >= m_tail.size() || rowLess(fresh.at(j), m_tail.at(m_tailStart));
-    };
-    int j = 0;
-    while (m_tailStart < m_tail.size() || j < fresh.size()) {
-        const int at = m_rows.size();
-        if (oldFirst(j)) {
-            int end = m_tailStart + 1;
-            while (end < m_tail.size() && (j >= fresh.size() || rowLess(m_tail.at(end), fresh.at(j))))
-                ++end;
-            beginRemoveRows(QModelIndex(), at, at + (end - m_tailStart) - 1);
-            m_tailStart = end;
-            endRemoveRows();
-        } else if (freshFirst(j)) {
-            int end = j + 1;
-            while (end < fresh.size() && freshFirst(end))
-                ++end;
-            beginInsertRows(QModelIndex(), at, at + (end - j) - 1);
-            for (; j < end; ++j)
-                m_rows.append(fresh.at(j));
-            endInsertRows();
-        } else {
-            const auto columns = changedColumns(m_tail.at(m_tailStart).info, fresh.at(j).info);
-            if (columns.first >= 0)
-                changes.append({at, columns.first, columns.second});
-            m_rows.append(fresh.at(j));
-            ++m_tailStart;
-            ++j;
-        }
-    }
-    m_tail.clear();
-    m_tailStart = 0;
-
-    // Neighbouring rows that changed in the same columns share a signal.
-    for (int k = 0; k < changes.size();) {
-        int end = k + 1;
-        while (end < changes.size() && changes.at(end).row == changes.at(end - 1).row + 1
-               && changes.at(end).first == changes.at(k).first && changes.at(end).last == changes.at(k).last)
-            ++end;
-        emit dataChanged(index(changes.at(k).row, changes.at(k).first),
-                         index(changes.at(end - 1).row, changes.at(k).last));
-        k = end;
-    }
 }

@@ -1,15 +1,28 @@
 #ifndef INSTANCETABLEMODEL_H
 #define INSTANCETABLEMODEL_H
 
+#include "models/sortedrowsmodel.h"
+
 #include <StrategyLogic/instanceinfo.h>
 
-#include <QAbstractTableModel>
 #include <QList>
 #include <QTimer>
 #include <QVector>
 
 class InstanceFilterProxy;
 class StrategyFileLogicHandler;
+
+// A row of the instance table: the record and what sorting reads of it.
+struct InstanceTableRow
+{
+    InstanceInfo info;
+    qint64 number = 0;    // the id's value when it is a number
+    bool numeric = false; // whether the id is a number
+    // The times in milliseconds since the epoch, for sorting; the smallest
+    // value when not set.
+    qint64 startMs = 0;
+    qint64 endMs = 0;
+};
 
 // The strategy instances the plug-in holds, one row each, in the plug-in's
 // order (ids that are numbers first, in numeric order, then the others in
@@ -20,7 +33,7 @@ class StrategyFileLogicHandler;
 // few seconds for what no signal announces (times that were set, instances
 // the plug-in read back). A reload keeps the rows that stayed and changes
 // only what changed; a burst of signals makes one reload. Thread: GUI.
-class InstanceTableModel : public QAbstractTableModel
+class InstanceTableModel : public SortedRowsModel<InstanceTableRow>
 {
     Q_OBJECT
 
@@ -39,7 +52,6 @@ public:
 
     explicit InstanceTableModel(StrategyFileLogicHandler &plugin, QObject *parent = nullptr);
 
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
@@ -76,38 +88,17 @@ signals:
 private:
     friend class InstanceFilterProxy; // reads the rows without copies while it filters and sorts
 
-    struct Row
-    {
-        InstanceInfo info;
-        qint64 number = 0;    // the id's value when it is a number
-        bool numeric = false; // whether the id is a number
-        // The times in milliseconds since the epoch, for sorting; the
-        // smallest value when not set.
-        qint64 startMs = 0;
-        qint64 endMs = 0;
-    };
-    struct Steps; // what a reload changes
+    using Row = InstanceTableRow;
     static Row makeRow(const InstanceInfo &info);
     // A row that holds only an id, to search or compare by it.
     static Row keyRow(const QString &id);
     static bool rowLess(const Row &a, const Row &b);
-    // The row `row` as the views see it, also between the steps of a reload.
-    const Row &rowAt(int row) const
-    {
-        return row < m_rows.size() ? m_rows.at(row) : m_tail.at(m_tailStart + row - m_rows.size());
-    }
+    // The plug-in's list in the order of rowLess() (rowOfId() searches the
+    // rows in it).
     QVector<Row> readRows() const;
-    Steps countSteps(const QVector<Row> &fresh) const;
-    void applySteps(const QVector<Row> &fresh, int changedRows);
     void scheduleReload();
 
     StrategyFileLogicHandler &m_plugin;
-    // In the order of rowLess() (rowOfId() searches them). While a reload
-    // applies its steps, m_rows holds the rows already done and m_tail from
-    // m_tailStart on the old rows still to come.
-    QVector<Row> m_rows;
-    QVector<Row> m_tail;
-    int m_tailStart = 0;
     QTimer m_reloadTimer;  // zero interval: one reload for the signals of one pass of the event loop
     QTimer m_refreshTimer; // the periodic reload
 };

@@ -11,10 +11,6 @@ namespace {
 // Texts longer than this have their whole text as a tool tip.
 constexpr int LongText = 40;
 const QChar CheckMark(0x2713);
-// More separate runs of removed or added rows than this reset the model:
-// proxies and views do work in the number of rows for each run.
-constexpr int MaxRuns = 256;
-
 bool isLong(const QString &text)
 {
     return text.size() > LongText;
@@ -45,7 +41,7 @@ std::pair<int, int> changedColumns(const FixedStrategyInfo &a, bool aLocked, con
 } // namespace
 
 StrategyTableModel::StrategyTableModel(StrategyFileLogicHandler &plugin, QObject *parent)
-    : QAbstractTableModel(parent)
+    : SortedRowsModel(parent)
     , m_plugin(plugin)
 {
     m_reloadTimer.setSingleShot(true);
@@ -70,11 +66,6 @@ StrategyTableModel::StrategyTableModel(StrategyFileLogicHandler &plugin, QObject
     connect(&plugin, &StrategyFileLogicHandler::signalInitData, this, &StrategyTableModel::scheduleReload, queued);
 
     reload();
-}
-
-int StrategyTableModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_rows.size() + (m_tail.size() - m_tailStart);
 }
 
 int StrategyTableModel::columnCount(const QModelIndex &parent) const
@@ -237,15 +228,15 @@ FixedStrategyInfo StrategyTableModel::infoAt(int row) const
 
 int StrategyTableModel::rowOfId(qint64 id) const
 {
-    const auto found = std::lower_bound(m_rows.cbegin(), m_rows.cend(), id,
+    const auto found = std::lower_bound(rows().cbegin(), rows().cend(), id,
                                         [](const Row &row, qint64 wanted) { return row.info.id < wanted; });
-    return found != m_rows.cend() && found->info.id == id ? int(found - m_rows.cbegin()) : -1;
+    return found != rows().cend() && found->info.id == id ? int(found - rows().cbegin()) : -1;
 }
 
 QHash<QString, int> StrategyTableModel::groupCounts() const
 {
     QHash<QString, int> counts;
-    for (const Row &row : m_rows)
+    for (const Row &row : rows())
         ++counts[row.info.group];
     return counts;
 }
@@ -268,108 +259,11 @@ void StrategyTableModel::reload()
     for (const FixedStrategyInfo &info : list)
         fresh.append(Row{info, !locked.isEmpty() && locked.contains(info.filePath)});
 
-    // What differs, both sides in ascending id: rows removed, rows added
-    // (each counted with the runs of neighbouring rows they form) and rows
-    // changed.
-    int removed = 0;
-    int inserted = 0;
-    int changedRows = 0;
-    int runs = 0;
-    {
-        int i = 0;
-        int j = 0;
-        int lastKind = 0; // 1 removal, 2 insertion, 0 neither
-        while (i < m_rows.size() || j < fresh.size()) {
-            if (j >= fresh.size() || (i < m_rows.size() && m_rows.at(i).info.id < fresh.at(j).info.id)) {
-                ++removed;
-                runs += lastKind != 1;
-                lastKind = 1;
-                ++i;
-            } else if (i >= m_rows.size() || fresh.at(j).info.id < m_rows.at(i).info.id) {
-                ++inserted;
-                runs += lastKind != 2;
-                lastKind = 2;
-                ++j;
-            } else {
-                const Row &a = m_rows.at(i);
-                const Row &b = fresh.at(j);
-                changedRows += changedColumns(a.info, a.locked, b.info, b.locked).first >= 0;
-                lastKind = 0;
-                ++i;
-                ++j;
-            }
-        }
-    }
-    if (removed + inserted + changedRows == 0)
-        return;
-
-    // Many changes: one reset costs the views less than the steps. So do
-    // many runs, each of which the views and proxies handle in time linear
-    // in the rows.
-    const int size = std::max(m_rows.size(), fresh.size());
-    if (m_rows.isEmpty() || 2 * (removed + inserted + changedRows) > size || runs > MaxRuns) {
-        beginResetModel();
-        m_rows = std::move(fresh);
-        endResetModel();
-        emit changed();
-        return;
-    }
-
-    // The steps, in row order: m_rows is rebuilt from the front while the
-    // old rows still to come wait in m_tail, so that each step is as long
-    // as its rows and the model is whole between the steps.
-    m_tail = std::move(m_rows);
-    m_tailStart = 0;
-    m_rows.clear();
-    m_rows.reserve(fresh.size());
-    struct Change
-    {
-        int row, first, last;
+    const auto less = [](const Row &a, const Row &b) { return a.info.id < b.info.id; };
+    const auto columns = [](const Row &a, const Row &b) {
+        return changedColumns(a.info, a.locked, b.info, b.locked);
     };
-    QVector<Change> changes;
-    changes.reserve(changedRows);
-    int j = 0;
-    while (m_tailStart < m_tail.size() || j < fresh.size()) {
-        const int at = m_rows.size();
-        if (j >= fresh.size() || (m_tailStart < m_tail.size() && m_tail.at(m_tailStart).info.id < fresh.at(j).info.id)) {
-            int end = m_tailStart + 1;
-            while (end < m_tail.size() && (j >= fresh.size() || m_tail.at(end).info.id < fresh.at(j).info.id))
-                ++end;
-            beginRemoveRows(QModelIndex(), at, at + (end - m_tailStart) - 1);
-            m_tailStart = end;
-            endRemoveRows();
-        } else if (m_tailStart >= m_tail.size() || fresh.at(j).info.id < m_tail.at(m_tailStart).info.id) {
-            int end = j + 1;
-            while (end < fresh.size()
-                   && (m_tailStart >= m_tail.size() || fresh.at(end).info.id < m_tail.at(m_tailStart).info.id))
-                ++end;
-            beginInsertRows(QModelIndex(), at, at + (end - j) - 1);
-            for (; j < end; ++j)
-                m_rows.append(fresh.at(j));
-            endInsertRows();
-        } else {
-            const Row &old = m_tail.at(m_tailStart);
-            const Row &now = fresh.at(j);
-            const auto columns = changedColumns(old.info, old.locked, now.info, now.locked);
-            if (columns.first >= 0)
-                changes.append({at, columns.first, columns.second});
-            m_rows.append(now);
-            ++m_tailStart;
-            ++j;
-        }
-    }
-    m_tail.clear();
-    m_tailStart = 0;
-
-    // Neighbouring rows that changed in the same columns share a signal.
-    for (int k = 0; k < changes.size();) {
-        int end = k + 1;
-        while (end < changes.size() && changes.at(end).row == changes.at(end - 1).row + 1
-               && changes.at(end).first == changes.at(k).first && changes.at(end).last == changes.at(k).last)
-            ++end;
-        emit dataChanged(index(changes.at(k).row, changes.at(k).first),
-                         index(changes.at(end - 1).row, changes.at(k).last));
-        k = end;
-    }
+    if (!updateRows(std::move(fresh), less, columns))
+        return;
     emit changed();
 }

@@ -1,9 +1,10 @@
 #ifndef STRATEGYTABLEMODEL_H
 #define STRATEGYTABLEMODEL_H
 
+#include "models/sortedrowsmodel.h"
+
 #include <StrategyLogic/fixedstrategyinfo.h>
 
-#include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
 #include <QTimer>
@@ -13,6 +14,13 @@ class QMimeData;
 class StrategyFileLogicHandler;
 class StrategyFilterProxy;
 
+// A row of the strategy table: the record and whether its file is locked.
+struct StrategyTableRow
+{
+    FixedStrategyInfo info;
+    bool locked = false;
+};
+
 // The fixed strategies of the logged-in user, one row each, in ascending
 // id: id, name, file, group, text, copy index, locked. Filled from the
 // plug-in's lists; reloaded on the GUI thread when a signal of the plug-in
@@ -21,7 +29,7 @@ class StrategyFilterProxy;
 // only what changed, so that selections and the view's position survive;
 // a burst of signals (an import sends one per strategy) makes one reload.
 // Thread: GUI.
-class StrategyTableModel : public QAbstractTableModel
+class StrategyTableModel : public SortedRowsModel<StrategyTableRow>
 {
     Q_OBJECT
 
@@ -35,7 +43,6 @@ public:
 
     explicit StrategyTableModel(StrategyFileLogicHandler &plugin, QObject *parent = nullptr);
 
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
@@ -68,25 +75,11 @@ signals:
 private:
     friend class StrategyFilterProxy; // reads the rows without copies while it filters and sorts
 
-    struct Row
-    {
-        FixedStrategyInfo info;
-        bool locked = false;
-    };
-    // The row `row` as the views see it, also between the steps of a reload.
-    const Row &rowAt(int row) const
-    {
-        return row < m_rows.size() ? m_rows.at(row) : m_tail.at(m_tailStart + row - m_rows.size());
-    }
+    // The rows are in ascending id (rowOfId() searches them).
+    using Row = StrategyTableRow;
     void scheduleReload();
 
     StrategyFileLogicHandler &m_plugin;
-    // In ascending id (rowOfId() searches them). While a reload applies its
-    // steps, m_rows holds the rows already done and m_tail from m_tailStart
-    // on the old rows still to come.
-    QVector<Row> m_rows;
-    QVector<Row> m_tail;
-    int m_tailStart = 0;
     QTimer m_reloadTimer; // zero interval: one reload for the signals of one pass of the event loop
 };
 
