@@ -74,8 +74,8 @@ QString ComparisonChart::legendText(int curve) const
     const BacktestReport &report = m_reports.at(curve);
     const QString id = BacktestReport::printable(report.instanceId());
     if (report.equity().isEmpty())
-        return translated("%1 (no days)").arg(id);
-    return translated("%1 %2").arg(id, BacktestReport::signedPercent(report.figures().totalReturn));
+        return translated(QT_TRANSLATE_NOOP("StrategyLogic::ComparisonChart", "%1 (no days)")).arg(id);
+    return QStringLiteral("%1 %2").arg(id, BacktestReport::signedPercent(report.figures().totalReturn));
 }
 
 // The lines the legend takes at `width`, its entries flowing left to right.
@@ -186,7 +186,8 @@ void ComparisonChart::paintAxes(QPainter *painter) const
                                    : m_plot.left() + PointInset + day * (m_plot.width() - 2 * PointInset) / days;
         painter->setPen(QPen(Baseline, 1));
         painter->drawLine(QPointF(x, m_plot.bottom()), QPointF(x, m_plot.bottom() + 4));
-        const QString label = day == 0 ? translated("start") : QString::number(day);
+        const QString label =
+            day == 0 ? translated(QT_TRANSLATE_NOOP("StrategyLogic::ComparisonChart", "start")) : QString::number(day);
         painter->setPen(Muted);
         painter->drawText(QPointF(x - ticks.horizontalAdvance(label) / 2, m_plot.bottom() + 8 + ticks.ascent()),
                           label);
@@ -200,11 +201,15 @@ void ComparisonChart::paintLegend(QPainter *painter) const
     const double width = m_size.width() - 2 * Margin;
     painter->setFont(m_titleFont);
     painter->setPen(Ink);
-    const QString heading = translated("Equity of %n instances from the same start", curveCount());
+    const QString heading = translated(
+        QT_TRANSLATE_N_NOOP("StrategyLogic::ComparisonChart", "Equity of %n instances from the same start"),
+        curveCount());
     painter->drawText(QPointF(Margin, Margin - 4 + title.ascent()), title.elidedText(heading, Qt::ElideRight, width));
     painter->setFont(m_textFont);
     painter->setPen(Muted);
-    const QString explanation = translated("Funds scaled to start at %1; trading days from the start along the bottom")
+    const QString explanation =
+        translated(QT_TRANSLATE_NOOP("StrategyLogic::ComparisonChart",
+                                     "Funds scaled to start at %1; trading days from the start along the bottom"))
                                     .arg(amountText(m_base, m_tickDecimals));
     painter->drawText(QPointF(Margin, Margin - 4 + title.height() + 4 + text.ascent()),
                       text.elidedText(explanation, Qt::ElideRight, width));

@@ -6,6 +6,7 @@
 #include <StrategyLogic/wholefile.h>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -45,9 +46,17 @@ const QColor DrawdownFill(0xd6, 0x30, 0x31, 72);
 const QColor Loss(0xc0, 0x39, 0x2b);
 const QColor Gain(0x1b, 0x7f, 0x3b);
 
+// The chart's words in the application's language: a host that installs a
+// translator for this context has them translated, another has the English.
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("StrategyLogic::EquityChart", text);
+}
+
 QString pointLabel(const BacktestReport::EquityPoint &point)
 {
-    return point.isStart ? QStringLiteral("start") : point.date.toString(Qt::ISODate);
+    return point.isStart ? translated(QT_TRANSLATE_NOOP("StrategyLogic::EquityChart", "start"))
+                         : point.date.toString(Qt::ISODate);
 }
 
 QColor signColor(std::optional<double> value)
@@ -235,9 +244,9 @@ void EquityChart::paintHeader(QPainter *painter) const
         QString label;
         int kind; // 0 curve, 1 running peak, 2 drawdown
     };
-    const QList<Entry> entries{{QStringLiteral("End-of-day funds"), 0},
-                               {QStringLiteral("Running peak"), 1},
-                               {QStringLiteral("Drawdown"), 2}};
+    const QList<Entry> entries{{translated(QT_TRANSLATE_NOOP("StrategyLogic::EquityChart", "End-of-day funds")), 0},
+                               {translated(QT_TRANSLATE_NOOP("StrategyLogic::EquityChart", "Running peak")), 1},
+                               {translated(QT_TRANSLATE_NOOP("StrategyLogic::EquityChart", "Drawdown")), 2}};
     const double swatch = 22;
     double legendWidth = 0;
     for (const Entry &entry : entries)
@@ -278,7 +287,8 @@ void EquityChart::paintHeader(QPainter *painter) const
     painter->setFont(m_titleFont);
     painter->setPen(Ink);
     const QString heading =
-        QStringLiteral("Equity of instance %1").arg(BacktestReport::printable(m_report.instanceId()));
+        translated(QT_TRANSLATE_NOOP("StrategyLogic::EquityChart", "Equity of instance %1"))
+            .arg(BacktestReport::printable(m_report.instanceId()));
     painter->drawText(QPointF(Margin, titleBaseline),
                       title.elidedText(heading, Qt::ElideRight,
                                        (legend ? legendLeft - 24 : m_size.width() - Margin) - Margin));
@@ -292,10 +302,13 @@ void EquityChart::paintHeader(QPainter *painter) const
         QColor color;
     };
     QList<Figure> figures{
-        {QStringLiteral("Total return"), BacktestReport::signedPercent(f.totalReturn), signColor(f.totalReturn)},
-        {QStringLiteral("Max drawdown"), BacktestReport::percent(f.maxDrawdown),
+        {translated(QT_TRANSLATE_NOOP("StrategyLogic::EquityChart", "Total return")),
+         BacktestReport::signedPercent(f.totalReturn), signColor(f.totalReturn)},
+        {translated(QT_TRANSLATE_NOOP("StrategyLogic::EquityChart", "Max drawdown")),
+         BacktestReport::percent(f.maxDrawdown),
          f.maxDrawdown.value_or(0) > 0 ? Loss : Ink},
-        {QStringLiteral("Sharpe"), BacktestReport::ratio(f.sharpeRatio), Ink},
+        {translated(QT_TRANSLATE_NOOP("StrategyLogic::EquityChart", "Sharpe")), BacktestReport::ratio(f.sharpeRatio),
+         Ink},
     };
     x = Margin;
     for (const Figure &figure : qAsConst(figures)) {
@@ -355,7 +368,8 @@ void EquityChart::paintCurves(QPainter *painter) const
     if (points.isEmpty()) {
         painter->setFont(m_textFont);
         painter->setPen(Muted);
-        painter->drawText(m_plot, Qt::AlignCenter, QStringLiteral("No day with both funds to draw"));
+        painter->drawText(m_plot, Qt::AlignCenter,
+                          translated(QT_TRANSLATE_NOOP("StrategyLogic::EquityChart", "No day with both funds to draw")));
         return;
     }
 
@@ -443,8 +457,11 @@ QByteArray EquityChart::toSvg(QString *error) const
     generator.setResolution(96);
     // QSvgGenerator writes the title as it is; the texts it draws it escapes.
     generator.setTitle(
-        QStringLiteral("Equity of instance %1").arg(BacktestReport::printable(m_report.instanceId())).toHtmlEscaped());
-    generator.setDescription(QStringLiteral("End-of-day funds, running peak and drawdown"));
+        translated(QT_TRANSLATE_NOOP("StrategyLogic::EquityChart", "Equity of instance %1"))
+            .arg(BacktestReport::printable(m_report.instanceId()))
+            .toHtmlEscaped());
+    generator.setDescription(
+        translated(QT_TRANSLATE_NOOP("StrategyLogic::EquityChart", "End-of-day funds, running peak and drawdown")));
     QPainter painter;
     if (!painter.begin(&generator)) {
         *error = QStringLiteral("cannot draw the SVG chart");

@@ -9,6 +9,7 @@
 
 #include "testsupport.h"
 
+#include "models/backtestfiguresmodel.h"
 #include "models/grouplistmodel.h"
 #include "models/strategyfilterproxy.h"
 #include "models/strategytablemodel.h"
@@ -715,6 +716,14 @@ private slots:
         QVERIFY(held.isValid());
         QCOMPARE(held.data(GroupListModel::NameRole).toString(), QString("组三"));
         QCOMPARE(held.data(GroupListModel::CountRole).toInt(), 2);
+    }
+
+    // The desk names each of the report's figures itself, to translate the
+    // names; in English they are the report's.
+    void everyFigureHasADeskName()
+    {
+        for (const QString &key : StrategyLogic::BacktestReport::figureKeys())
+            QCOMPARE(BacktestFiguresModel::figureLabel(key), StrategyLogic::BacktestReport::figureLabel(key));
     }
 };
 

@@ -25,6 +25,9 @@ public:
 
     // Shows the figures of `reports`, a column each (a reset).
     void setReports(const QList<StrategyLogic::BacktestReport> &reports);
+    // The name of a figure in the language of the screens (the report's
+    // figureLabel() in English).
+    static QString figureLabel(const QString &key);
     // The figure key of a row.
     QString keyAt(int row) const { return m_keys.value(row); }
 

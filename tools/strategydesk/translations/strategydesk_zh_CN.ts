@@ -80,6 +80,86 @@
         <source>Instance %1</source>
         <translation>实例 %1</translation>
     </message>
+    <message>
+        <source>Days</source>
+        <translation>天数</translation>
+    </message>
+    <message>
+        <source>Days left out</source>
+        <translation>未计入天数</translation>
+    </message>
+    <message>
+        <source>First day</source>
+        <translation>首日</translation>
+    </message>
+    <message>
+        <source>Last day</source>
+        <translation>末日</translation>
+    </message>
+    <message>
+        <source>Start funds</source>
+        <translation>起始资金</translation>
+    </message>
+    <message>
+        <source>End funds</source>
+        <translation>期末资金</translation>
+    </message>
+    <message>
+        <source>Total return</source>
+        <translation>总收益率</translation>
+    </message>
+    <message>
+        <source>Annualised return</source>
+        <translation>年化收益率</translation>
+    </message>
+    <message>
+        <source>Annualised volatility</source>
+        <translation>年化波动率</translation>
+    </message>
+    <message>
+        <source>Sharpe ratio</source>
+        <translation>夏普比率</translation>
+    </message>
+    <message>
+        <source>Maximum drawdown</source>
+        <translation>最大回撤</translation>
+    </message>
+    <message>
+        <source>Drawdown peak</source>
+        <translation>回撤峰值日</translation>
+    </message>
+    <message>
+        <source>Funds at the peak</source>
+        <translation>峰值资金</translation>
+    </message>
+    <message>
+        <source>Drawdown trough</source>
+        <translation>回撤谷底日</translation>
+    </message>
+    <message>
+        <source>Funds at the trough</source>
+        <translation>谷底资金</translation>
+    </message>
+    <message>
+        <source>Best day</source>
+        <translation>最佳交易日</translation>
+    </message>
+    <message>
+        <source>Best day&apos;s return</source>
+        <translation>最佳日收益率</translation>
+    </message>
+    <message>
+        <source>Worst day</source>
+        <translation>最差交易日</translation>
+    </message>
+    <message>
+        <source>Worst day&apos;s return</source>
+        <translation>最差日收益率</translation>
+    </message>
+    <message>
+        <source>Winning days</source>
+        <translation>盈利天数占比</translation>
+    </message>
 </context>
 <context>
     <name>BacktestPage</name>
@@ -1039,8 +1119,8 @@ StrategyDesk changes nothing while another program holds it.</source>
         <translation>实例编号</translation>
     </message>
     <message>
-        <source>&amp;Show</source>
-        <translation>显示(&amp;S)</translation>
+        <source>Sh&amp;ow</source>
+        <translation>显示(&amp;O)</translation>
     </message>
     <message>
         <source>Filter orders and fills</source>
@@ -1297,6 +1377,70 @@ StrategyDesk changes nothing while another program holds it.</source>
     <message>
         <source>The file name may hold no blank and none of \ / : * ? &quot; &lt; &gt;, and its name before the first dot has 1 to 30 characters.</source>
         <translation>文件名不能含空格及 \ / : * ? &quot; &lt; &gt; 中的任何字符，第一个点之前的部分须为 1 到 30 个字符。</translation>
+    </message>
+</context>
+<context>
+    <name>StrategyLogic::ComparisonChart</name>
+    <message>
+        <source>%1 (no days)</source>
+        <translation>%1（无交易日）</translation>
+    </message>
+    <message>
+        <source>start</source>
+        <translation>起点</translation>
+    </message>
+    <message numerus="yes">
+        <source>Equity of %n instances from the same start</source>
+        <translation>
+            <numerusform>%n 个实例自同一起点的资金曲线</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Funds scaled to start at %1; trading days from the start along the bottom</source>
+        <translation>资金按同一起点 %1 缩放；横轴为自起点起的交易日数</translation>
+    </message>
+</context>
+<context>
+    <name>StrategyLogic::EquityChart</name>
+    <message>
+        <source>start</source>
+        <translation>起点</translation>
+    </message>
+    <message>
+        <source>End-of-day funds</source>
+        <translation>日终资金</translation>
+    </message>
+    <message>
+        <source>Running peak</source>
+        <translation>历史峰值</translation>
+    </message>
+    <message>
+        <source>Drawdown</source>
+        <translation>回撤</translation>
+    </message>
+    <message>
+        <source>Equity of instance %1</source>
+        <translation>实例 %1 的资金曲线</translation>
+    </message>
+    <message>
+        <source>Total return</source>
+        <translation>总收益率</translation>
+    </message>
+    <message>
+        <source>Max drawdown</source>
+        <translation>最大回撤</translation>
+    </message>
+    <message>
+        <source>Sharpe</source>
+        <translation>夏普</translation>
+    </message>
+    <message>
+        <source>No day with both funds to draw</source>
+        <translation>没有期初与期末资金俱全的交易日可绘制</translation>
+    </message>
+    <message>
+        <source>End-of-day funds, running peak and drawdown</source>
+        <translation>日终资金、历史峰值与回撤</translation>
     </message>
 </context>
 <context>
