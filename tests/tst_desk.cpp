@@ -897,6 +897,49 @@ private slots:
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
     }
 
+    // The strategy docks are about the strategies: another page hides them,
+    // the strategies page brings back those that were open, and the layout
+    // kept at the close is the strategies page's whichever page was shown
+    // (Ctrl+3 the third).
+    void strategyDocksGoWithTheStrategiesPage_data()
+    {
+        QTest::addColumn<bool>("historyOpen");
+        QTest::newRow("both open") << true;
+        QTest::newRow("history closed") << false;
+    }
+    void strategyDocksGoWithTheStrategiesPage()
+    {
+        QFETCH(bool, historyOpen);
+        {
+            MainWindow window(*m_session);
+            window.show();
+            auto *fileDock = window.findChild<QDockWidget *>(QStringLiteral("fileDock"));
+            QVERIFY(fileDock);
+            fileDock->show();
+            window.historyDock()->setVisible(historyOpen);
+            for (int page = 1; page < window.pages()->count(); ++page) {
+                window.pages()->setCurrentIndex(page);
+                QVERIFY(!fileDock->isVisible());
+                QVERIFY(!window.historyDock()->isVisible());
+                QVERIFY(!window.historyDock()->toggleViewAction()->isEnabled());
+            }
+            window.pages()->setCurrentIndex(0);
+            QVERIFY(fileDock->isVisible());
+            QCOMPARE(window.historyDock()->isVisible(), historyOpen);
+            QVERIFY(window.historyDock()->toggleViewAction()->isEnabled());
+            window.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QTest::keyClick(&window, Qt::Key_3, Qt::ControlModifier);
+            QCOMPARE(window.pages()->currentIndex(), 2);
+            QVERIFY(window.close());
+        }
+        MainWindow again(*m_session);
+        again.show();
+        QCOMPARE(again.pages()->currentIndex(), 0);
+        QVERIFY(again.findChild<QDockWidget *>(QStringLiteral("fileDock"))->isVisible());
+        QCOMPARE(again.historyDock()->isVisible(), historyOpen);
+    }
+
     // A data folder held by another process: the user is told who holds
     // it and nothing is started.
     void aHeldFolderNamesItsHolder()

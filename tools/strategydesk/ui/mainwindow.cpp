@@ -179,7 +179,18 @@ void MainWindow::buildPages()
         SettingsDialog dialog(m_plugin, this);
         runDialog(dialog);
     });
-    connect(m_pages, &QTabWidget::currentChanged, this, &MainWindow::updateStrategyActions);
+    // Ctrl+1, Ctrl+2, ... bring up the pages in their order, from any page.
+    for (int page = 0; page < m_pages->count() && page < 9; ++page) {
+        auto *go = new QAction(this);
+        go->setShortcut(QKeySequence(int(Qt::CTRL) | (Qt::Key_1 + page)));
+        go->setShortcutContext(Qt::WindowShortcut);
+        connect(go, &QAction::triggered, this, [this, page] { m_pages->setCurrentIndex(page); });
+        addAction(go);
+    }
+    connect(m_pages, &QTabWidget::currentChanged, this, [this](int index) {
+        updateStrategyActions();
+        showStrategyDocks(index == 0);
+    });
     // The button a tool bar shows for the tools it has no room for.
     for (QToolBar *bar : findChildren<QToolBar *>()) {
         if (auto *more = bar->findChild<QWidget *>(QStringLiteral("qt_toolbar_ext_button")))
@@ -252,11 +263,48 @@ void MainWindow::restoreLayout()
     m_instancesPage->restoreLayout(settings);
 }
 
+QList<QDockWidget *> MainWindow::strategyDocks() const
+{
+    QList<QDockWidget *> docks;
+    for (QDockWidget *dock : findChildren<QDockWidget *>()) {
+        if (dock->objectName() == QLatin1String("fileDock") || dock == m_history)
+            docks.append(dock);
+    }
+    return docks;
+}
+
+void MainWindow::showStrategyDocks(bool shown)
+{
+    if (shown == !m_docksAway)
+        return;
+    m_docksAway = !shown;
+    const QList<QDockWidget *> docks = strategyDocks();
+    if (!shown) {
+        m_docksToShow.clear();
+        for (QDockWidget *dock : docks) {
+            if (dock->isVisibleTo(this))
+                m_docksToShow.append(dock);
+            dock->hide();
+        }
+    } else {
+        for (QDockWidget *dock : qAsConst(m_docksToShow))
+            dock->show();
+        m_docksToShow.clear();
+    }
+    // Opening one on another page would show it beside a page it is not about.
+    for (QDockWidget *dock : docks)
+        dock->toggleViewAction()->setEnabled(shown);
+}
+
 void MainWindow::saveLayout()
 {
     QSettings settings;
     settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    // The docks as the strategies page has them, whichever page is shown.
+    const bool away = m_docksAway;
+    showStrategyDocks(true);
     settings.setValue(QStringLiteral("window/state"), saveState());
+    showStrategyDocks(!away);
     settings.setValue(QStringLiteral("window/strategyColumns"), m_table->horizontalHeader()->saveState());
     if (auto *splitter = findChild<QSplitter *>(QStringLiteral("mainSplitter")))
         settings.setValue(QStringLiteral("window/splitter"), splitter->saveState());

@@ -13,6 +13,7 @@ class BacktestPage;
 class GroupActions;
 class GroupListModel;
 class HistoryDock;
+class QDockWidget;
 class InstancesPage;
 class PluginSession;
 class QAction;
@@ -37,8 +38,10 @@ class StrategyTableModel;
 // them (Ctrl+F), the selected strategy's file in a dock, and a status bar
 // with the user, the data folder and the number of strategies. Every change
 // goes through the plug-in; a refusal is shown with the plug-in's message
-// and the views stay as they were. Window geometry, docks and column widths
-// are kept in QSettings. Thread: GUI.
+// and the views stay as they were. The strategy docks (the file, the
+// history) are shown with the strategies page only: another page hides them
+// and the strategies page brings back those that were open. Window
+// geometry, docks and column widths are kept in QSettings. Thread: GUI.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -118,6 +121,10 @@ private:
     void buildGroupActions();
     void buildPages();
     void updateStrategyActions();
+    // Hides the strategy docks away from the strategies page, shows again
+    // those that were open when it comes back.
+    void showStrategyDocks(bool shown);
+    QList<QDockWidget *> strategyDocks() const;
     void restoreLayout();
     void saveLayout();
     void selectionChanged();
@@ -153,6 +160,8 @@ private:
     BacktestPage *m_backtests = nullptr;
     InstancesPage *m_instancesPage = nullptr;
     RunModeBar *m_runModeBar = nullptr;
+    QList<QDockWidget *> m_docksToShow; // open when the strategies page was left
+    bool m_docksAway = false;           // hidden for another page
 };
 
 #endif // MAINWINDOW_H

@@ -29,7 +29,7 @@ SimuPage::SimuPage(StrategyFileLogicHandler &plugin, const QString &databasePath
     m_instance = new QLineEdit(this);
     m_instance->setPlaceholderText(tr("Instance id"));
     m_instance->setAccessibleName(tr("Instance id"));
-    auto *show = new QPushButton(tr("&Show"), this);
+    auto *show = new QPushButton(tr("Sh&ow"), this);
     m_filter = new QLineEdit(this);
     m_filter->setPlaceholderText(tr("Filter orders and fills"));
     m_filter->setAccessibleName(tr("Filter orders and fills"));
