@@ -19,22 +19,27 @@
 #include "ui/doctordialog.h"
 #include "ui/historydock.h"
 #include "ui/importplandialog.h"
+#include "ui/instancespage.h"
 #include "ui/mainwindow.h"
 #include "ui/modifystrategydialog.h"
+#include "ui/settingsdialog.h"
+#include "ui/simupage.h"
 
 #include <StrategyLogic/installation.h>
 #include <StrategyLogic/strategybundle.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
 
+#include <sqlite3.h>
+
 #include <QApplication>
 #include <QDate>
-#include <QTabWidget>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -112,6 +117,79 @@ void demoDays(StrategyFileLogicHandler &plugin, const QString &id, double start,
     }
 }
 
+// Instances in each run mode, the parameters the strategy server gave one.
+void demoInstances(StrategyFileLogicHandler &plugin)
+{
+    const struct
+    {
+        const char *id;
+        int mode;
+        const char *account;
+        const char *answer;
+    } instances[] = {{"1001", OPERATE_LIVE, "880001", "ok"},         {"1002", OPERATE_LIVE, "880002", "ok"},
+                     {"1010", OPERATE_SIMULATE, "880001", "Accepted"}, {"1011", OPERATE_SIMULATE, "990001", "ok"},
+                     {"1024", OPERATE_BACKTEST, "880001", "ok"},     {"1025", OPERATE_BACKTEST, "880003", "ok"},
+                     {"1030", OPERATE_BACKTEST, "990002", ""}};
+    for (const auto &instance : instances)
+        plugin.addInstanceRunMode(QString::fromLatin1(instance.id), instance.mode,
+                                  QString::fromLatin1(instance.account), QString::fromLatin1(instance.answer));
+    ZInstanceMonitorData data;
+    data.instanceId = QStringLiteral("1001");
+    data.strategyName = QStringLiteral("双均线");
+    const struct
+    {
+        const char *name;
+        const char *value;
+        const char *type;
+        const char *description;
+    } params[] = {{"FAST", "5", "int", "快线周期"}, {"SLOW", "20", "int", "慢线周期"},
+                  {"SYMBOL", "600000", "string", "标的代码"}, {"LOTS", "2", "int", "每次下单手数"}};
+    int index = 0;
+    for (const auto &param : params) {
+        ZParamData p;
+        p.paramIndex = index++;
+        p.paramName = QString::fromLatin1(param.name);
+        p.paramValue = QString::fromLatin1(param.value);
+        p.paramType = QString::fromLatin1(param.type);
+        p.paramDesc = QString::fromUtf8(param.description);
+        data.params.append(p);
+    }
+    plugin.updateInstanceParams(data);
+}
+
+// The simulated-trading engine's orders and fills of instance 1010.
+bool writeSimuDatabase(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
+    const char *sql =
+        "create table if not exists order_info (order_id text, symbol text, date_time text, batch_no text,"
+        " order_qty text, leave_qty text, cum_qty text, side text, status text, type text, px text, avg_px text,"
+        " style text, fund_account text, enturst_prop text, text text, inst_id text);"
+        "create table if not exists deal_info (order_id text, symbol text, exchange_matchDate text, exec_id text,"
+        " last_qty text, side text, last_px text, fund_account text, inst_id integer);"
+        "delete from order_info; delete from deal_info;"
+        "insert into order_info values ('O1','600000','20261202 09:30:01','B1','1000','0','1000','1','8','1',"
+        "'10.52','10.52','1','880001','0',null,'1010');"
+        "insert into order_info values ('O2','IF2612','20261202 09:31:00','B2','2','1','1','2','7','1',"
+        "'3902.4','3902.4','1','990001','0','','1010');"
+        "insert into order_info values ('O3','10007890','20261202 09:32:00','B3','5','5','0','1','2','1',"
+        "'0.2510','0','1','990001','0','','1010');"
+        "insert into order_info values ('O4','601318','20261203 10:05:12','B4','300','0','300','2','8','1',"
+        "'48.10','48.08','1','880001','0','','1010');"
+        "insert into deal_info values ('O1','600000','20261202 09:30:02','E1','1000','1','10.52','880001',1010);"
+        "insert into deal_info values ('O2','IF2612','20261202 09:31:05','E2','1','2','3902.4','990001',1010);"
+        "insert into deal_info values ('O4','601318','20261203 10:05:13','E4','200','2','48.10','880001',1010);"
+        "insert into deal_info values ('O4','601318','20261203 10:05:15','E5','100','2','48.05','880001',1010);";
+    const bool ok = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
 // The groups and strategies, a rename for the history, the days of two
 // backtests, and the plan of a bundle exported before a strategy was removed.
 void fillDemo(Demo &demo, const QString &bundle)
@@ -138,6 +216,8 @@ void fillDemo(Demo &demo, const QString &bundle)
 
     demoDays(plugin, QStringLiteral("1024"), 100000, 0.002);
     demoDays(plugin, QStringLiteral("1025"), 50000, -0.001);
+    demoInstances(plugin);
+    writeSimuDatabase(StrategyLogic::installationFiles(demo.folder, plugin.getCurUserId()).simuDatabase);
 
     StrategyLogic::exportBundle(bundle);
     plugin.delFixedStrategyInfoByID(int(plugin.getFixedStrategyList().last().id));
@@ -193,6 +273,25 @@ int pictureToolScreens(Demo &demo, MainWindow &window, const QString &out)
     return failures;
 }
 
+// The instances with the parameters of one, the simulated trades of an
+// instance, the settings.
+int picturePages(StrategyFileLogicHandler &plugin, MainWindow &window, const QString &out)
+{
+    int failures = 0;
+    window.pages()->setCurrentWidget(window.instancesPage());
+    window.instancesPage()->selectInstance(QStringLiteral("1001"));
+    failures += !save(window, out, QStringLiteral("instances"));
+    window.pages()->setCurrentWidget(window.simuPage());
+    window.simuPage()->instanceEdit()->setText(QStringLiteral("1010"));
+    window.simuPage()->reload();
+    failures += !save(window, out, QStringLiteral("simu"));
+    SettingsDialog settings(plugin, &window);
+    settings.show();
+    failures += !save(settings, out, QStringLiteral("settings"));
+    settings.close();
+    return failures;
+}
+
 // Every picture, in the language applied; the number that failed.
 int takePictures(Demo &demo, const QString &out)
 {
@@ -214,6 +313,7 @@ int takePictures(Demo &demo, const QString &out)
     failures += !save(window, out, QStringLiteral("backtest"));
     window.backtestPage()->selectInstances({QStringLiteral("1024"), QStringLiteral("1025")});
     failures += !save(window, out, QStringLiteral("backtest-compare"));
+    failures += picturePages(plugin, window, out);
     window.pages()->setCurrentIndex(0);
     window.close();
     return failures;

@@ -114,13 +114,17 @@ void BacktestPage::buildViews()
     m_daysView = tableView(tr("Backtest days"), this);
     m_daysView->setModel(m_days);
     m_daysView->verticalHeader()->hide();
-    const int widths[] = {100, 120, 120, 90, 90};
-    for (int c = 0; c < BacktestDaysModel::ColumnCount; ++c)
-        m_daysView->setColumnWidth(c, widths[c]);
+    // The columns are fitted to the days shown first and to their headers
+    // (showOne()): a few dozen rows, not ten thousand.
+    m_daysView->horizontalHeader()->setResizeContentsPrecision(50);
+    m_daysView->horizontalHeader()->setStretchLastSection(true);
     m_figuresView = tableView(tr("Backtest figures"), this);
     m_figuresView->setModel(m_figures);
-    m_figuresView->horizontalHeader()->setDefaultSectionSize(150);
-    m_figuresView->horizontalHeader()->setStretchLastSection(true);
+    // A column for each instance compared, sharing the width: a handful of
+    // columns, so that stretching them costs nothing.
+    m_figuresView->horizontalHeader()->setMinimumSectionSize(m_figuresView->fontMetrics().horizontalAdvance(
+        QStringLiteral("000,000,000.000000")));
+    m_figuresView->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
 
     auto *tables = new QSplitter(Qt::Horizontal, this);
     tables->addWidget(m_daysView);
@@ -225,6 +229,7 @@ void BacktestPage::showOne(const BacktestReport &report)
     m_chartView->setReport(report);
     m_charts->setCurrentWidget(m_chartView);
     m_daysView->show();
+    m_daysView->resizeColumnsToContents();
     m_status->setText(report.notes().isEmpty() ? report.period()
                                                : tr("%1. %2").arg(report.period(), report.notes().join(QLatin1Char(' '))));
 }
