@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 using StrategyLogic::BacktestReport;
 
@@ -244,6 +245,25 @@ private slots:
         QCOMPARE(page.daysModel()->rowCount(), 2);
         QVERIFY(page.instanceModel()->stringList().contains(QStringLiteral("4101")));
         QCOMPARE(page.reports().first().figures().endFunds.value_or(0), 101000.0);
+    }
+
+    // When the plug-in has loaded its instances it says so on its own
+    // thread: the page reads the list again on the GUI thread, later.
+    void listFollowsTheLoadSignal()
+    {
+        const QString id = QStringLiteral("4200");
+        BacktestPage page(plugin());
+        page.selectInstances({QStringLiteral("3001")});
+        QVERIFY(!page.instanceModel()->stringList().contains(id));
+        std::thread worker([this, id] {
+            writeDays(plugin(), id, QStringLiteral("2026-12-01 100 101"));
+            emit plugin().signalInstanceRunModeLoaded();
+        });
+        worker.join();
+        QVERIFY(!page.instanceModel()->stringList().contains(id)); // queued, not read on the worker
+        QTRY_VERIFY(page.instanceModel()->stringList().contains(id));
+        QCOMPARE(page.selectedInstances(), QStringList{QStringLiteral("3001")});
+        QCOMPARE(page.daysModel()->rowCount(), 3);
     }
 
     // The curve of the shown chart lies on the points the chart maps the
