@@ -21,6 +21,14 @@ const double Margin = 24;
 const double PointInset = 10; // the first and last points stay clear of the plot's edges
 const int WantedTicks = 6;
 
+// The inset of the first and last points in a plot `width` wide: half the
+// width of a plot narrower than two insets, so that the points stay inside
+// the plot at any size.
+inline double pointInset(double width)
+{
+    return std::clamp(width / 2, 0.0, PointInset);
+}
+
 const QColor Ink(0x1d, 0x23, 0x30);
 const QColor Muted(0x5b, 0x64, 0x75);
 const QColor Grid(0xe6, 0xe9, 0xef);

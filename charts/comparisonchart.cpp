@@ -133,8 +133,9 @@ double ComparisonChart::yFor(double amount) const
 
 QPointF ComparisonChart::pointAt(int curve, int index) const
 {
-    const double spread = std::max(0.0, m_plot.width() - 2 * PointInset);
-    const double x = m_longest <= 1 ? m_plot.center().x() : m_plot.left() + PointInset + index * spread / (m_longest - 1);
+    const double inset = pointInset(m_plot.width());
+    const double spread = m_plot.width() - 2 * inset;
+    const double x = m_longest <= 1 ? m_plot.center().x() : m_plot.left() + inset + index * spread / (m_longest - 1);
     return QPointF(x, yFor(value(curve, index)));
 }
 
@@ -180,10 +181,11 @@ void ComparisonChart::paintAxes(QPainter *painter) const
     // The trading days from the start, in round steps.
     const int days = m_longest - 1;
     const int step = days == 0 ? 1 : std::max(1, int(std::lround(niceStep(days, WantedDayTicks))));
-    const QPointF origin = pointAt(0, 0);
+    // Not pointAt(0, 0): the first report may have no point.
+    const double inset = pointInset(m_plot.width());
     for (int day = 0; day <= days; day += step) {
-        const double x = days == 0 ? origin.x()
-                                   : m_plot.left() + PointInset + day * (m_plot.width() - 2 * PointInset) / days;
+        const double x = days == 0 ? m_plot.center().x()
+                                   : m_plot.left() + inset + day * (m_plot.width() - 2 * inset) / days;
         painter->setPen(QPen(Baseline, 1));
         painter->drawLine(QPointF(x, m_plot.bottom()), QPointF(x, m_plot.bottom() + 4));
         const QString label =

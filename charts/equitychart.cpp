@@ -189,12 +189,12 @@ double EquityChart::xFor(int index) const
     const int n = m_report.equity().size();
     if (n <= 1)
         return m_plot.center().x();
-    return m_plot.left() + PointInset + index * pointSpread() / (n - 1);
+    return m_plot.left() + pointInset(m_plot.width()) + index * pointSpread() / (n - 1);
 }
 
 double EquityChart::pointSpread() const
 {
-    return std::max(0.0, m_plot.width() - 2 * PointInset);
+    return m_plot.width() - 2 * pointInset(m_plot.width());
 }
 
 double EquityChart::yFor(double funds) const
@@ -215,7 +215,7 @@ int EquityChart::pointNearest(double x) const
     if (n <= 1 || pointSpread() <= 0)
         return n == 0 ? -1 : 0;
     const double step = pointSpread() / (n - 1);
-    const double at = std::round((x - m_plot.left() - PointInset) / step);
+    const double at = std::round((x - m_plot.left() - pointInset(m_plot.width())) / step);
     return int(std::clamp(at, 0.0, double(n - 1)));
 }
 

@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <StrategyLogic/backtestreport.h>
+#include <StrategyLogic/comparisonchart.h>
 #include <StrategyLogic/equitychart.h>
 #include <StrategyLogic/reporthtml.h>
 
@@ -21,6 +22,7 @@
 #include <tuple>
 
 using StrategyLogic::BacktestReport;
+using StrategyLogic::ComparisonChart;
 using StrategyLogic::EquityChart;
 
 Q_DECLARE_METATYPE(EquityChart::Format)
@@ -154,6 +156,51 @@ QString curveMisses(const EquityChart &chart, const QImage &image)
             return QStringLiteral("no curve at point %1 (%2, %3)").arg(i).arg(at.x()).arg(at.y());
     }
     return QString();
+}
+
+// The reports of several ledgers, instances "A", "B", ... in that order.
+QList<BacktestReport> reportsOf(const QStringList &ledgers)
+{
+    QList<BacktestReport> reports;
+    for (const QString &text : ledgers)
+        reports.append(BacktestReport::compute(QString(QChar('A' + reports.size())), ledger(text)));
+    return reports;
+}
+
+// Whether a pixel within 2 of `at` has about `color` (the middle of a
+// drawn line has its full colour).
+bool colourNear(const QImage &image, const QPointF &at, const QColor &color)
+{
+    const QPoint centre = at.toPoint();
+    for (int y = centre.y() - 2; y <= centre.y() + 2; ++y) {
+        for (int x = centre.x() - 2; x <= centre.x() + 2; ++x) {
+            if (!image.rect().contains(x, y))
+                continue;
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - color.red()) < 40 && std::abs(pixel.green() - color.green()) < 40
+                && std::abs(pixel.blue() - color.blue()) < 40)
+                return true;
+        }
+    }
+    return false;
+}
+
+QImage paintedImage(const ComparisonChart &chart)
+{
+    QImage image(chart.size(), QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    chart.paint(&painter);
+    return image;
+}
+
+// Whether `at` lies in `area`, its edges included (an area of no width or
+// height holds the points on it).
+bool within(const QRectF &area, const QPointF &at)
+{
+    const double slack = 1e-6;
+    return std::isfinite(at.x()) && std::isfinite(at.y()) && at.x() >= area.left() - slack
+        && at.x() <= area.right() + slack && at.y() >= area.top() - slack && at.y() <= area.bottom() + slack;
 }
 
 QStringList entries(const QString &folder)
@@ -434,6 +481,9 @@ private slots:
         QCOMPARE(chart.size(), size);
         const QRectF plot = chart.plotArea();
         QVERIFY2(plot.width() >= 0 && plot.height() >= 0, "the plot area is not turned inside out");
+        // The points inside the plot, also where it is narrower than their inset.
+        for (int i = 0; i < report.equity().size(); ++i)
+            QVERIFY2(within(plot, chart.pointAt(i)), qPrintable(QStringLiteral("point %1 outside the plot").arg(i)));
         // The axis holds every amount (99960 to 103988.388) without wasting the height.
         const QVector<double> &ticks = chart.amountTicks();
         QVERIFY(ticks.size() >= 3 && ticks.first() <= 99960 && ticks.last() >= 103988.388);
@@ -604,6 +654,116 @@ private slots:
     }
 
     // Saving: whole or not at all; the folder must be there.
+    // Every curve scaled to start where the first drawn one starts, and
+    // ending at that start times its own total return; a report with no
+    // day to draw keeps its place and draws nothing.
+    void comparisonFromTheSameStart_data()
+    {
+        QTest::addColumn<QStringList>("ledgers");
+        QTest::addColumn<double>("base");
+        QTest::addColumn<QList<int>>("drawn"); // the curves with points
+        QTest::newRow("two starts") << QStringList{FiveDays, NeverRecovering} << 100000.0 << QList<int>{0, 1};
+        QTest::newRow("one curve") << QStringList{NeverRecovering} << 100.0 << QList<int>{0};
+        QTest::newRow("no day to draw first")
+            << QStringList{"2026-12-01 0 100", NeverRecovering, FiveDays} << 100.0 << QList<int>{1, 2};
+        QTest::newRow("a day not ended between")
+            << QStringList{FiveDays, "2026-12-01 100 0", "2026-12-01 5 6; 2026-12-02 6 4"} << 100000.0
+            << QList<int>{0, 2};
+        QTest::newRow("no curve at all") << QStringList{"2026-12-01 100 0"} << 1.0 << QList<int>{};
+        QTest::newRow("nothing compared") << QStringList{} << 1.0 << QList<int>{};
+    }
+    void comparisonFromTheSameStart()
+    {
+        QFETCH(QStringList, ledgers);
+        QFETCH(double, base);
+        QFETCH(QList<int>, drawn);
+        const QList<BacktestReport> reports = reportsOf(ledgers);
+        const ComparisonChart chart(reports);
+        QCOMPARE(chart.curveCount(), ledgers.size());
+        QCOMPARE(chart.base(), base);
+        QList<int> withPoints;
+        for (int c = 0; c < chart.curveCount(); ++c) {
+            if (!chart.reports().at(c).equity().isEmpty())
+                withPoints.append(c);
+        }
+        QCOMPARE(withPoints, drawn);
+        QVERIFY(chart.amountTicks().size() >= 2);
+        const QImage image = paintedImage(chart);
+        QCOMPARE(QColor(image.pixel(1, 1)), QColor(Qt::white)); // its own ground
+        for (const int c : drawn) {
+            const BacktestReport &report = reports.at(c);
+            const int last = report.equity().size() - 1;
+            QCOMPARE(chart.value(c, 0), base);
+            QCOMPARE(chart.pointAt(c, 0), chart.pointAt(drawn.first(), 0));
+            const double end = base * (1 + *report.figures().totalReturn);
+            QVERIFY2(std::abs(chart.value(c, last) - end) <= 1e-9 * end,
+                     qPrintable(QStringLiteral("curve %1 ends at %2, not %3").arg(c).arg(chart.value(c, last)).arg(end)));
+            for (int i = 0; i <= last; ++i) {
+                QVERIFY(chart.value(c, i) >= chart.amountTicks().first() && chart.value(c, i) <= chart.amountTicks().last());
+                QVERIFY2(within(chart.plotArea(), chart.pointAt(c, i)),
+                         qPrintable(QStringLiteral("curve %1 point %2 outside the plot").arg(c).arg(i)));
+            }
+            QVERIFY2(colourNear(image, chart.pointAt(c, last), chart.curveColor(c)),
+                     qPrintable(QStringLiteral("curve %1 not drawn at its end").arg(c)));
+        }
+        if (!drawn.isEmpty()) // the curve drawn last covers the common start
+            QVERIFY(colourNear(image, chart.pointAt(drawn.first(), 0), chart.curveColor(drawn.last())));
+        for (int c = 1; c < chart.curveCount(); ++c)
+            QVERIFY(chart.curveColor(c) != chart.curveColor(c - 1));
+    }
+
+    // Laid out at any size: the plot never turned inside out, the points
+    // inside it, day n of every curve above the same x; drawn without fault.
+    void comparisonAtAnySize_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("readable"); // large enough to read the curves in the pixels
+        QTest::newRow("default") << QSize(960, 540) << true;
+        QTest::newRow("a small pane") << QSize(480, 270) << true;
+        QTest::newRow("full screen") << QSize(1920, 1080) << true;
+        QTest::newRow("tall") << QSize(600, 900) << true;
+        QTest::newRow("too small for the texts") << QSize(60, 40) << false;
+        QTest::newRow("a line") << QSize(400, 1) << false;
+        QTest::newRow("nothing") << QSize(0, 0) << false;
+    }
+    void comparisonAtAnySize()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, readable);
+        // Eight ledgers and more: the palette comes round again, dashed.
+        QStringList ledgers{FiveDays, NeverRecovering, "2026-12-01 100 100"};
+        for (int i = 0; i < 7; ++i)
+            ledgers.append(QStringLiteral("2026-12-01 1000 %1; 2026-12-02 %1 %2").arg(1000 + 10 * i).arg(1005 + 20 * i));
+        const ComparisonChart chart(reportsOf(ledgers), size);
+        QCOMPARE(chart.size(), size);
+        const QRectF plot = chart.plotArea();
+        QVERIFY2(plot.width() >= 0 && plot.height() >= 0, "the plot area is not turned inside out");
+        for (int c = 0; c < chart.curveCount(); ++c) {
+            for (int i = 0; i < chart.reports().at(c).equity().size(); ++i) {
+                QVERIFY2(within(plot, chart.pointAt(c, i)),
+                         qPrintable(QStringLiteral("curve %1 point %2 outside the plot").arg(c).arg(i)));
+                QCOMPARE(chart.pointAt(c, i).x(), chart.pointAt(0, i).x());
+            }
+        }
+        if (readable) {
+            QVERIFY(QRectF(QPointF(0, 0), QSizeF(size)).contains(plot));
+            QVERIFY(chart.pointAt(0, 5).x() > chart.pointAt(0, 0).x());
+            const QImage image = paintedImage(chart);
+            for (const int c : {0, 1}) {
+                const int last = chart.reports().at(c).equity().size() - 1;
+                QVERIFY2(colourNear(image, chart.pointAt(c, last), chart.curveColor(c)),
+                         qPrintable(QStringLiteral("curve %1 not drawn at its end").arg(c)));
+            }
+        } else if (!size.isEmpty()) {
+            paintedImage(chart); // draws what fits, and returns
+        }
+        // Laid out anew for another size: as if made at that size.
+        ComparisonChart resized(chart.reports());
+        resized.setSize(size);
+        QCOMPARE(resized.plotArea(), plot);
+        QCOMPARE(resized.pointAt(1, 3), chart.pointAt(1, 3));
+    }
+
     void save_data()
     {
         using Format = EquityChart::Format;
