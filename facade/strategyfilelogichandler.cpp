@@ -782,7 +782,13 @@ void StrategyFileLogicHandler::setPYInstallPath(const QString &path)
     Refusals::clear();
     if (d->refusesChange("StrategyFileLogicHandler::setPYInstallPath"))
         return;
-    StrategyCompilerCommerFuncs::instance()->setPYInstallPath(path);
+    // A path the ini file did not take is refused as not written, as every
+    // setter's is: a screen that shows the refusal does not call it saved.
+    // The line naming the file was logged already.
+    if (!StrategyCompilerCommerFuncs::instance()->setPYInstallPath(path))
+        Refusals::note("StrategyFileLogicHandler::setPYInstallPath", RefusalCode::NotWritable,
+                       QStringLiteral("the Python ini file could not be written; the path stays in memory"),
+                       Refusals::notWritableMessage());
 }
 
 QList<FundAccountData> StrategyFileLogicHandler::getFundAccountList(QString productId)

@@ -330,7 +330,7 @@ QString StrategyCompilerCommerFuncs::getPYInstallPath()
     return m_pyInstallPath;
 }
 
-void StrategyCompilerCommerFuncs::setPYInstallPath(const QString &path)
+bool StrategyCompilerCommerFuncs::setPYInstallPath(const QString &path)
 {
     QMutexLocker locker(&m_pyPathMutex);
     m_pyInstallPath = path;
@@ -338,6 +338,7 @@ void StrategyCompilerCommerFuncs::setPYInstallPath(const QString &path)
     if (m_pyPathUnsaved)
         SL_UNSAVED << "StrategyCompilerCommerFuncs::setPYInstallPath" << "cannot write" << m_settings->fileName()
                    << "- the path is kept in memory and written at the next sync";
+    return !m_pyPathUnsaved;
 }
 
 bool StrategyCompilerCommerFuncs::writePythonPathLocked()

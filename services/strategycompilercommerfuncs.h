@@ -60,7 +60,10 @@ public:
     void setCurrentRunMode(int mode);
     int getCurrentRunMode() const;
     QString getPYInstallPath();
-    void setPYInstallPath(const QString &path);
+    // Keeps the path and writes it to the ini file; false (with a line
+    // logged) when the file does not hold it: the path is kept in memory and
+    // written at the next sync.
+    bool setPYInstallPath(const QString &path);
 
     void flushPendingData();
     // What the plug-in does before it lets go of the installation folder:

@@ -297,3 +297,35 @@ QList<QStringList> querySql(const QString &dbPath, const QString &sql)
     sqlite3_close(db);
     return rows;
 }
+
+bool writeSimuTradeDatabase(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
+    const bool ok = sqlite3_exec(db,
+                                 "create table order_info (order_id text, symbol text, date_time text, batch_no text,"
+                                 " order_qty text, leave_qty text, cum_qty text, side text, status text, type text,"
+                                 " px text, avg_px text, style text, fund_account text, enturst_prop text, text text,"
+                                 " inst_id text);"
+                                 "create table deal_info (order_id text, symbol text, exchange_matchDate text,"
+                                 " exec_id text, last_qty text, side text, last_px text, fund_account text,"
+                                 " inst_id integer);"
+                                 "insert into order_info values ('O1','600000','20261208 09:30:01','B1','100','0',"
+                                 "'100','1','8','1','10.5','10.5','1','880001','0',null,'42');"
+                                 "insert into order_info values ('O2','IF2412','20261208 09:31:00','B2','2','1',"
+                                 "'1','2','7','1','3900','3900','1','990001','0','part','42');"
+                                 "insert into order_info values ('O3','10007890','20261208 09:32:00','B3','5','5',"
+                                 "'0','1','2','1','0.25','0','1','990002','0','','42');"
+                                 "insert into order_info values ('O9','600000','20261208 10:00:00','B9','1','1',"
+                                 "'0','1','2','1','10','0','1','880001','0','','7');"
+                                 "insert into deal_info values ('O1','600000','20261208 09:30:02','E1','100','1',"
+                                 "'10.5','880001',42);"
+                                 "insert into deal_info values ('O2','IF2412','20261208 09:31:05','E2','1','2',"
+                                 "'3900','990001',42);",
+                                 nullptr, nullptr, nullptr)
+        == SQLITE_OK;
+    return sqlite3_close(db) == SQLITE_OK && ok;
+}

@@ -158,4 +158,10 @@ bool writeFile(const QString &path, const QByteArray &content);
 bool execSql(const QString &dbPath, const QString &sql);
 QList<QStringList> querySql(const QString &dbPath, const QString &sql);
 
+// Writes the simulated-trading engine's tables to a new SQLite file at
+// `path`: orders and fills of instance 42 for a stock (600000), a futures
+// (IF2412, an order text "part") and an option symbol (10007890), and one
+// order of instance 7. False when the file cannot be written.
+bool writeSimuTradeDatabase(const QString &path);
+
 #endif // TESTSUPPORT_H

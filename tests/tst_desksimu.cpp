@@ -2,6 +2,9 @@
 // and fills as the plug-in reads them from the simulated-trading database,
 // the invest type and position effect in the plug-in's words, the switch
 // from the compact columns to all of them, and a missing database named.
+// The settings dialog writes the Python path or shows the plug-in's
+// refusal; the accounts page narrows the fund accounts to the product and
+// its choice is shown again after a restart.
 
 #include "app/pluginsession.h"
 #include "models/simutrademodel.h"
@@ -13,7 +16,6 @@
 #include <StrategyLogic/strategyfilelogichandler.h>
 #include "testsupport.h"
 
-#include <sqlite3.h>
 #include <tavrix_fields.h>
 
 #include <QAbstractItemModelTester>
@@ -21,41 +23,6 @@
 #include <QtWidgets>
 
 namespace {
-bool exec(sqlite3 *db, const char *sql)
-{
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-// The simulated-trading engine's tables with an order and a fill for a
-// stock, a futures and an option symbol of instance 42.
-bool writeSimuDatabase(const QString &path)
-{
-    sqlite3 *db = nullptr;
-    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
-        return false;
-    const bool ok = exec(db, "create table order_info (order_id text, symbol text, date_time text, batch_no text,"
-                             " order_qty text, leave_qty text, cum_qty text, side text, status text, type text,"
-                             " px text, avg_px text, style text, fund_account text, enturst_prop text, text text,"
-                             " inst_id text);"
-                             "create table deal_info (order_id text, symbol text, exchange_matchDate text,"
-                             " exec_id text, last_qty text, side text, last_px text, fund_account text,"
-                             " inst_id integer);"
-                             "insert into order_info values ('O1','600000','20261208 09:30:01','B1','100','0',"
-                             "'100','1','8','1','10.5','10.5','1','880001','0',null,'42');"
-                             "insert into order_info values ('O2','IF2412','20261208 09:31:00','B2','2','1',"
-                             "'1','2','7','1','3900','3900','1','990001','0','part','42');"
-                             "insert into order_info values ('O3','10007890','20261208 09:32:00','B3','5','5',"
-                             "'0','1','2','1','0.25','0','1','990002','0','','42');"
-                             "insert into order_info values ('O9','600000','20261208 10:00:00','B9','1','1',"
-                             "'0','1','2','1','10','0','1','880001','0','','7');"
-                             "insert into deal_info values ('O1','600000','20261208 09:30:02','E1','100','1',"
-                             "'10.5','880001',42);"
-                             "insert into deal_info values ('O2','IF2412','20261208 09:31:05','E2','1','2',"
-                             "'3900','990001',42);");
-    sqlite3_close(db);
-    return ok;
-}
-
 QStringList headers(const QAbstractItemModel *model)
 {
     QStringList texts;
@@ -99,6 +66,7 @@ private slots:
         QVERIFY2(m_home.isValid(), qPrintable(m_home.errorString()));
         m_session = std::make_unique<PluginSession>(m_home.path());
         m_session->askRetry = [](const QString &) { return false; };
+        m_session->report = [](const QString &message) { qWarning("%s", qPrintable(message)); };
         QVERIFY(m_session->start());
         m_database = StrategyLogic::installationFiles(m_home.path(), plugin().getCurUserId()).simuDatabase;
     }
@@ -129,7 +97,7 @@ private slots:
         QFETCH(QString, investType);
         QFETCH(QString, side);
         if (!QFileInfo::exists(m_database))
-            QVERIFY(writeSimuDatabase(m_database));
+            QVERIFY(writeSimuTradeDatabase(m_database));
         SimuPage page(plugin(), m_database);
         page.instanceEdit()->setText(QStringLiteral("42"));
         page.reload();
@@ -143,7 +111,7 @@ private slots:
     void allColumnsSwitch()
     {
         if (!QFileInfo::exists(m_database))
-            QVERIFY(writeSimuDatabase(m_database));
+            QVERIFY(writeSimuTradeDatabase(m_database));
         SimuPage page(plugin(), m_database);
         QAbstractItemModelTester orders(page.orderModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QAbstractItemModelTester fills(page.fillModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -190,6 +158,40 @@ private slots:
         QCOMPARE(again.pythonEdit()->text(), path);
     }
 
+    // A path whose ini file cannot be written is not called saved: apply()
+    // is false, the dialog says the plug-in's message and OK leaves it
+    // open; once the file can be written, OK writes the path (which the
+    // plug-in held in memory meanwhile), clears the message and closes.
+    void settingsShowTheRefusal()
+    {
+        const QString ini = StrategyLogic::installationFiles(m_home.path(), plugin().getCurUserId()).pythonIni;
+        const QString path = m_home.filePath(QStringLiteral("python-read-only"));
+        SettingsDialog dialog(plugin());
+        dialog.show();
+        QAbstractButton *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        dialog.pythonEdit()->setText(path);
+        {
+            ReadOnlyFolder mount(m_home.path());
+            if (!mount.isValid())
+                QSKIP("the data folder could not be mounted read-only (this test needs root)");
+            QVERIFY(!dialog.apply());
+            const StrategyLogic::Refusal refusal = StrategyLogic::lastRefusal();
+            QCOMPARE(refusal.code, StrategyLogic::RefusalCode::NotWritable);
+            QVERIFY(!refusal.message.isEmpty());
+            QVERIFY2(dialog.errorText().contains(refusal.message), qPrintable(dialog.errorText()));
+            ok->click();
+            QVERIFY(dialog.isVisible());
+            QVERIFY2(dialog.errorText().contains(refusal.message), qPrintable(dialog.errorText()));
+            QVERIFY(!readFile(ini).contains(path.toUtf8()));
+        }
+        ok->click();
+        QCOMPARE(dialog.errorText(), QString());
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(plugin().getPYInstallPath(), path);
+        QVERIFY2(readFile(ini).contains(path.toUtf8()), readFile(ini).constData());
+    }
+
     void productNarrowsAccounts_data()
     {
         QTest::addColumn<QString>("product");
@@ -222,6 +224,46 @@ private slots:
         page.productBox()->clear();
         plugin().refreshAccount();
         QTRY_COMPARE(page.productBox()->count(), next.productBox()->count());
+    }
+
+    // The last case: it stops the plug-in, which starts once per process.
+    // The product and fund account chosen on the page narrow the picker and
+    // are in the data folder when the session ends: the next process reads
+    // them. A stopped plug-in refuses the Python path, and the settings
+    // dialog stays open with its message.
+    void accountsChoiceSurvivesARestart()
+    {
+        const QString product = QStringLiteral("P002");
+        const QString account = QStringLiteral("990002");
+        {
+            AccountsPage page(plugin());
+            page.productBox()->setCurrentIndex(page.productBox()->findData(product));
+            QStringList items;
+            for (int i = 0; i < page.fundAccountBox()->count(); ++i)
+                items.append(page.fundAccountBox()->itemData(i).toString());
+            QCOMPARE(items, (QStringList{QStringLiteral("990001"), account}));
+            QCOMPARE(page.accountModel()->rowCount(), 2);
+            page.fundAccountBox()->setCurrentIndex(page.fundAccountBox()->findData(account));
+            QCOMPARE(plugin().getLastProduct(), product);
+            QCOMPARE(plugin().getLastFundaccount(), account);
+        }
+        SettingsDialog dialog(plugin());
+        dialog.show();
+        dialog.pythonEdit()->setText(m_home.filePath(QStringLiteral("python-stopped")));
+        m_session->stop();
+
+        const ProcessResult remembered = runStrategyctl(m_home, {QStringLiteral("product")});
+        CHECK_EXIT(remembered, 0);
+        QVERIFY2(remembered.outText().contains(product), qPrintable(remembered.describe()));
+        const ProcessResult rememberedAccount = runStrategyctl(m_home, {QStringLiteral("fundaccount")});
+        CHECK_EXIT(rememberedAccount, 0);
+        QVERIFY2(rememberedAccount.outText().contains(account), qPrintable(rememberedAccount.describe()));
+
+        dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(dialog.isVisible());
+        const StrategyLogic::Refusal refusal = StrategyLogic::lastRefusal();
+        QCOMPARE(refusal.code, StrategyLogic::RefusalCode::NotInitialised);
+        QVERIFY2(dialog.errorText().contains(refusal.message), qPrintable(dialog.errorText()));
     }
 };
 

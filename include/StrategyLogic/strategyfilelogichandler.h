@@ -222,7 +222,8 @@ public:
     /// The Python installation path of the engine's ini file.
     QString getPYInstallPath();
     /// Sets the Python installation path and writes it to the ini file; a
-    /// failed write is logged under "strategylogic.unsaved" and retried.
+    /// failed write is logged under "strategylogic.unsaved", refused as
+    /// RefusalCode::NotWritable (the path stays in memory) and retried.
     void setPYInstallPath(const QString &path);
 
     /// The fund accounts of a product.

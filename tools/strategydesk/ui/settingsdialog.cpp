@@ -91,10 +91,13 @@ void SettingsDialog::updateWarning()
 bool SettingsDialog::apply()
 {
     m_error->clear();
-    if (m_python->text() != m_plugin.getPYInstallPath()) {
+    // After a refusal the plug-in may hold the path in memory only (a write
+    // that failed): it is written again, not taken as saved.
+    if (m_pathRefused || m_python->text() != m_plugin.getPYInstallPath()) {
         m_plugin.setPYInstallPath(m_python->text());
         const StrategyLogic::Refusal refusal = StrategyLogic::lastRefusal();
-        if (refusal.isRefused()) {
+        m_pathRefused = refusal.isRefused();
+        if (m_pathRefused) {
             m_error->setText(tr("The Python path was not saved: %1").arg(refusal.message));
             return false;
         }

@@ -46,6 +46,7 @@ private:
     QLabel *m_warning = nullptr;
     QCheckBox *m_autoStart = nullptr;
     QLabel *m_error = nullptr;
+    bool m_pathRefused = false; // the last apply() was refused the path
 };
 
 #endif // SETTINGSDIALOG_H
