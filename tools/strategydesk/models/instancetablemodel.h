@@ -81,16 +81,17 @@ private:
         InstanceInfo info;
         qint64 number = 0;    // the id's value when it is a number
         bool numeric = false; // whether the id is a number
-        // The times in milliseconds since the epoch, for sorting; the
-        // smallest value when not set.
-        qint64 startMs = 0;
-        qint64 endMs = 0;
     };
     struct Steps; // what a reload changes
     static Row makeRow(const InstanceInfo &info);
     // A row that holds only an id, to search or compare by it.
     static Row keyRow(const QString &id);
     static bool rowLess(const Row &a, const Row &b);
+    // Whether time `a` comes before `b`, times not set first. The plug-in's
+    // times are local: two of them compare without a look at the time zone,
+    // which a sort of every row by its time needs (a reload makes no
+    // number of the times for it: that would be a look for each).
+    static bool timeLess(const QDateTime &a, const QDateTime &b);
     // The row `row` as the views see it, also between the steps of a reload.
     const Row &rowAt(int row) const
     {
