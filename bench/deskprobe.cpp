@@ -1,8 +1,10 @@
-// The desktop client's start and filter, timed inside the client as a
-// trader meets them; run by strategylogic_bench as a child process, which
-// takes its peak resident memory.
+// The desktop client's start, filters and backtest chart, timed inside the
+// client as a trader meets them; run by strategylogic_bench as a child
+// process, which takes its peak resident memory.
 //
 //   strategydesk_probe HOME KEYS
+//   strategydesk_probe --instances HOME KEYS
+//   strategydesk_probe --backtest HOME ID
 //
 // Starts the client on the data folder HOME as strategydesk does (the
 // plug-in, then the main window), and prints on the first line the time from
@@ -10,11 +12,26 @@
 // with all its rows. Then it types KEYS into the filter box one key at a
 // time, and erases them with as many backspaces, and prints on the second
 // line the time of each keystroke: from the key to the end of the events it
-// caused, the list's repaint included. Status 1 when the list never shows.
+// caused, the list's repaint included.
+//
+// With --instances the window opens on the Instances page, and the two lines
+// are those of the instance table and its filter. With --backtest it opens on
+// the Backtests page; the first line is the time to the first paint of its
+// list of instances, the second the time from selecting the instance ID to
+// the end of the paints of its chart and its days.
+//
+// Status 1 when the list never shows or shows no rows, or the instance has
+// no days.
 
 #include "app/pluginsession.h"
+#include "models/backtestdaysmodel.h"
+#include "models/instancefilterproxy.h"
+#include "models/instancetablemodel.h"
 #include "models/strategyfilterproxy.h"
 #include "models/strategytablemodel.h"
+#include "ui/backtestpage.h"
+#include "ui/equitychartview.h"
+#include "ui/instancespage.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -23,6 +40,9 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
+#include <QStringListModel>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 
@@ -112,21 +132,111 @@ void key(QWidget *target, int code, const QString &text)
     QApplication::sendEvent(target, &release);
 }
 
+// A table page of the window: its view, its rows before and after the
+// filter, and its filter box.
+struct TablePage
+{
+    const char *what; // "strategy list", "instance table"
+    QAbstractItemView *view;
+    QAbstractItemModel *source;
+    QAbstractItemModel *proxy;
+    QLineEdit *filter;
+};
+
+// Shows the window and waits for the first paint of `view` (its watch
+// installed before the show); prints the time since the process started.
+// False, with the reason, when it is not painted within a minute or then
+// shows fewer than `expected` rows, or none.
+bool showUntilPainted(MainWindow &window, PaintWatch &watch, const char *what, const QAbstractItemModel *shown,
+                      int expected)
+{
+    window.show();
+    if (!watch.waitPaintAfter(0, 60000) || expected == 0 || shown->rowCount() != expected) {
+        std::fprintf(stderr, "the %s was not painted with its %d rows\n", what, expected);
+        return false;
+    }
+    std::printf("%.3f\n", msSinceProcessStart());
+    return true;
+}
+
+// The start to the first paint of the page's view, then KEYS typed into its
+// filter and erased; the two lines of the probe. The page is the current one.
+int runTablePage(MainWindow &window, const TablePage &page, const QString &keys)
+{
+    PaintWatch watch(page.view->viewport());
+    const int expected = page.source->rowCount();
+    if (!showUntilPainted(window, watch, page.what, page.proxy, expected))
+        return 1;
+    page.filter->setFocus();
+    QStringList times;
+    auto stroke = [&](int code, const QString &text) {
+        QElapsedTimer timer;
+        timer.start();
+        key(page.filter, code, text);
+        // The filter runs in the key's handling; the repaint it asks for is
+        // a posted event, handled here.
+        QApplication::processEvents();
+        times << QString::number(double(timer.nsecsElapsed()) / 1e6, 'f', 3);
+    };
+    for (const QChar c : keys)
+        stroke(c.unicode() < 128 ? c.toUpper().unicode() : 0, QString(c));
+    for (int i = 0; i < keys.size(); ++i)
+        stroke(Qt::Key_Backspace, QString());
+    std::printf("%s\n", qPrintable(times.join(QLatin1Char(' '))));
+    if (page.filter->text() != QString() || page.proxy->rowCount() != expected) {
+        std::fprintf(stderr, "the filter did not come back to all %d rows\n", expected);
+        return 1;
+    }
+    return 0;
+}
+
+// The Backtests page: the start to the first paint of its instance list,
+// then from selecting `id` to the end of the paints of its chart and days.
+int runBacktest(MainWindow &window, const QString &id)
+{
+    BacktestPage *page = window.backtestPage();
+    window.pages()->setCurrentWidget(page);
+    PaintWatch listWatch(page->instanceView()->viewport());
+    PaintWatch chartWatch(page->chartView());
+    PaintWatch daysWatch(page->daysView()->viewport());
+    if (!showUntilPainted(window, listWatch, "backtest list", page->instanceModel(), page->instanceModel()->rowCount()))
+        return 1;
+    const int chartPaints = chartWatch.paints;
+    const int daysPaints = daysWatch.paints;
+    QElapsedTimer timer;
+    timer.start();
+    page->selectInstances({id});
+    // The days' view paints only when it has rows to paint: both are waited
+    // for, whichever comes first.
+    const bool painted = chartWatch.waitPaintAfter(chartPaints, 60000) && daysWatch.waitPaintAfter(daysPaints, 60000);
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    if (!painted || page->selectedInstances() != QStringList{id} || page->daysModel()->rowCount() == 0) {
+        std::fprintf(stderr, "the backtest days of instance %s were not painted\n", qPrintable(id));
+        return 1;
+    }
+    std::printf("%.3f\n", ms);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     // The window's remembered layout is kept out of the measure: a settings
     // folder of its own under HOME.
-    if (argc == 3)
-        qputenv("XDG_CONFIG_HOME", QByteArray(argv[1]) + "/probe-settings");
+    const bool mode = argc == 4 && argv[1][0] == '-';
+    if (argc == 3 || mode)
+        qputenv("XDG_CONFIG_HOME", QByteArray(argv[mode ? 2 : 1]) + "/probe-settings");
     qInstallMessageHandler(quietMessages);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("strategydesk"));
     QApplication::setOrganizationName(QStringLiteral("StrategyLogic"));
-    const QStringList args = QApplication::arguments();
-    if (args.size() != 3) {
-        std::fprintf(stderr, "usage: strategydesk_probe HOME KEYS\n");
+    QStringList args = QApplication::arguments();
+    const QString page = args.size() == 4 ? args.takeAt(1) : QString();
+    if (args.size() != 3
+        || !(page.isEmpty() || page == QLatin1String("--instances") || page == QLatin1String("--backtest"))) {
+        std::fprintf(stderr, "usage: strategydesk_probe [--instances] HOME KEYS\n"
+                             "       strategydesk_probe --backtest HOME ID\n");
         return 2;
     }
     PluginSession session(args.at(1));
@@ -135,37 +245,20 @@ int main(int argc, char **argv)
     int status = 0;
     {
         MainWindow window(session);
-        QTableView *table = window.strategyView();
-        PaintWatch watch(table->viewport());
-        window.show();
-        const int expected = window.strategyModel()->rowCount();
-        if (!watch.waitPaintAfter(0, 60000) || window.strategyProxy()->rowCount() != expected) {
-            std::fprintf(stderr, "the strategy list was not painted with its %d rows\n", expected);
-            status = 1;
+        if (page == QLatin1String("--backtest")) {
+            status = runBacktest(window, args.at(2));
+        } else if (page == QLatin1String("--instances")) {
+            InstancesPage *instances = window.instancesPage();
+            window.pages()->setCurrentWidget(instances);
+            status = runTablePage(window,
+                                  {"instance table", instances->view(), instances->model(), instances->proxy(),
+                                   instances->filterEdit()},
+                                  args.at(2));
         } else {
-            std::printf("%.3f\n", msSinceProcessStart());
-            QLineEdit *filter = window.filterEdit();
-            filter->setFocus();
-            const QString keys = args.at(2);
-            QStringList times;
-            auto stroke = [&](int code, const QString &text) {
-                QElapsedTimer timer;
-                timer.start();
-                key(filter, code, text);
-                // The filter runs in the key's handling; the repaint it asks
-                // for is a posted event, handled here.
-                QApplication::processEvents();
-                times << QString::number(double(timer.nsecsElapsed()) / 1e6, 'f', 3);
-            };
-            for (const QChar c : keys)
-                stroke(c.unicode() < 128 ? c.toUpper().unicode() : 0, QString(c));
-            for (int i = 0; i < keys.size(); ++i)
-                stroke(Qt::Key_Backspace, QString());
-            if (filter->text() != QString() || window.strategyProxy()->rowCount() != expected) {
-                std::fprintf(stderr, "the filter did not come back to all %d rows\n", expected);
-                status = 1;
-            }
-            std::printf("%s\n", qPrintable(times.join(QLatin1Char(' '))));
+            status = runTablePage(window,
+                                  {"strategy list", window.strategyView(), window.strategyModel(),
+                                   window.strategyProxy(), window.filterEdit()},
+                                  args.at(2));
         }
         window.close();
     }

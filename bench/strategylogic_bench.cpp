@@ -39,6 +39,18 @@
 //                  50 ms.
 //   deskmemory100k its peak resident memory, against that of `strategyctl
 //                  strategy list` over the same user. Goal: at most 2 times.
+//   deskinstances100k
+//                  the probe opening on the Instances page over 100,000
+//                  instances, from the start of its process to the first
+//                  paint of the whole table. Goal: at most 1500 ms.
+//   deskinstancefilter100k
+//                  the worst keystroke of typing into the instance filter and
+//                  erasing the text, to the end of the repaint. Goal: at most
+//                  50 ms.
+//   deskbacktest10k
+//                  the Backtests page of that folder, from selecting one
+//                  instance of 10,000 backtest days to the end of the paints
+//                  of its chart and its days. Goal: at most 1000 ms.
 //
 // A row over its goal is marked OVER; the program still ends with status 0
 // (it reports, it does not judge).
@@ -56,19 +68,24 @@
 // bundle check (checkBundle(), read and checked) and bundle dry run (as
 // dryrun100k). Then the desk rows at 1k, 10k and 100k: desk start and desk
 // filter (as deskstart100k and deskfilter100k, with the peak RSS of the
-// client's process).
+// client's process), desk instances and desk inst filter (as
+// deskinstances100k and deskinstancefilter100k).
 //
 // Time zone: the bench leaves TZ as the environment has it and never sets it.
 // The client runs with TZ unset, which is the case to measure (glibc then
 // examines /etc/localtime at every local-time conversion).
 //
-// Usage: strategylogic_bench [--json] [--quick] [--runs N] [--strategyctl PATH] [--deskprobe PATH]
+// Usage: strategylogic_bench [--json] [--quick] [--desk] [--runs N] [--strategyctl PATH] [--deskprobe PATH]
 //          --quick   the scale table at 1k..100k only (about a minute on 2
 //                    cores); without it 1M too (a few minutes).
+//          --desk    the desk rows only, of the table and of the scale.
 //          --runs N  runs of each table row (default 5); the scale table runs
 //                    each point 3 times (1M: once).
-//        strategylogic_bench --prepare-start DIR [N]   (N = 10000: then --child initialize DIR 10000 DIR/ids,
-//                                                     to profile; strategydesk_probe DIR KEYS)
+//        strategylogic_bench --prepare-start DIR [N]   N strategies, instances and days (N = 10000), to
+//                                                     profile: --child initialize DIR 10000 DIR/ids;
+//                                                     strategydesk_probe [--instances] DIR KEYS
+//        strategylogic_bench --prepare-backtest DIR [DAYS]   adds instance 300000 with DAYS days
+//                                                     (10000): strategydesk_probe --backtest DIR 300000
 
 #include <StrategyLogic/strategybundle.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
@@ -77,6 +94,7 @@
 #include "storage/atomicfile.h"
 #include "storage/installationlayout.h"
 #include "services/strategycompilercommerfuncs.h"
+#include "storage/strategyschema.h"
 #include "storage/strategysqlite.h"
 
 #include <interprocidservice.h>
@@ -404,6 +422,27 @@ Row benchFlush(const QString &root, int runs)
             QStringLiteral("ms"), stat(ours), stat(base), 1.5};
 }
 
+// The local database of an installation folder with the plug-in's tables,
+// created by its own statements when missing.
+sqlite3 *openTables(const QString &app)
+{
+    const QByteArray dbPath = (app + QStringLiteral("/sarvek.db")).toUtf8();
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(dbPath.constData(), &db) != SQLITE_OK)
+        qFatal("cannot open %s", dbPath.constData());
+    for (const StrategySchema::Table &table : StrategySchema::tables()) {
+        if (sqlite3_exec(db, table.createStatement, nullptr, nullptr, nullptr) != SQLITE_OK)
+            qFatal("cannot create %s: %s", table.name, sqlite3_errmsg(db));
+    }
+    return db;
+}
+
+// The create_date of rows made today: a start deletes the rows of earlier days.
+QByteArray todayText()
+{
+    return QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toUtf8();
+}
+
 // An installation folder for initialize(): `strategies` fixed strategies of
 // the demo user, `rows` instances and `rows` day-cash rows (20 days for each
 // of rows / 20 back-test instances).
@@ -411,18 +450,9 @@ void prepareStart(const QString &app, int strategies, int rows)
 {
     QDir().mkpath(app);
     writeDataFile(app, strategies, DemoUser);
-    const QByteArray dbPath = (app + QStringLiteral("/sarvek.db")).toUtf8();
-    sqlite3 *db = nullptr;
-    sqlite3_open(dbPath.constData(), &db);
-    const QByteArray today = QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toUtf8();
-    sqlite3_exec(db,
-                 "create table  if not exists instance_info( instance_id varchar(120)  primary key ,  run_mode varchar(4), "
-                 "fund_account varchar(255), return_reginfo varchar(255), create_date varchar(255),start_time "
-                 "varchar(255),end_time varchar(255));"
-                 "create table  if not exists backtest_daycash( instance_id varchar(120)   ,  date varchar(255), "
-                 "fund_account varchar(255), initial_funds varchar(255), end_funds varchar(255), create_date "
-                 "varchar(255), primary key(instance_id, date) ); BEGIN",
-                 nullptr, nullptr, nullptr);
+    sqlite3 *db = openTables(app);
+    const QByteArray today = todayText();
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt *instance = nullptr;
     sqlite3_stmt *cash = nullptr;
     sqlite3_prepare_v2(db, "insert into instance_info values(?1,?2,?3,'ok',?4,?5,?6)", -1, &instance, nullptr);
@@ -453,6 +483,54 @@ void prepareStart(const QString &app, int strategies, int rows)
     sqlite3_finalize(instance);
     sqlite3_finalize(cash);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+// The backtest instance of the desk's Backtests row.
+constexpr char BacktestInstance[] = "300000";
+
+// Registers BacktestInstance as a backtest instance in the installation
+// folder `app` with `days` consecutive days of day cash from 2000-01-03 on,
+// the funds of a day starting where the day before ended; in one transaction.
+void prepareBacktest(const QString &app, int days)
+{
+    QDir().mkpath(app);
+    sqlite3 *db = openTables(app);
+    const QByteArray today = todayText();
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *instance = nullptr;
+    sqlite3_prepare_v2(db, "insert or replace into instance_info values(?1,?2,'88001','ok',?3,NULL,NULL)", -1,
+                       &instance, nullptr);
+    sqlite3_bind_text(instance, 1, BacktestInstance, -1, SQLITE_STATIC);
+    sqlite3_bind_int(instance, 2, OPERATE_BACKTEST);
+    sqlite3_bind_text(instance, 3, today.constData(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(instance) != SQLITE_DONE)
+        qFatal("cannot register the backtest instance: %s", sqlite3_errmsg(db));
+    sqlite3_finalize(instance);
+    sqlite3_stmt *cash = nullptr;
+    sqlite3_prepare_v2(db, "insert or replace into backtest_daycash values(?1,?2,'88001',?3,?4,?5)", -1, &cash,
+                       nullptr);
+    const QDate first(2000, 1, 3);
+    double funds = 1000000;
+    unsigned seed = 12345;
+    for (int d = 0; d < days; ++d) {
+        // A day's return between -1% and +1.1%, the same in every run.
+        seed = seed * 1103515245u + 12345u;
+        const double end = funds * (1.0 + (double((seed >> 16) % 2101) - 1000.0) / 100000.0);
+        const QByteArray date = first.addDays(d).toString(QStringLiteral("yyyyMMdd")).toUtf8();
+        sqlite3_bind_text(cash, 1, BacktestInstance, -1, SQLITE_STATIC);
+        sqlite3_bind_text(cash, 2, date.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(cash, 3, funds);
+        sqlite3_bind_double(cash, 4, end);
+        sqlite3_bind_text(cash, 5, today.constData(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(cash) != SQLITE_DONE)
+            qFatal("cannot write a backtest day: %s", sqlite3_errmsg(db));
+        sqlite3_reset(cash);
+        funds = end;
+    }
+    sqlite3_finalize(cash);
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        qFatal("cannot commit the backtest days: %s", sqlite3_errmsg(db));
     sqlite3_close(db);
 }
 
@@ -972,10 +1050,44 @@ QString recordsText(int n)
 // instances and days), three runs at each size: the time from the start of
 // the process to the first paint of the whole list, the worst keystroke of
 // typing DeskKeys into the filter and erasing it (each key narrows or widens
-// the list), and the peak resident memory of the process. At the largest
-// size the three goals, the memory against that of `strategyctl strategy
-// list` holding the same user.
+// the list), and the peak resident memory of the process; the same for the
+// Instances page, its table and its filter (InstanceKeys). At the largest
+// size the goals, the memory against that of `strategyctl strategy list`
+// holding the same user; then one backtest instance of BacktestDays days is
+// added to that folder, and the Backtests page is timed from selecting it to
+// the paint of its chart and days.
 constexpr char DeskKeys[] = "strategy_77";
+// Ids are 100000 on, accounts 88 and two digits: "1" keeps nearly all rows,
+// "10077" a few.
+constexpr char InstanceKeys[] = "10077";
+constexpr int BacktestDays = 10000;
+
+// One run of the probe: its two lines, the second as numbers.
+struct ProbeRun
+{
+    double first = 0;
+    std::vector<double> second;
+    double peakMb = 0;
+};
+
+ProbeRun runProbe(const Bench &bench, const QStringList &args)
+{
+    const ChildRun run = runChild(bench.resultPath(), bench.deskProbe, args, false);
+    const QList<QByteArray> lines = run.output.trimmed().split('\n');
+    if (!run.ok || lines.size() != 2)
+        qFatal("%s %s failed", qPrintable(bench.deskProbe), qPrintable(args.join(QLatin1Char(' '))));
+    ProbeRun probe;
+    probe.first = lines.at(0).toDouble();
+    for (const QByteArray &value : lines.at(1).split(' '))
+        probe.second.push_back(value.toDouble());
+    probe.peakMb = run.peakMb;
+    return probe;
+}
+
+double worstOf(const std::vector<double> &values)
+{
+    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+}
 
 std::vector<ScaleRow> benchDesk(const Bench &bench, const std::vector<int> &sizes, QList<Row> &table)
 {
@@ -986,11 +1098,22 @@ std::vector<ScaleRow> benchDesk(const Bench &bench, const std::vector<int> &size
          QStringLiteral("strategydesk, the worst keystroke of typing \"%1\" into the filter over N strategies and "
                         "erasing it, to the end of its repaint")
              .arg(QLatin1String(DeskKeys)),
+         {}},
+        {QStringLiteral("desk instances"),
+         QStringLiteral("strategydesk from the start of its process to the first paint of the table of N instances"),
+         {}},
+        {QStringLiteral("desk inst filter"),
+         QStringLiteral("strategydesk, the worst keystroke of typing \"%1\" into the instance filter over N "
+                        "instances and erasing it, to the end of its repaint")
+             .arg(QLatin1String(InstanceKeys)),
          {}}};
     std::vector<double> start;
     std::vector<double> worstKey;
     std::vector<double> deskMb;
     std::vector<double> ctlMb;
+    std::vector<double> instances;
+    std::vector<double> worstInstanceKey;
+    std::vector<double> backtest;
     for (int n : sizes) {
         const QString app = bench.root + QStringLiteral("/desk%1").arg(n);
         prepareStart(app, n, n);
@@ -998,26 +1121,36 @@ std::vector<ScaleRow> benchDesk(const Bench &bench, const std::vector<int> &size
         worstKey.clear();
         deskMb.clear();
         ctlMb.clear();
+        instances.clear();
+        worstInstanceKey.clear();
+        double instancesMb = 0;
         for (int i = 0; i < 3; ++i) {
-            const ChildRun run = runChild(bench.resultPath(), bench.deskProbe, {app, QLatin1String(DeskKeys)}, false);
-            const QList<QByteArray> lines = run.output.trimmed().split('\n');
-            if (!run.ok || lines.size() != 2)
-                qFatal("%s over %d strategies failed", qPrintable(bench.deskProbe), n);
-            start.push_back(lines.at(0).toDouble());
-            double worst = 0;
-            for (const QByteArray &key : lines.at(1).split(' '))
-                worst = std::max(worst, key.toDouble());
-            worstKey.push_back(worst);
+            const ProbeRun run = runProbe(bench, {app, QLatin1String(DeskKeys)});
+            start.push_back(run.first);
+            worstKey.push_back(worstOf(run.second));
             deskMb.push_back(run.peakMb);
             const ChildRun ctl = runChild(bench.resultPath(), bench.strategyctl,
                                           {QStringLiteral("--home"), app, QStringLiteral("strategy"), QStringLiteral("list")}, true);
             if (!ctl.ok)
                 qFatal("%s --home %s strategy list failed", qPrintable(bench.strategyctl), qPrintable(app));
             ctlMb.push_back(ctl.peakMb);
+            const ProbeRun page = runProbe(bench, {QStringLiteral("--instances"), app, QLatin1String(InstanceKeys)});
+            instances.push_back(page.first);
+            worstInstanceKey.push_back(worstOf(page.second));
+            instancesMb = std::max(instancesMb, page.peakMb);
         }
         const double peak = *std::max_element(deskMb.begin(), deskMb.end());
         rows[0].points.push_back({n, stat(start), peak});
         rows[1].points.push_back({n, stat(worstKey), peak});
+        rows[2].points.push_back({n, stat(instances), instancesMb});
+        rows[3].points.push_back({n, stat(worstInstanceKey), instancesMb});
+        if (n == sizes.back()) {
+            prepareBacktest(app, BacktestDays);
+            for (int i = 0; i < 3; ++i) {
+                const ProbeRun run = runProbe(bench, {QStringLiteral("--backtest"), app, QLatin1String(BacktestInstance)});
+                backtest.push_back(run.second.front());
+            }
+        }
         QDir(app).removeRecursively();
     }
     const QString size = recordsText(sizes.back());
@@ -1031,7 +1164,22 @@ std::vector<ScaleRow> benchDesk(const Bench &bench, const std::vector<int> &size
                  QStringLiteral("ms"), stat(worstKey), Stat(), 50.0}
           << Row{QStringLiteral("deskmemory%1").arg(size),
                  QStringLiteral("the peak RSS of strategyctl strategy list over the same %1 strategies").arg(size),
-                 QStringLiteral("MB"), stat(deskMb), stat(ctlMb), 2.0};
+                 QStringLiteral("MB"), stat(deskMb), stat(ctlMb), 2.0}
+          << Row{QStringLiteral("deskinstances%1").arg(size),
+                 QStringLiteral("none, the goal is a bound: strategydesk opening on the Instances page over %1 "
+                                "instances, from the start of its process to the first paint of the whole table")
+                     .arg(size),
+                 QStringLiteral("ms"), stat(instances), Stat(), 1500.0}
+          << Row{QStringLiteral("deskinstancefilter%1").arg(size),
+                 QStringLiteral("none, the goal is a bound: the worst keystroke of each run, typing \"%1\" into the "
+                                "instance filter over %2 instances and erasing it")
+                     .arg(QLatin1String(InstanceKeys), size),
+                 QStringLiteral("ms"), stat(worstInstanceKey), Stat(), 50.0}
+          << Row{QStringLiteral("deskbacktest%1").arg(recordsText(BacktestDays)),
+                 QStringLiteral("none, the goal is a bound: the Backtests page beside %1 instances, from selecting "
+                                "one of %2 days to the end of the paints of its chart and days")
+                     .arg(size, recordsText(BacktestDays)),
+                 QStringLiteral("ms"), stat(backtest), Stat(), 1000.0};
     return rows;
 }
 
@@ -1054,12 +1202,12 @@ void printText(const QString &tz, const QList<Row> &rows, const std::vector<Scal
 {
     QString out;
     out += QStringLiteral("TZ: %1\n\n").arg(tz);
-    out += cell(QStringLiteral("scenario"), 15) + cell(QStringLiteral("ours: median (min–max)"), 28)
+    out += cell(QStringLiteral("scenario"), 24) + cell(QStringLiteral("ours: median (min–max)"), 28)
            + cell(QStringLiteral("baseline: median (min–max)"), 28) + cell(QStringLiteral("ours/base"), 11)
            + cell(QStringLiteral("goal"), 10) + cell(QStringLiteral("runs"), 6) + QStringLiteral("\n");
     for (const Row &row : rows) {
         const bool ratio = row.baseline.runs > 0;
-        out += cell(row.scenario, 15) + cell(spread(row.ours, row.unit), 28)
+        out += cell(row.scenario, 24) + cell(spread(row.ours, row.unit), 28)
                + cell(ratio ? spread(row.baseline, row.unit) : QStringLiteral("-"), 28)
                + cell(ratio ? QStringLiteral("%1×").arg(row.value(), 0, 'f', 2) : QStringLiteral("-"), 11)
                + cell(ratio ? QStringLiteral("≤ %1×").arg(row.goal) : QStringLiteral("≤ %1 %2").arg(row.goal).arg(row.unit), 10)
@@ -1070,7 +1218,7 @@ void printText(const QString &tz, const QList<Row> &rows, const std::vector<Scal
     out += QStringLiteral("\nScale: one fresh process per run, time median (min–max), peak RSS of that process; "
                           "growth = time(10N) / time(N), above %1 marked\n")
                .arg(FasterThanLinear);
-    out += cell(QStringLiteral("scenario"), 15) + cell(QStringLiteral("records"), 9) + cell(QStringLiteral("time"), 30)
+    out += cell(QStringLiteral("scenario"), 17) + cell(QStringLiteral("records"), 9) + cell(QStringLiteral("time"), 30)
            + cell(QStringLiteral("peak RSS"), 12) + cell(QStringLiteral("runs"), 6) + QStringLiteral("growth\n");
     for (const ScaleRow &row : scale) {
         for (size_t i = 0; i < row.points.size(); ++i) {
@@ -1082,7 +1230,7 @@ void printText(const QString &tz, const QList<Row> &rows, const std::vector<Scal
                 if (factor > FasterThanLinear)
                     growth += QStringLiteral("  SUPERLINEAR");
             }
-            out += cell(i == 0 ? row.scenario : QString(), 15) + cell(recordsText(p.records), 9)
+            out += cell(i == 0 ? row.scenario : QString(), 17) + cell(recordsText(p.records), 9)
                    + cell(spread(p.ms, QStringLiteral("ms")), 30) + cell(QStringLiteral("%1 MB").arg(p.peakMb, 0, 'f', 1), 12)
                    + cell(QString::number(p.ms.runs), 6) + growth + QStringLiteral("\n");
         }
@@ -1166,6 +1314,12 @@ int main(int argc, char **argv)
         prepareStart(args.value(prepareAt + 1), n, n);
         return 0;
     }
+    const int backtestAt = args.indexOf(QStringLiteral("--prepare-backtest"));
+    if (backtestAt > 0) {
+        prepareBacktest(args.value(backtestAt + 1), args.value(backtestAt + 2, QString::number(BacktestDays)).toInt());
+        return 0;
+    }
+    const bool deskOnly = args.contains(QStringLiteral("--desk"));
     const bool json = args.contains(QStringLiteral("--json"));
     const bool quick = args.contains(QStringLiteral("--quick"));
     const int runsAt = args.indexOf(QStringLiteral("--runs"));
@@ -1204,18 +1358,23 @@ int main(int argc, char **argv)
     InterProcIdService::instance().setStorageDirectory(bench.ids);
 
     QList<Row> rows;
-    rows << benchLoad(root.path(), runs) << benchWrite(root.path(), runs) << benchFlush(root.path(), runs)
-         << benchInitialize(bench, runs) << benchMemory(bench, runs) << benchDryRun(bench, runs)
-         << benchShellLine(bench, runs, QStringLiteral("shell10mb"), 10 * 1000 * 1000)
-         << benchShellLine(bench, runs, QStringLiteral("shell1mb"), 1000 * 1000);
-    std::vector<int> sizes{1000, 10000, 100000};
-    if (!quick)
-        sizes.push_back(1000000);
-    std::vector<ScaleRow> scale = benchScale(bench, sizes);
+    std::vector<ScaleRow> scale;
+    if (!deskOnly) {
+        rows << benchLoad(root.path(), runs) << benchWrite(root.path(), runs) << benchFlush(root.path(), runs)
+             << benchInitialize(bench, runs) << benchMemory(bench, runs) << benchDryRun(bench, runs)
+             << benchShellLine(bench, runs, QStringLiteral("shell10mb"), 10 * 1000 * 1000)
+             << benchShellLine(bench, runs, QStringLiteral("shell1mb"), 1000 * 1000);
+        std::vector<int> sizes{1000, 10000, 100000};
+        if (!quick)
+            sizes.push_back(1000000);
+        scale = benchScale(bench, sizes);
+    }
     for (ScaleRow &row : benchDesk(bench, {1000, 10000, 100000}, rows))
         scale.push_back(std::move(row));
-    for (ScaleRow &row : benchBundleScale(bench, {10000, 100000}))
-        scale.push_back(std::move(row));
+    if (!deskOnly) {
+        for (ScaleRow &row : benchBundleScale(bench, {10000, 100000}))
+            scale.push_back(std::move(row));
+    }
     const double seconds = double(total.elapsed()) / 1000.0;
 
     if (json)

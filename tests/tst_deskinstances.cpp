@@ -7,12 +7,16 @@
 #include "app/pluginsession.h"
 #include "models/instancefilterproxy.h"
 #include "models/instancetablemodel.h"
+#include "ui/instancespage.h"
 #include "ui/runmodebar.h"
 
 #include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
 #include <QtTest>
 
 #include <ctime>
@@ -89,6 +93,21 @@ private slots:
         }
         proxy.setRunMode(-1);
         QCOMPARE(ids(proxy), QStringList({"20", "101", "102", "103"}));
+    }
+
+    // The filter rebuilds its rows in one layout change: a selected instance
+    // it hides leaves the selection, and the page's details say so.
+    void aSelectedInstanceTheFilterHidesLeavesTheDetails()
+    {
+        InstancesPage page(plugin());
+        page.model()->setRefreshInterval(0);
+        QVERIFY(page.selectInstance(QStringLiteral("102")));
+        QCOMPARE(page.selectedId(), QStringLiteral("102"));
+        QVERIFY(page.paramsNote()->text().contains(QLatin1String("102")));
+        page.filterEdit()->setText(QStringLiteral("990001"));
+        QCOMPARE(ids(*page.proxy()), QStringList{"103"});
+        QCOMPARE(page.selectedId(), QString());
+        QVERIFY2(!page.paramsNote()->text().contains(QLatin1String("102")), qPrintable(page.paramsNote()->text()));
     }
 
     // A run mode recorded on another thread reaches the table through the

@@ -37,8 +37,8 @@ protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
-    // `narrower`: no row hidden now is shown by the new filter.
-    void refilter(bool narrower);
+    // The rows filtered and sorted anew, in one layout change.
+    void refilter();
     bool modeAccepted(int mode) const;
     bool textAccepted(const QString &id, const QString &account, const QString &answer) const;
     int compare(const QString &a, const QString &b) const;

@@ -4,7 +4,6 @@
 #include <StrategyLogic/strategyfilelogichandler.h>
 
 #include <algorithm>
-#include <limits>
 
 namespace {
 // Texts longer than this have their whole text as a tool tip.
@@ -195,12 +194,14 @@ InstanceTableModel::Row InstanceTableModel::keyRow(const QString &id)
 
 InstanceTableModel::Row InstanceTableModel::makeRow(const InstanceInfo &info)
 {
-    const auto ms = [](const QDateTime &time) {
-        return time.isValid() ? time.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
-    };
-    Row row{info, 0, false, ms(info.startTime), ms(info.endTime)};
+    Row row{info, 0, false};
     row.number = info.instanceId.toLongLong(&row.numeric);
     return row;
+}
+
+bool InstanceTableModel::timeLess(const QDateTime &a, const QDateTime &b)
+{
+    return a.isValid() != b.isValid() ? b.isValid() : a.isValid() && a < b;
 }
 
 bool InstanceTableModel::rowLess(const Row &a, const Row &b)

@@ -18,10 +18,6 @@ struct InstanceTableRow
     InstanceInfo info;
     qint64 number = 0;    // the id's value when it is a number
     bool numeric = false; // whether the id is a number
-    // The times in milliseconds since the epoch, for sorting; the smallest
-    // value when not set.
-    qint64 startMs = 0;
-    qint64 endMs = 0;
 };
 
 // The strategy instances the plug-in holds, one row each, in the plug-in's
@@ -93,6 +89,11 @@ private:
     // A row that holds only an id, to search or compare by it.
     static Row keyRow(const QString &id);
     static bool rowLess(const Row &a, const Row &b);
+    // Whether time `a` comes before `b`, times not set first. The plug-in's
+    // times are local: two of them compare without a look at the time zone,
+    // which a sort of every row by its time needs (a reload makes no
+    // number of the times for it: that would be a look for each).
+    static bool timeLess(const QDateTime &a, const QDateTime &b);
     // The plug-in's list in the order of rowLess() (rowOfId() searches the
     // rows in it).
     QVector<Row> readRows() const;

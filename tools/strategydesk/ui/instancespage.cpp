@@ -74,6 +74,9 @@ InstancesPage::InstancesPage(StrategyFileLogicHandler &plugin, QWidget *parent)
     // the selection without a selectionChanged().
     connect(m_proxy, &QAbstractItemModel::rowsRemoved, this, &InstancesPage::showDetails);
     connect(m_proxy, &QAbstractItemModel::modelReset, this, &InstancesPage::showDetails);
+    // The filter rebuilds the rows in a layout change, which drops a
+    // selected row it hides without a selectionChanged() either.
+    connect(m_proxy, &QAbstractItemModel::layoutChanged, this, &InstancesPage::showDetails);
     // The parameters come without a signal: read again with every reload.
     connect(m_model, &InstanceTableModel::reloaded, this, &InstancesPage::showDetails);
     showDetails();
