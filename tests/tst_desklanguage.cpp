@@ -217,18 +217,6 @@ const QSet<QString> &allowedWords()
     };
     return words;
 }
-
-// Texts of the window that are not translated yet because the library
-// that makes them is being made translatable (the labels of the backtest
-// figures, BacktestReport::figureLabel()): expected to fail until then.
-// Remove this list, and its QEXPECT_FAIL, with that change.
-QStringList pendingFigureLabels()
-{
-    QStringList labels;
-    for (const QString &key : BacktestReport::figureKeys())
-        labels.append(BacktestReport::figureLabel(key));
-    return labels;
-}
 } // namespace
 
 class tst_DeskLanguage : public QObject
@@ -482,9 +470,7 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         QVERIFY(texts.size() > 100);
-        const QStringList pending = language == QLatin1String("zh_CN") ? pendingFigureLabels() : QStringList();
         QStringList wrong;
-        QStringList pendingFound;
         QSet<QString> reported;
         for (const ShownText &shown : texts) {
             const QString key = shown.where + QLatin1Char('\n') + shown.text;
@@ -503,13 +489,10 @@ private slots:
                 continue;
             reported.insert(key);
             const QString line = QStringLiteral("%1: \"%2\" (%3)").arg(shown.where, shown.text, problem);
-            (pending.contains(shown.text) ? pendingFound : wrong).append(line);
+            wrong.append(line);
         }
         QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("%1 texts not in %2:\n").arg(wrong.size()).arg(language)
                                              + wrong.join(QLatin1Char('\n'))));
-        if (language == QLatin1String("zh_CN"))
-            QEXPECT_FAIL("zh_CN", "the backtest figures' labels are being made translatable", Continue);
-        QVERIFY2(pendingFound.isEmpty(), qPrintable(pendingFound.join(QLatin1Char('\n'))));
     }
 };
 
