@@ -322,7 +322,7 @@ void EquityChart::paintHeader(QPainter *painter) const
         x += bold.horizontalAdvance(figure.value) + 22;
     }
     // The period at the right, unless the figures reach that far.
-    const QString period = m_report.period();
+    const QString period = periodText(m_report);
     const double periodLeft = m_size.width() - Margin - text.horizontalAdvance(period);
     if (f.days > 0 && periodLeft >= x) {
         painter->setFont(m_textFont);
@@ -444,6 +444,23 @@ void EquityChart::paintCurves(QPainter *painter) const
         painter->setPen(Loss);
         painter->drawText(QPointF(x + 4, y + 1 + bold.ascent()), label);
     }
+}
+
+QString EquityChart::periodText(const BacktestReport &report)
+{
+    const BacktestReport::Figures &f = report.figures();
+    if (f.days == 0 || !f.firstDate.isValid() || !f.lastDate.isValid())
+        return report.period();
+    const char *context = "StrategyLogic::EquityChart";
+    const char *source = f.firstDate == f.lastDate
+        ? QT_TRANSLATE_N_NOOP("StrategyLogic::EquityChart", "%1, %n days")
+        : QT_TRANSLATE_N_NOOP("StrategyLogic::EquityChart", "%1 to %2, %n days");
+    const QString text = QCoreApplication::translate(context, source, nullptr, f.days);
+    // Untranslated, the report's own words: they say "1 day".
+    if (text == QString::fromLatin1(source).replace(QLatin1String("%n"), QString::number(f.days)))
+        return report.period();
+    const QString first = f.firstDate.toString(Qt::ISODate);
+    return f.firstDate == f.lastDate ? text.arg(first) : text.arg(first, f.lastDate.toString(Qt::ISODate));
 }
 
 QByteArray EquityChart::toSvg(QString *error) const

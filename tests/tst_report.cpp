@@ -12,6 +12,7 @@
 #include <StrategyLogic/reporthtml.h>
 
 #include <QtTest>
+#include <QTranslator>
 
 #include <QGuiApplication>
 #include <QImage>
@@ -50,6 +51,26 @@ const QString FiveDays = QStringLiteral("2026-12-01 100000 102000; 2026-12-02 10
                                         "2026-12-03 99960 100959.6; 2026-12-04 100959.6 103988.388; "
                                         "2026-12-07 103988.388 102948.50412");
 const QString NeverRecovering = QStringLiteral("2026-12-01 100 95; 2026-12-02 95 90; 2026-12-03 90 92");
+
+// Answers every text of one context with a fixed text.
+class FixedTranslator : public QTranslator
+{
+public:
+    FixedTranslator(const char *context, const QString &answer)
+        : m_context(context)
+        , m_answer(answer)
+    {
+    }
+    bool isEmpty() const override { return false; }
+    QString translate(const char *context, const char *, const char *, int) const override
+    {
+        return qstrcmp(context, m_context) == 0 ? m_answer : QString();
+    }
+
+private:
+    const char *m_context;
+    QString m_answer;
+};
 
 BacktestReport fiveDays()
 {
@@ -533,6 +554,33 @@ private slots:
         QCOMPARE(resized.plotArea(), plot);
         QCOMPARE(resized.pointAt(n - 1), chart.pointAt(n - 1));
         QCOMPARE(resized.labelledPoints(), chart.labelledPoints());
+    }
+
+    // The chart's period: the report's words untranslated ("1 day"), the
+    // translator's with the dates and the count when there is one.
+    void periodText_data()
+    {
+        QTest::addColumn<QString>("days");
+        QTest::addColumn<QString>("translation");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("one day") << "2026-12-01 100 101" << QString() << "2026-12-01, 1 day";
+        QTest::newRow("five days") << FiveDays << QString() << "2026-12-01 to 2026-12-07, 5 days";
+        QTest::newRow("no day counted") << "2026-12-01 0 100" << QString() << QString();
+        QTest::newRow("translated") << FiveDays << "%1 .. %2 (%n)" << "2026-12-01 .. 2026-12-07 (5)";
+        QTest::newRow("translated, one day") << "2026-12-01 100 101" << "%1 (%n)" << "2026-12-01 (1)";
+    }
+    void periodText()
+    {
+        QFETCH(QString, days);
+        QFETCH(QString, translation);
+        QFETCH(QString, expected);
+        FixedTranslator translator("StrategyLogic::EquityChart", translation);
+        if (!translation.isEmpty())
+            QVERIFY(QCoreApplication::installTranslator(&translator));
+        const BacktestReport report = BacktestReport::compute(QStringLiteral("1024"), ledger(days));
+        const QString text = EquityChart::periodText(report);
+        QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(text, expected);
     }
 
     void noPointToShow()

@@ -55,6 +55,11 @@ public:
     /// can be laid out; below about 480 x 270 the texts crowd each other.
     explicit EquityChart(const BacktestReport &report, const QSize &size = DefaultSize);
 
+    /// The period of `report` as the chart shows it: BacktestReport::period()
+    /// ("2026-11-02 to 2026-12-04, 25 days"), in the application's language
+    /// when a translator for the context StrategyLogic::EquityChart has it.
+    static QString periodText(const BacktestReport &report);
+
     /// Whether charts can be drawn in this process (a QGuiApplication exists).
     static bool canDraw();
     /// The application of a process that draws charts: a QGuiApplication on

@@ -1442,6 +1442,18 @@ StrategyDesk changes nothing while another program holds it.</source>
         <source>End-of-day funds, running peak and drawdown</source>
         <translation>日终资金、历史峰值与回撤</translation>
     </message>
+    <message numerus="yes">
+        <source>%1, %n days</source>
+        <translation>
+            <numerusform>%1，共 %n 个交易日</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 to %2, %n days</source>
+        <translation>
+            <numerusform>%1 至 %2，共 %n 个交易日</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>StrategyTableModel</name>

@@ -230,8 +230,9 @@ void BacktestPage::showOne(const BacktestReport &report)
     m_charts->setCurrentWidget(m_chartView);
     m_daysView->show();
     m_daysView->resizeColumnsToContents();
-    m_status->setText(report.notes().isEmpty() ? report.period()
-                                               : tr("%1. %2").arg(report.period(), report.notes().join(QLatin1Char(' '))));
+    const QString period = EquityChart::periodText(report);
+    m_status->setText(report.notes().isEmpty() ? period
+                                               : tr("%1. %2").arg(period, report.notes().join(QLatin1Char(' '))));
 }
 
 void BacktestPage::showMany()
