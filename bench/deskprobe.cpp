@@ -23,6 +23,7 @@
 // Status 1 when the list never shows or shows no rows, or the instance has
 // no days.
 
+#include "app/desktimezone.h"
 #include "app/pluginsession.h"
 #include "models/backtestdaysmodel.h"
 #include "models/instancefilterproxy.h"
@@ -228,6 +229,7 @@ int main(int argc, char **argv)
     if (argc == 3 || mode)
         qputenv("XDG_CONFIG_HOME", QByteArray(argv[mode ? 2 : 1]) + "/probe-settings");
     qInstallMessageHandler(quietMessages);
+    DeskTimeZone::pinSystemZone(); // as strategydesk starts
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("strategydesk"));
     QApplication::setOrganizationName(QStringLiteral("StrategyLogic"));

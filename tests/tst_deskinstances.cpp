@@ -4,6 +4,7 @@
 // it should, times are local, and the run-mode tool bar sets the plug-in's
 // mode.
 
+#include "app/desktimezone.h"
 #include "app/pluginsession.h"
 #include "models/instancefilterproxy.h"
 #include "models/instancetablemodel.h"
@@ -183,6 +184,45 @@ private slots:
         QCOMPARE(plugin().getCurrentRunMode(), taken ? mode : before);
         QCOMPARE(bar.shownMode(), plugin().getCurrentRunMode());
         QCOMPARE(shown.isEmpty(), taken || mode == before);
+    }
+
+    // The desk names the system's zone file in TZ when TZ is unset, so that
+    // it is read once; the local times stay those of the system's zone, and
+    // a TZ the user set is kept.
+    void pinnedZoneKeepsTheLocalTimes_data()
+    {
+        QTest::addColumn<QByteArray>("given");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("unset") << QByteArray() << QByteArray(":/etc/localtime");
+        QTest::newRow("set by the user") << QByteArray("Europe/Paris") << QByteArray("Europe/Paris");
+    }
+    void pinnedZoneKeepsTheLocalTimes()
+    {
+        QFETCH(QByteArray, given);
+        QFETCH(QByteArray, expected);
+        if (!QFileInfo::exists(QStringLiteral("/etc/localtime")))
+            QSKIP("this system has no /etc/localtime");
+        const QByteArray before = qgetenv("TZ");
+        const auto restore = qScopeGuard([&] {
+            qputenv("TZ", before);
+            tzset();
+        });
+        if (given.isEmpty())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", given);
+        tzset();
+        const qint64 instants[] = {0, 1783000000000, 1795000000000}; // 1970, mid-2026, end of 2026
+        QStringList shown;
+        for (qint64 ms : instants)
+            shown.append(QDateTime::fromMSecsSinceEpoch(ms).toString(InstanceTableModel::timeFormat()));
+        DeskTimeZone::pinSystemZone();
+        QCOMPARE(qgetenv("TZ"), expected);
+        tzset();
+        QStringList pinned;
+        for (qint64 ms : instants)
+            pinned.append(QDateTime::fromMSecsSinceEpoch(ms).toString(InstanceTableModel::timeFormat()));
+        QCOMPARE(pinned, shown);
     }
 };
 

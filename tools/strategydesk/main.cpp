@@ -8,6 +8,7 @@
 // gives Simplified Chinese) unless --lang names one.
 
 #include "app/desklanguage.h"
+#include "app/desktimezone.h"
 #include "app/deskoptions.h"
 #include "app/pluginsession.h"
 #include "ui/mainwindow.h"
@@ -18,6 +19,7 @@
 
 int main(int argc, char **argv)
 {
+    DeskTimeZone::pinSystemZone();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("strategydesk"));
     QApplication::setOrganizationName(QStringLiteral("StrategyLogic"));
