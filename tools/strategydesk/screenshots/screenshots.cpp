@@ -286,6 +286,8 @@ int picturePages(StrategyFileLogicHandler &plugin, MainWindow &window, const QSt
     window.simuPage()->reload();
     failures += !save(window, out, QStringLiteral("simu"));
     SettingsDialog settings(plugin, &window);
+    // A path with no program there, as after Python was moved: the warning.
+    settings.pythonEdit()->setText(QStringLiteral("/opt/python3.11/bin/python3"));
     settings.show();
     failures += !save(settings, out, QStringLiteral("settings"));
     settings.close();
