@@ -14,6 +14,7 @@
 
 #include <StrategyLogic/backtestreport.h>
 #include <StrategyLogic/strategyfilelogichandler.h>
+#include "pixels.h"
 #include "testsupport.h"
 
 #include <QAbstractItemModelTester>
@@ -55,24 +56,6 @@ QList<BackTestCashInfo> writeDays(StrategyFileLogicHandler &plugin, const QStrin
             plugin.addBackTestInitCashEndInfo(instanceId, day.date, day.endFunds);
     }
     return days;
-}
-
-// Whether a pixel within `reach` of `at` is near `color` (the middle of a
-// drawn line has its full colour).
-bool colourNear(const QImage &image, const QPointF &at, const QColor &color, int reach = 2)
-{
-    const QPoint centre = at.toPoint();
-    for (int y = centre.y() - reach; y <= centre.y() + reach; ++y) {
-        for (int x = centre.x() - reach; x <= centre.x() + reach; ++x) {
-            if (!image.rect().contains(x, y))
-                continue;
-            const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.red() - color.red()) < 40 && std::abs(pixel.green() - color.green()) < 40
-                && std::abs(pixel.blue() - color.blue()) < 40)
-                return true;
-        }
-    }
-    return false;
 }
 
 // The equity curve's blue (EquityChart draws its curve in it).

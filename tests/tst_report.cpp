@@ -4,6 +4,7 @@
 // image) at any size, its HTML page and its files, written whole or not at
 // all; and `strategyctl report` end to end, once.
 
+#include "pixels.h"
 #include "testsupport.h"
 
 #include <StrategyLogic/backtestreport.h>
@@ -186,24 +187,6 @@ QList<BacktestReport> reportsOf(const QStringList &ledgers)
     for (const QString &text : ledgers)
         reports.append(BacktestReport::compute(QString(QChar('A' + reports.size())), ledger(text)));
     return reports;
-}
-
-// Whether a pixel within 2 of `at` has about `color` (the middle of a
-// drawn line has its full colour).
-bool colourNear(const QImage &image, const QPointF &at, const QColor &color)
-{
-    const QPoint centre = at.toPoint();
-    for (int y = centre.y() - 2; y <= centre.y() + 2; ++y) {
-        for (int x = centre.x() - 2; x <= centre.x() + 2; ++x) {
-            if (!image.rect().contains(x, y))
-                continue;
-            const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.red() - color.red()) < 40 && std::abs(pixel.green() - color.green()) < 40
-                && std::abs(pixel.blue() - color.blue()) < 40)
-                return true;
-        }
-    }
-    return false;
 }
 
 QImage paintedImage(const ComparisonChart &chart)
