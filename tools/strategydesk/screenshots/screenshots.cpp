@@ -14,6 +14,7 @@
 #include "models/strategyfilterproxy.h"
 #include "models/strategytablemodel.h"
 #include "models/historymodel.h"
+#include "ui/accountspage.h"
 #include "ui/addstrategydialog.h"
 #include "ui/backtestpage.h"
 #include "ui/doctordialog.h"
@@ -274,7 +275,7 @@ int pictureToolScreens(Demo &demo, MainWindow &window, const QString &out)
 }
 
 // The instances with the parameters of one, the simulated trades of an
-// instance, the settings.
+// instance, the accounts, the settings.
 int picturePages(StrategyFileLogicHandler &plugin, MainWindow &window, const QString &out)
 {
     int failures = 0;
@@ -285,6 +286,8 @@ int picturePages(StrategyFileLogicHandler &plugin, MainWindow &window, const QSt
     window.simuPage()->instanceEdit()->setText(QStringLiteral("1010"));
     window.simuPage()->reload();
     failures += !save(window, out, QStringLiteral("simu"));
+    window.pages()->setCurrentWidget(window.accountsPage());
+    failures += !save(window, out, QStringLiteral("accounts"));
     SettingsDialog settings(plugin, &window);
     // A path with no program there, as after Python was moved: the warning.
     settings.pythonEdit()->setText(QStringLiteral("/opt/python3.11/bin/python3"));

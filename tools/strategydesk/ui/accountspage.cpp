@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -20,14 +21,28 @@ AccountsPage::AccountsPage(StrategyFileLogicHandler &plugin, QWidget *parent)
 {
     m_model->setHorizontalHeaderLabels({tr("Fund account"), tr("Type"), tr("Python type")});
     auto *refreshButton = new QPushButton(tr("&Refresh"), this);
+    // The pickers as wide as their names, not as the window; Refresh beside
+    // the account it reads again.
+    for (QComboBox *box : {m_products, m_accounts}) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        box->setMinimumContentsLength(16);
+    }
+    auto *accountRow = new QHBoxLayout;
+    accountRow->addWidget(m_accounts);
+    accountRow->addWidget(refreshButton);
+    accountRow->addStretch(1);
+    auto *productRow = new QHBoxLayout;
+    productRow->addWidget(m_products);
+    productRow->addStretch(1);
     auto *form = new QFormLayout;
-    form->addRow(tr("Product:"), m_products);
-    form->addRow(tr("Fund account:"), m_accounts);
-    form->addRow(QString(), refreshButton);
+    form->addRow(tr("Product:"), productRow);
+    form->addRow(tr("Fund account:"), accountRow);
     auto *view = new QTableView(this);
     view->setModel(m_model);
     view->verticalHeader()->hide();
     view->horizontalHeader()->setStretchLastSection(true);
+    view->setAlternatingRowColors(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setAccessibleName(tr("Fund accounts of the product"));
     connect(m_model, &QAbstractItemModel::rowsInserted, view, &QTableView::resizeColumnsToContents);
