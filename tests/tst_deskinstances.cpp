@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
+#include <QToolButton>
 #include <QtTest>
 
 #include <ctime>
@@ -57,6 +58,7 @@ private slots:
         QVERIFY(plugin().addInstanceRunMode(QStringLiteral("20"), OPERATE_BACKTEST, QStringLiteral("880001"), QString()));
     }
     void cleanupTestCase() { m_session->stop(); }
+
 
     // By run mode, by text (id, fund account, answer, any case), or both;
     // ids in numeric order.
@@ -109,6 +111,11 @@ private slots:
         QCOMPARE(ids(*page.proxy()), QStringList{"103"});
         QCOMPARE(page.selectedId(), QString());
         QVERIFY2(!page.paramsNote()->text().contains(QLatin1String("102")), qPrintable(page.paramsNote()->text()));
+        // The box's clear button fades in with an animation that outlives a
+        // button deleted before its end (it stops at its next step): its end
+        // is awaited.
+        for (QToolButton *clear : page.filterEdit()->findChildren<QToolButton *>())
+            QTRY_COMPARE(clear->property("opacity").toDouble(), 1.0);
     }
 
     // A run mode recorded on another thread reaches the table through the
