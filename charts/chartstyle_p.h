@@ -7,7 +7,10 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QLocale>
+#include <QPainter>
+#include <QRectF>
 #include <QString>
 #include <QVector>
 
@@ -94,6 +97,28 @@ inline QVector<double> axisTicks(double low, double high, int *decimals)
     for (int i = 0; i <= count; ++i)
         ticks.append(first + i * step);
     return ticks;
+}
+
+// The amount axis over `plot`: a grid line and its amount at the left for
+// each tick, `yFor(amount)` their heights, then the baseline.
+template <typename YFor>
+void paintAmountAxis(QPainter *painter, const QRectF &plot, const QFont &tickFont, const QVector<double> &ticks,
+                     int decimals, YFor yFor)
+{
+    const QFontMetricsF metrics(tickFont);
+    painter->setFont(tickFont);
+    for (const double tick : ticks) {
+        const double y = yFor(tick);
+        painter->setPen(QPen(Grid, 1));
+        painter->drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        const QString label = amountText(tick, decimals);
+        painter->setPen(Muted);
+        painter->drawText(QPointF(plot.left() - 10 - metrics.horizontalAdvance(label),
+                                  y + (metrics.ascent() - metrics.descent()) / 2),
+                          label);
+    }
+    painter->setPen(QPen(Baseline, 1));
+    painter->drawLine(plot.bottomLeft(), plot.bottomRight());
 }
 
 } // namespace ChartStyle

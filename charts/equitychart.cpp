@@ -333,20 +333,9 @@ void EquityChart::paintHeader(QPainter *painter) const
 
 void EquityChart::paintAxes(QPainter *painter) const
 {
-    const QFontMetricsF ticks(m_tickFont);
-    painter->setFont(m_tickFont);
-    for (const double tick : m_ticks) {
-        const double y = yFor(tick);
-        painter->setPen(QPen(Grid, 1));
-        painter->drawLine(QPointF(m_plot.left(), y), QPointF(m_plot.right(), y));
-        const QString label = amountText(tick, m_tickDecimals);
-        painter->setPen(Muted);
-        painter->drawText(QPointF(m_plot.left() - 10 - ticks.horizontalAdvance(label),
-                                  y + (ticks.ascent() - ticks.descent()) / 2),
-                          label);
-    }
-    painter->setPen(QPen(Baseline, 1));
-    painter->drawLine(m_plot.bottomLeft(), m_plot.bottomRight());
+    paintAmountAxis(painter, m_plot, m_tickFont, m_ticks, m_tickDecimals,
+                    [this](double amount) { return yFor(amount); });
+    const QFontMetricsF ticks(m_tickFont); // the day ticks below, in the same font
 
     const QVector<BacktestReport::EquityPoint> &points = m_report.equity();
     for (const int index : m_labelled) {

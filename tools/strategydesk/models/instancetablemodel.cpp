@@ -12,21 +12,13 @@ constexpr int LongText = 40;
 // first is -1 when they are equal.
 std::pair<int, int> changedColumns(const InstanceInfo &a, const InstanceInfo &b)
 {
-    int first = -1;
-    int last = -1;
-    auto mark = [&](bool differs, int column) {
-        if (!differs)
-            return;
-        if (first < 0)
-            first = column;
-        last = column;
-    };
-    mark(a.runMode != b.runMode, InstanceTableModel::RunMode);
-    mark(a.fundAccount != b.fundAccount, InstanceTableModel::FundAccount);
-    mark(a.returnRegInfo != b.returnRegInfo, InstanceTableModel::Registration);
-    mark(a.startTime != b.startTime, InstanceTableModel::Start);
-    mark(a.endTime != b.endTime, InstanceTableModel::End);
-    return {first, last};
+    ChangedColumns changed;
+    changed.mark(a.runMode != b.runMode, InstanceTableModel::RunMode);
+    changed.mark(a.fundAccount != b.fundAccount, InstanceTableModel::FundAccount);
+    changed.mark(a.returnRegInfo != b.returnRegInfo, InstanceTableModel::Registration);
+    changed.mark(a.startTime != b.startTime, InstanceTableModel::Start);
+    changed.mark(a.endTime != b.endTime, InstanceTableModel::End);
+    return changed.span();
 }
 
 QString timeText(const QDateTime &time)

@@ -13,6 +13,27 @@
 // added rows go in runs, and a row that changed signals the columns that
 // did. Many changes make one reset instead. The subject models derive from
 // it and read their list into rows. Thread: GUI.
+// The columns where two records of one key differ, as [first, last] for
+// SortedRowsModel::updateRows(): mark() each column's comparison in column
+// order; first is -1 when none differed.
+class ChangedColumns
+{
+public:
+    void mark(bool differs, int column)
+    {
+        if (!differs)
+            return;
+        if (m_first < 0)
+            m_first = column;
+        m_last = column;
+    }
+    std::pair<int, int> span() const { return {m_first, m_last}; }
+
+private:
+    int m_first = -1;
+    int m_last = -1;
+};
+
 template <typename Row>
 class SortedRowsModel : public QAbstractTableModel
 {

@@ -21,22 +21,14 @@ bool isLong(const QString &text)
 std::pair<int, int> changedColumns(const FixedStrategyInfo &a, bool aLocked, const FixedStrategyInfo &b,
                                    bool bLocked)
 {
-    int first = -1;
-    int last = -1;
-    auto mark = [&](bool differs, int column) {
-        if (!differs)
-            return;
-        if (first < 0)
-            first = column;
-        last = column;
-    };
-    mark(a.name != b.name, StrategyTableModel::Name);
-    mark(a.filePath != b.filePath, StrategyTableModel::File);
-    mark(a.group != b.group, StrategyTableModel::Group);
-    mark(a.extraInfo != b.extraInfo, StrategyTableModel::Text);
-    mark(a.copyIndex != b.copyIndex, StrategyTableModel::Copy);
-    mark(aLocked != bLocked, StrategyTableModel::Locked);
-    return {first, last};
+    ChangedColumns changed;
+    changed.mark(a.name != b.name, StrategyTableModel::Name);
+    changed.mark(a.filePath != b.filePath, StrategyTableModel::File);
+    changed.mark(a.group != b.group, StrategyTableModel::Group);
+    changed.mark(a.extraInfo != b.extraInfo, StrategyTableModel::Text);
+    changed.mark(a.copyIndex != b.copyIndex, StrategyTableModel::Copy);
+    changed.mark(aLocked != bLocked, StrategyTableModel::Locked);
+    return changed.span();
 }
 } // namespace
 
